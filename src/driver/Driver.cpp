@@ -1,0 +1,130 @@
+#include "driver/Driver.h"
+
+#include "driver/CommandLine.h"
+#include "driver/RunState.h"
+#include "exec/Platform.h"
+#include "preprocess/ConditionEvaluator.h"
+#include "preprocess/MacroTable.h"
+#include "preprocess/Preprocessor.h"
+#include "rules/MakeContext.h"
+#include "rules/Rule.h"
+#include "rules/RuleParser.h"
+#include "rules/RuleTable.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File openMakefile(std::string& name) {
+    File file(std::fopen(name.c_str(), "rb"));
+    if (file) {
+        return file;
+    }
+    const std::size_t backslash = name.rfind('\\');
+    if (backslash == std::string::npos || name.find('.', backslash) == std::string::npos) {
+        name += ".mak";
+    }
+    return File(std::fopen(name.c_str(), "rb"));
+}
+
+void copyToStandardOutput(std::FILE* file) {
+    char buffer[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        std::fwrite(buffer, 1, got, stdout);
+    }
+}
+
+} // namespace
+
+int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+             Platform& platform) {
+    RunState& state = runState();
+    std::fputs("TARVO version 1.0\n\n", stdout);
+
+    MacroTable macros;
+    ConditionEvaluator evaluator;
+    RuleTable rules;
+
+    macros.define("MAKE", "TARVO");
+    for (const std::string& entry : environment) {
+        std::string name;
+        std::string value;
+        if (splitEnvironmentEntry(entry, name, value)) {
+            macros.define(name, value);
+        }
+    }
+
+    Options options = scanArguments(arguments);
+    for (const auto& definition : options.definitions) {
+        macros.define(definition.first, definition.second);
+        macros.lock(definition.first);
+    }
+    state.keepTemporaries = options.keepTemporaries;
+    state.requestedTargets = options.targets;
+
+    std::string makefileName = options.makefileName;
+    File makefile = openMakefile(makefileName);
+    if (!makefile) {
+        std::printf("Error (tarvo):  Unable to open file %s", makefileName.c_str());
+        return 1;
+    }
+
+    state.position.fileName = makefileName;
+    state.position.lineNumber = 0;
+    const std::string intermediateName = platform.makeTempName();
+    {
+        File intermediate(std::fopen(intermediateName.c_str(), "w+b"));
+        if (!intermediate) {
+            std::printf("Error (tarvo): Unable to create the intermediate file %s\n",
+                        intermediateName.c_str());
+            return 1;
+        }
+        Preprocessor preprocessor(macros, evaluator);
+        preprocessor.preprocessFile(makefile.get(), intermediate.get());
+    }
+    makefile.reset();
+
+    if (options.print) {
+        File listing(std::fopen(intermediateName.c_str(), "rb"));
+        if (listing) {
+            copyToStandardOutput(listing.get());
+        }
+        listing.reset();
+        platform.removeFile(intermediateName);
+    } else {
+        File records(std::fopen(intermediateName.c_str(), "rb"));
+        if (records) {
+            RuleParser parser(rules);
+            parser.parseRules(records.get());
+        }
+        records.reset();
+        platform.removeFile(intermediateName);
+        if (state.buildStatus != 0) {
+            return state.buildStatus;
+        }
+        MakeContext context(rules, platform);
+        for (const std::string& target : state.requestedTargets) {
+            Rule* rule = rules.lookup(target);
+            if (rule == nullptr) {
+                std::printf("Error (tarvo):  No rule for %s", target.c_str());
+                return 1;
+            }
+            rule->make(target, context);
+            if (state.stopRequested) {
+                return state.buildStatus;
+            }
+        }
+    }
+
+    if (!state.keepTemporaries) {
+        platform.sweepTemporaries();
+    }
+    return state.buildStatus;
+}

@@ -1,0 +1,6 @@
+#include "driver/RunState.h"
+
+RunState& runState() {
+    static RunState state;
+    return state;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The state one run shares between its passes. It lives in one place so that a
+// test can reset it between cases.
+struct Position {
+    std::string fileName; // current file name (pass 1: the file read; pass 2: from the tag)
+    long lineNumber = 0;  // logical lines returned so far from the current file
+    std::string lineText; // pass 2: the line-number text of the last tag read
+};
+
+struct ConditionalState {
+    int conditionState = 0; // 0 taking lines, 1 skipping (a branch may come), 2 skipping to endif
+    int conditionDepth = 0;
+    int savedDepth = 0;
+    int savedState = 0;
+};
+
+struct RunState {
+    int buildStatus = 0;
+    bool keepTemporaries = false;
+    bool takingLines = true;
+    bool defaultTargetPending = true;
+    // Set when the run must end at once with the build status (a dependency cycle);
+    // every later make returns without doing anything.
+    bool stopRequested = false;
+    int includeDepth = 0;
+    Position position;
+    ConditionalState conditions;
+    std::vector<std::string> requestedTargets;
+
+    void reset() { *this = RunState(); }
+};
+
+RunState& runState();

@@ -1,0 +1,12 @@
+#include "driver/Driver.h"
+#include "exec/Platform.h"
+#include "exec/ProcessStartup.h"
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    const int status =
+        runTarvo(processArguments(argc, argv), processEnvironment(), systemPlatform());
+    std::fflush(stdout);
+    return status;
+}

@@ -1,0 +1,83 @@
+#include "exec/CommandSplit.h"
+
+#include <cstring>
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// True when the "$" at i belongs to a ".$$$" ending of a temporary name.
+bool isTemporaryDollar(const std::string& line, std::size_t i) {
+    std::size_t start = i;
+    while (start > 0 && line[start - 1] == '$' && i - start < 2) {
+        --start;
+    }
+    return start > 0 && line[start - 1] == '.' && line.compare(start, 3, "$$$") == 0;
+}
+
+} // namespace
+
+bool needsShell(const std::string& line) {
+    static const char kShellCharacters[] = "#;\"'*?[]&|<>(){}$^~!`\n\r";
+    bool firstWord = true;
+    bool seenWordCharacter = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\0') {
+            continue;
+        }
+        if (isBlank(c)) {
+            if (seenWordCharacter) {
+                firstWord = false;
+            }
+            continue;
+        }
+        seenWordCharacter = true;
+        if (c == '=' && firstWord) {
+            return true;
+        }
+        if (std::strchr(kShellCharacters, c) != nullptr) {
+            if (c == '$' && isTemporaryDollar(line, i)) {
+                continue;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> splitWords(const std::string& line) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && isBlank(line[i])) {
+            ++i;
+        }
+        const std::size_t start = i;
+        while (i < line.size() && !isBlank(line[i])) {
+            ++i;
+        }
+        if (i > start) {
+            words.push_back(line.substr(start, i - start));
+        }
+    }
+    return words;
+}
+
+std::string shellLine(const std::string& line) {
+    std::string result;
+    result.reserve(line.size() + 8);
+    bool inSingleQuotes = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\'') {
+            inSingleQuotes = !inSingleQuotes;
+        } else if (c == '$' && !inSingleQuotes && isTemporaryDollar(line, i)) {
+            result += '\\';
+        }
+        result += c;
+    }
+    return result;
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The arguments after the program name, as the platform hands them over.
+std::vector<std::string> processArguments(int argc, char** argv);
+// The process environment as "NAME=value" texts, in the environment's order.
+std::vector<std::string> processEnvironment();

@@ -1,0 +1,172 @@
+#include "exec/SystemPlatform.h"
+
+#include "exec/CommandSplit.h"
+#include "exec/FileTimeUnits.h"
+#include "exec/TempNames.h"
+
+#include <dirent.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+bool hasWildcard(const std::string& path) {
+    return path.find_first_of("*?") != std::string::npos;
+}
+
+// Starts argv and waits for it. False when the program could not be started.
+bool spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode) {
+    std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
+    for (const std::string& word : words) {
+        argv.push_back(const_cast<char*>(word.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        return false;
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            exitCode = 1;
+            return true;
+        }
+    }
+    if (WIFEXITED(status)) {
+        exitCode = static_cast<std::uint32_t>(WEXITSTATUS(status));
+    } else if (WIFSIGNALED(status)) {
+        exitCode = 128 + static_cast<std::uint32_t>(WTERMSIG(status));
+    } else {
+        exitCode = 1;
+    }
+    return true;
+}
+
+struct DirectoryCloser {
+    void operator()(DIR* directory) const { closedir(directory); }
+};
+
+// The first entry (in byte order of names) of the directory part of the path
+// that matches its last component, letter case ignored.
+std::optional<std::string> firstWildcardMatch(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string directory =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string pattern = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::unique_ptr<DIR, DirectoryCloser> handle(opendir(directory.c_str()));
+    if (!handle) {
+        return std::nullopt;
+    }
+    std::optional<std::string> best;
+    while (const dirent* entry = readdir(handle.get())) {
+        if (matchesWildcard(pattern.c_str(), entry->d_name) &&
+            (!best || std::strcmp(entry->d_name, best->c_str()) < 0)) {
+            best = entry->d_name;
+        }
+    }
+    return best;
+}
+
+std::string directoryPart(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+} // namespace
+
+std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
+    std::fflush(stdout);
+    std::uint32_t exitCode = 0;
+    if (!needsShell(commandLine)) {
+        const std::vector<std::string> words = splitWords(commandLine);
+        if (!words.empty() && spawnAndWait(words, exitCode)) {
+            return exitCode;
+        }
+    }
+    const std::vector<std::string> shell = {"/bin/sh", "-c", shellLine(commandLine)};
+    if (spawnAndWait(shell, exitCode)) {
+        return exitCode;
+    }
+    std::printf("Error (tarvo): Unable to run the command %s\n", commandLine.c_str());
+    return 127;
+}
+
+std::uint32_t SystemPlatform::fileTime(const std::string& path) {
+    std::string target = path;
+    if (hasWildcard(path)) {
+        const std::optional<std::string> match = firstWildcardMatch(path);
+        if (!match) {
+            return 0;
+        }
+        target = directoryPart(path) + *match;
+    }
+    struct stat info;
+    if (stat(target.c_str(), &info) != 0) {
+        return 0;
+    }
+    return fileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+}
+
+std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pattern) {
+    if (hasWildcard(pattern)) {
+        return firstWildcardMatch(pattern);
+    }
+    struct stat info;
+    if (lstat(pattern.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    const std::size_t slash = pattern.rfind('/');
+    return slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+}
+
+void SystemPlatform::removeFile(const std::string& path) {
+    unlink(path.c_str());
+}
+
+std::string SystemPlatform::makeTempName() {
+    std::string name;
+    for (int number = 0; number < 1000; ++number) {
+        name = temporaryName(number);
+        struct stat info;
+        if (lstat(name.c_str(), &info) != 0) {
+            break;
+        }
+    }
+    return name;
+}
+
+void SystemPlatform::sweepTemporaries() {
+    std::vector<std::string> doomed;
+    {
+        std::unique_ptr<DIR, DirectoryCloser> handle(opendir("."));
+        if (!handle) {
+            return;
+        }
+        while (const dirent* entry = readdir(handle.get())) {
+            if (isTemporaryName(entry->d_name)) {
+                doomed.emplace_back(entry->d_name);
+            }
+        }
+    }
+    // One pass: an entry that cannot be removed (a directory, say) is left alone.
+    for (const std::string& name : doomed) {
+        unlink(name.c_str());
+    }
+}
+
+Platform& systemPlatform() {
+    static SystemPlatform platform;
+    return platform;
+}

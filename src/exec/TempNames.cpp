@@ -1,0 +1,37 @@
+#include "exec/TempNames.h"
+
+#include "containers/NameCompare.h"
+
+bool matchesWildcard(const char* pattern, const char* name) {
+    // Iterative matcher with one backtrack point: linear in practice, never exponential.
+    const char* starPattern = nullptr;
+    const char* starName = nullptr;
+    while (*name != '\0') {
+        if (*pattern == '*') {
+            starPattern = ++pattern;
+            starName = name;
+        } else if (*pattern != '\0' &&
+                   (*pattern == '?' || foldName(static_cast<unsigned char>(*pattern)) ==
+                                           foldName(static_cast<unsigned char>(*name)))) {
+            ++pattern;
+            ++name;
+        } else if (starPattern != nullptr) {
+            pattern = starPattern;
+            name = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == '*') {
+        ++pattern;
+    }
+    return *pattern == '\0';
+}
+
+bool isTemporaryName(const std::string& name) {
+    return matchesWildcard("tarvo*.$$$", name.c_str());
+}
+
+std::string temporaryName(int number) {
+    return "tarvo" + std::to_string(number) + ".$$$";
+}

@@ -1,0 +1,5 @@
+#include "preprocess/ConditionEvaluator.h"
+
+bool ConditionEvaluator::evaluateCondition(const std::string&) {
+    return false;
+}

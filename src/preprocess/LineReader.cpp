@@ -1,0 +1,96 @@
+#include "preprocess/LineReader.h"
+
+#include "driver/RunState.h"
+
+#include <cstring>
+
+namespace {
+constexpr std::size_t kChunkSize = 1 << 16;
+}
+
+LineReader::LineReader(std::FILE* file) : file_(file), chunk_(kChunkSize) {}
+
+bool LineReader::fillChunk() {
+    chunkPosition_ = 0;
+    chunkEnd_ = std::fread(chunk_.data(), 1, chunk_.size(), file_);
+    return chunkEnd_ > 0;
+}
+
+bool LineReader::readPhysicalLine() {
+    bool readAny = false;
+    bool cut = false; // a zero byte ended the piece; the rest of the physical line is dropped
+    for (;;) {
+        if (chunkPosition_ == chunkEnd_ && !fillChunk()) {
+            return readAny;
+        }
+        readAny = true;
+        const char* start = chunk_.data() + chunkPosition_;
+        const std::size_t available = chunkEnd_ - chunkPosition_;
+        const char* newline = static_cast<const char*>(std::memchr(start, '\n', available));
+        const std::size_t span =
+            newline != nullptr ? static_cast<std::size_t>(newline - start) + 1 : available;
+        if (!cut) {
+            const char* zero = static_cast<const char*>(std::memchr(start, '\0', span));
+            if (zero != nullptr) {
+                line_.append(start, static_cast<std::size_t>(zero - start));
+                cut = true;
+            } else {
+                line_.append(start, span);
+            }
+        }
+        chunkPosition_ += span;
+        if (newline != nullptr) {
+            return true;
+        }
+    }
+}
+
+std::string* LineReader::readLogicalLine(bool plain) {
+    Position& position = runState().position;
+    line_.clear();
+    std::size_t append = 0;
+    for (;;) {
+        if (!readPhysicalLine()) {
+            return nullptr;
+        }
+        if (!plain) {
+            // The tag ends at the first "|" after the first comma of the record.
+            const std::size_t comma = line_.find(',', append);
+            if (comma != std::string::npos) {
+                position.fileName.assign(line_, append, comma - append);
+                const std::size_t bar = line_.find('|', comma + 1);
+                if (bar != std::string::npos) {
+                    position.lineText.assign(line_, comma + 1, bar - comma - 1);
+                    line_.erase(append, bar + 1 - append);
+                } else {
+                    position.lineText.assign(line_, comma + 1, std::string::npos);
+                    line_.resize(append);
+                }
+            }
+        }
+        std::size_t end = line_.size();
+        while (end > append && (line_[end - 1] == '\r' || line_[end - 1] == '\n')) {
+            --end;
+        }
+        while (end > append && (line_[end - 1] == ' ' || line_[end - 1] == '\t')) {
+            --end;
+        }
+        line_.resize(end);
+        // Records are read back exactly as written: only makefile lines continue.
+        if (plain && !line_.empty() && line_.back() == '\\') {
+            line_.pop_back();
+            append = line_.size();
+            continue;
+        }
+        ++position.lineNumber;
+        return &line_;
+    }
+}
+
+bool isCommentLine(const std::string& line) {
+    return !line.empty() && line[0] == '#';
+}
+
+bool isDirectiveLine(const std::string& line) {
+    return !line.empty() && line[0] == '!';
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Reads logical lines from an open file: makefile lines (plain), whose trailing
+// backslash joins the next physical line, or intermediate-file records, whose
+// "file,line|" tag it splits off into the current position. The returned line
+// lives in the reader's buffer until the next read and may be changed in place.
+class LineReader {
+  public:
+    explicit LineReader(std::FILE* file);
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    // The next logical line, or nullptr at end of file.
+    std::string* readLogicalLine(bool plain);
+
+  private:
+    // Appends one physical line (through its line feed) to line_; false at end of file.
+    bool readPhysicalLine();
+    bool fillChunk();
+
+    std::FILE* file_;
+    std::string line_;
+    std::vector<char> chunk_;
+    std::size_t chunkPosition_ = 0;
+    std::size_t chunkEnd_ = 0;
+};
+
+bool isCommentLine(const std::string& line);
+bool isDirectiveLine(const std::string& line);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "containers/OrderedTree.h"
+
+#include <string>
+
+class MacroEntry : public TreeNode {
+  public:
+    MacroEntry(std::string name, std::string value)
+        : name(std::move(name)), value(std::move(value)) {}
+    virtual ~MacroEntry() = default;
+
+    int compareKey(const std::string& key) const override;
+    int compareNode(const TreeNode& other) const override;
+
+    bool locked = false;
+    std::string name;
+    std::string value;
+};
+
+// Named text values, names compared without regard to letter case. Locked
+// macros (from the command line) can be neither redefined nor undefined.
+class MacroTable {
+  public:
+    MacroTable() = default;
+    MacroTable(const MacroTable&) = delete;
+    MacroTable& operator=(const MacroTable&) = delete;
+    ~MacroTable();
+
+    void define(const std::string& name, const std::string& value);
+    void lock(const std::string& name);
+    void unlock(const std::string& name);
+    void undefine(const std::string& name);
+    bool isDefined(const std::string& name) const;
+    // The value, or the name itself when no such macro exists.
+    const std::string& valueOf(const std::string& name) const;
+    // The entry, or nullptr.
+    const MacroEntry* entry(const std::string& name) const;
+
+    // Line operations of pass 1, on the line in place.
+    static bool isMacroDefinitionLine(const std::string& line);
+    void defineMacroFromLine(const std::string& line);
+    // Replaces every $(NAME) and $(NAME:old=new) reference. Returns false (and
+    // leaves a truncated line) when a value refers to itself without end.
+    bool expandMacros(std::string& line, std::string* runaway = nullptr) const;
+
+  private:
+    MacroEntry* find(const std::string& name) const;
+
+    OrderedTree tree_;
+};
+
+// True for the characters that end macro names, directive words and condition words.
+bool isDelimiter(char c);
