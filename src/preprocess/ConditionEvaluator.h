@@ -8,7 +8,7 @@
 // Evaluates the conditions of !if and !elif: words compared with "==" and
 // "!=", combined with "&&" and "||". Never reports anything: a malformed
 // condition, or one whose result is a word, is false.
-class ConditionEvaluator final : public Evaluator {
+class ConditionEvaluator : public Evaluator {
   public:
     ConditionEvaluator();
 
