@@ -5,7 +5,9 @@
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace {
 
@@ -171,7 +173,11 @@ void Preprocessor::includeFile(const std::string& argument, std::FILE* intermedi
         state.buildStatus = 1;
         return;
     }
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    // Some systems open a directory as an empty file; it is no include file.
+    std::error_code ignored;
+    const bool isDirectory = std::filesystem::is_directory(path, ignored);
+    const std::unique_ptr<std::FILE, FileCloser> file(isDirectory ? nullptr
+                                                                  : std::fopen(path.c_str(), "rb"));
     if (!file) {
         std::printf("Error (tarvo):  Unable to open include file %s\n"
                     "                (make sure KEL_ROOT is defined)",

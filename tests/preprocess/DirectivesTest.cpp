@@ -90,7 +90,7 @@ class PassOne {
     Outcome run(const std::string& makefile) {
         writeFile("makefile", makefile);
         std::FILE* input = std::fopen("makefile", "rb");
-        std::FILE* intermediate = std::tmpfile();
+        std::FILE* intermediate = std::fopen("records.tmp", "w+b");
         EXPECT_NE(input, nullptr);
         EXPECT_NE(intermediate, nullptr);
         RunState& state = runState();
@@ -378,6 +378,13 @@ const DirectiveCase kIncludes[] = {
      {{"KEL_ROOT", "C:\\kel", false}}},
     {"MissingQuotedNameReportedToo", "!include \"q.mak\"\n", "", unableToOpen("q.mak"), 1},
     {"EmptyQuotedName", "!include \"\"\n", "", unableToOpen(""), 1},
+    {"DirectoryIsNoIncludeFile",
+     "!include sub\n",
+     "",
+     unableToOpen("sub"),
+     1,
+     {},
+     {{"sub/file", "x\n"}}},
     {"NotOpenedInSkippedRegion", "!if 0\n!include nothere.mak\n!endif\na\n", "makefile,4|a\n", "",
      0},
     {"ErrorInsideStopsIncluder",
