@@ -126,8 +126,15 @@ Result Sandbox::run(const std::vector<std::string>& arguments,
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
+    std::vector<std::string> fullEnvironment = environment;
+    // Under the sanitizers, tarvo must report as strictly as the tests themselves do.
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+        if (const char* value = std::getenv(name)) {
+            fullEnvironment.push_back(std::string(name) + "=" + value);
+        }
+    }
     std::vector<char*> envp;
-    for (const std::string& entry : environment) {
+    for (const std::string& entry : fullEnvironment) {
         envp.push_back(const_cast<char*>(entry.c_str()));
     }
     envp.push_back(nullptr);
