@@ -12,6 +12,8 @@ struct Result {
     int status = -1;    // exit status; 128 + signal when killed
 };
 
+class Running;
+
 class Sandbox {
   public:
     Sandbox();
@@ -26,6 +28,8 @@ class Sandbox {
     std::string read(const std::string& name) const;
     bool exists(const std::string& name) const;
     void makeDirectory(const std::string& name) const;
+    // Sets the permission bits of a file or directory ("." for the sandbox itself).
+    void setMode(const std::string& name, unsigned mode) const;
     // Sets a file's modification time, in seconds since 1970.
     void setTime(const std::string& name, std::time_t seconds) const;
     std::time_t modificationTime(const std::string& name) const;
@@ -35,11 +39,51 @@ class Sandbox {
     // Runs tarvo with the arguments; the environment is exactly `environment`.
     Result run(const std::vector<std::string>& arguments,
                const std::vector<std::string>& environment = defaultEnvironment()) const;
+    // The same, but without the privileges of root when the tests run as root, so
+    // that permission bits (a read-only directory, an unreadable file) take effect;
+    // the sandbox must then be open to others (setMode).
+    Result
+    runUnprivileged(const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& environment = defaultEnvironment()) const;
+    // Starts tarvo without waiting for it, in a process group of its own.
+    Running start(const std::vector<std::string>& arguments,
+                  const std::vector<std::string>& environment = defaultEnvironment()) const;
 
     static std::vector<std::string> defaultEnvironment();
 
   private:
+    int spawn(const std::vector<std::string>& arguments,
+              const std::vector<std::string>& environment, bool unprivileged, bool ownGroup,
+              int& outputFd) const;
+
     std::string path_;
+};
+
+// A tarvo started by Sandbox::start. Its output is collected by finish(), so a
+// run that writes more than a pipe holds must be finished before it can end.
+class Running {
+  public:
+    Running(int processId, int outputFd) : processId_(processId), outputFd_(outputFd) {}
+    Running(Running&& other) noexcept;
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+    Running& operator=(Running&&) = delete;
+    // Kills a run that was never finished, so that a failed test leaves nothing running.
+    ~Running();
+
+    // Sends the signal to tarvo alone, or to its whole process group (as a
+    // terminal does with Ctrl-C).
+    void signal(int signalNumber) const;
+    void signalGroup(int signalNumber) const;
+    // Waits until the file exists in `directory`; false when tarvo has ended first.
+    bool waitForFile(const std::string& path);
+    Result finish();
+
+  private:
+    int processId_;
+    int outputFd_;
+    bool ended_ = false;
+    int status_ = 0;
 };
 
 // A fixed base time for file-time tests (2024-01-01 00:00:00 UTC); one
