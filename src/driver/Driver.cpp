@@ -13,7 +13,9 @@
 #include "rules/RuleTable.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace {
 
@@ -22,8 +24,17 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// Some systems open a directory as an empty file; it is no makefile.
+File openForReading(const std::string& name) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(name, ignored)) {
+        return File();
+    }
+    return File(std::fopen(name.c_str(), "rb"));
+}
+
 File openMakefile(std::string& name) {
-    File file(std::fopen(name.c_str(), "rb"));
+    File file = openForReading(name);
     if (file) {
         return file;
     }
@@ -31,7 +42,7 @@ File openMakefile(std::string& name) {
     if (backslash == std::string::npos || name.find('.', backslash) == std::string::npos) {
         name += ".mak";
     }
-    return File(std::fopen(name.c_str(), "rb"));
+    return openForReading(name);
 }
 
 void copyToStandardOutput(std::FILE* file) {
