@@ -97,6 +97,9 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     state.position.lineNumber = 0;
     const std::string intermediateName = platform.makeTempName();
     setFileToRemoveOnInterrupt(intermediateName);
+    // With every name taken, the last one is used anew: whatever holds it goes
+    // first, so that a link there is replaced rather than followed.
+    platform.removeFile(intermediateName);
     {
         File intermediate(std::fopen(intermediateName.c_str(), "w+b"));
         if (!intermediate) {

@@ -121,6 +121,40 @@ std::vector<std::string> Sandbox::list(const std::string& directory) const {
     return names;
 }
 
+std::map<std::string, std::string> Sandbox::snapshot() const {
+    std::map<std::string, std::string> entries;
+    std::vector<std::string> pending = {""};
+    while (!pending.empty()) {
+        const std::string directory = pending.back();
+        pending.pop_back();
+        for (const std::string& name : list(directory.empty() ? "." : directory)) {
+            const std::string relative = directory.empty() ? name : directory + "/" + name;
+            struct stat info;
+            if (lstat(pathOf(relative).c_str(), &info) != 0) {
+                continue;
+            }
+            std::ostringstream text;
+            text << std::oct << (info.st_mode & 07777) << std::dec << " " << info.st_mtim.tv_sec
+                 << "." << info.st_mtim.tv_nsec << " ";
+            if (S_ISDIR(info.st_mode)) {
+                text << "directory";
+                pending.push_back(relative);
+            } else if (S_ISLNK(info.st_mode)) {
+                std::vector<char> target(4096);
+                const ssize_t got =
+                    readlink(pathOf(relative).c_str(), target.data(), target.size());
+                text << "link to " << std::string(target.data(), got > 0 ? got : 0);
+            } else if (S_ISREG(info.st_mode)) {
+                text << "file " << read(relative);
+            } else {
+                text << "special";
+            }
+            entries[relative] = text.str();
+        }
+    }
+    return entries;
+}
+
 std::vector<std::string> Sandbox::defaultEnvironment() {
     return {"PATH=/usr/local/bin:/usr/bin:/bin"};
 }

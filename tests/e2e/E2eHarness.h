@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ class Sandbox {
     // Sets a file's modification time, in seconds since 1970.
     void setTime(const std::string& name, std::time_t seconds) const;
     std::time_t modificationTime(const std::string& name) const;
+    // Every entry below the sandbox, by relative path, with what a run could
+    // change about it: kind, permission bits, modification time, and the
+    // content of a file or the target of a symbolic link.
+    std::map<std::string, std::string> snapshot() const;
     // Names in the directory, sorted, without "." and "..".
     std::vector<std::string> list(const std::string& directory = ".") const;
 
