@@ -2,6 +2,7 @@
 
 #include "containers/NameCompare.h"
 #include "driver/RunState.h"
+#include "exec/InlineFiles.h"
 #include "preprocess/LineReader.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
@@ -38,16 +39,6 @@ std::vector<std::string> splitAtBlanks(const std::string& text, std::size_t begi
         }
     }
     return words;
-}
-
-// The terminator of an inline block opened by the "<<" at `open`: the next
-// character unless it is a blank or missing, else "<<" itself.
-std::string inlineTerminator(const std::string& line, std::size_t open) {
-    const std::size_t after = open + 2;
-    if (after < line.size() && !isBlank(line[after])) {
-        return std::string(1, line[after]);
-    }
-    return "<<";
 }
 
 } // namespace
