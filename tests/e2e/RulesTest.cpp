@@ -223,13 +223,13 @@ const char kInlineMakefile[] = "all:\n"
                                "\n"
                                "    $< indented\n"
                                "<<\n"
-                               "\t@echo done\n";
+                               "\t@ls\n";
 
 TEST(InlineFiles, WrittenPassedByNameAndSwept) {
     Sandbox box;
     box.write("tarvo", kInlineMakefile);
     const e2e::Result result = box.run({});
-    EXPECT_EQ(result.output, banner("cat tarvo0.$$$ \nline one\n\nall indented\ndone\n"));
+    EXPECT_EQ(result.output, banner("cat tarvo0.$$$ \nline one\n\nall indented\ntarvo\n"));
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(box.list(), Names{"tarvo"});
 }
@@ -237,12 +237,13 @@ TEST(InlineFiles, WrittenPassedByNameAndSwept) {
 TEST(InlineFiles, KeptWithK) {
     Sandbox box;
     box.write("tarvo", kInlineMakefile);
-    box.run({"-k"});
+    EXPECT_EQ(box.run({"-k"}).output,
+              banner("cat tarvo0.$$$ \nline one\n\nall indented\ntarvo\ntarvo0.$$$\n"));
     EXPECT_EQ(box.list(), (Names{"tarvo", "tarvo0.$$$"}));
     EXPECT_EQ(box.read("tarvo0.$$$"), "line one\n\nall indented\n");
     // The kept name is taken, so the next run writes tarvo1.$$$ and sweeps both.
     const e2e::Result again = box.run({});
-    EXPECT_EQ(again.output, banner("cat tarvo1.$$$ \nline one\n\nall indented\ndone\n"));
+    EXPECT_EQ(again.output, banner("cat tarvo1.$$$ \nline one\n\nall indented\ntarvo\n"));
     EXPECT_EQ(box.list(), Names{"tarvo"});
 }
 
