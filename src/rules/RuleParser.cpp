@@ -4,22 +4,16 @@
 #include "driver/RunState.h"
 #include "exec/InlineFiles.h"
 #include "preprocess/LineReader.h"
+#include "preprocess/MacroTable.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
-const char kDelimiters[] = " \t\r\n\\$,()*&^%$#@![]{}|/-+=<>?:";
-
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-bool isDelimiter(char c) {
-    return c != '\0' && std::strchr(kDelimiters, c) != nullptr;
 }
 
 std::vector<std::string> splitAtBlanks(const std::string& text, std::size_t begin,

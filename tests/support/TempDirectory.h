@@ -35,7 +35,7 @@ class TempDirectory {
     std::string prefix() const { return path_ + "/"; }
 
     static std::string read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(path); // text mode, as inline files are written
         std::ostringstream text;
         text << in.rdbuf();
         return text.str();
