@@ -45,10 +45,15 @@ bool InferenceRule::make(const std::string& target, MakeContext& context) {
     if (runState().stopRequested) {
         return false;
     }
-    const ChainEntry entry(context, *this, target);
+    const std::string key = MakeContext::keyOf(*this, target);
+    if (const bool* outcome = context.remembered(key)) {
+        return *outcome;
+    }
+    const ChainEntry entry(context, key, *this, target);
     if (!entry.entered()) {
         return false;
     }
+    const std::uint64_t generation = context.generation();
     const std::string source = withoutExtension(target) + sourceExtension;
     bool outOfDate = false;
     if (Rule* rule = context.rules.lookup(source)) {
@@ -64,6 +69,7 @@ bool InferenceRule::make(const std::string& target, MakeContext& context) {
     if (outOfDate) {
         runCommands(target, context);
     }
+    context.remember(key, generation, outOfDate);
     return outOfDate;
 }
 
@@ -78,10 +84,15 @@ bool TargetRule::make(const std::string& target, MakeContext& context) {
     if (runState().stopRequested) {
         return false;
     }
-    const ChainEntry entry(context, *this, target);
+    const std::string key = MakeContext::keyOf(*this, target);
+    if (const bool* outcome = context.remembered(key)) {
+        return *outcome;
+    }
+    const ChainEntry entry(context, key, *this, target);
     if (!entry.entered()) {
         return false;
     }
+    const std::uint64_t generation = context.generation();
     bool outOfDate = false;
     for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
         if (Rule* rule = context.rules.lookup(item->text())) {
@@ -108,6 +119,7 @@ bool TargetRule::make(const std::string& target, MakeContext& context) {
     if (outOfDate) {
         runCommands(target, context);
     }
+    context.remember(key, generation, outOfDate);
     return outOfDate;
 }
 
