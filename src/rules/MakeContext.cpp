@@ -18,6 +18,14 @@ std::string MakeContext::keyOf(const Rule& rule, const std::string& name) {
 }
 
 bool MakeContext::enter(const std::string& key, const Rule& rule, const std::string& name) {
+    RunState& state = runState();
+    if (chain.size() >= kMaxDepth) {
+        std::printf("Error (tarvo): Dependencies nested more than %zu levels deep, from %s to %s\n",
+                    kMaxDepth, chain.front().second.c_str(), name.c_str());
+        state.buildStatus = 1;
+        state.stopRequested = true;
+        return false;
+    }
     int& depth = onChain_[key];
     if (depth == 0) {
         ++depth;
@@ -35,7 +43,6 @@ bool MakeContext::enter(const std::string& key, const Rule& rule, const std::str
     }
     cycle += name;
     std::printf("Error (tarvo): Dependency cycle %s\n", cycle.c_str());
-    RunState& state = runState();
     state.buildStatus = 1;
     state.stopRequested = true;
     return false;

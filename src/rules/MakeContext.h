@@ -2,6 +2,7 @@
 
 #include "exec/FileTimeCache.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -28,9 +29,13 @@ class MakeContext {
     // Identifies a rule making a name (letter case ignored).
     static std::string keyOf(const Rule& rule, const std::string& name);
 
+    // Each level of dependencies is one level of recursion, so the chain is
+    // bounded well within the smallest stack the tool runs on.
+    static constexpr std::size_t kMaxDepth = 1000;
+
     // Puts the rule and name on the chain. When the same rule is already making
-    // the same name, reports the cycle, stops the run and returns false; the
-    // chain is then left as it was.
+    // the same name, or the chain is kMaxDepth long, reports it, stops the run
+    // and returns false; the chain is then left as it was.
     bool enter(const std::string& key, const Rule& rule, const std::string& name);
     void leave(const std::string& key);
 
