@@ -137,6 +137,24 @@ TEST(NothingLost, LastTemporaryNameLinkingToAUsersFile) {
     EXPECT_EQ(box.list(), (std::vector<std::string>{"target.txt", "tarvo"}));
 }
 
+TEST(NothingLost, InlineFileNameLinkingToAUsersFile) {
+    Sandbox box;
+    // With -k nothing is swept, so the link that the first command makes holds
+    // the last name when the inline file needs one.
+    box.write("tarvo", "all:\n\tln -s target.txt tarvo999.$$$\n\tcat <<\ninline text\n<<\n\n");
+    box.write("target.txt", "precious");
+    for (int i = 0; i < 999; ++i) {
+        box.write("tarvo" + std::to_string(i) + ".$$$", "stale");
+    }
+    const e2e::Result result = box.run({"-k"});
+    EXPECT_EQ(result.output,
+              std::string(kBanner) +
+                  "ln -s target.txt tarvo999.$$$ \ncat tarvo999.$$$ \ninline text\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(box.read("target.txt"), "precious");
+    EXPECT_EQ(box.read("tarvo999.$$$"), "inline text\n");
+}
+
 // ---------------------------------------------------------------------------
 // Interrupts.
 
