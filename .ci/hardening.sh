@@ -50,7 +50,7 @@ run_fuzzer() {
     cp -r "fuzz/corpus/$name/." "$corpus/"
   fi
   local dict=()
-  [ -f "fuzz/$name.dict" ] && dict=("-dict=fuzz/$name.dict")
+  [ -f "fuzz/$name.dict" ] && dict=("-dict=$PWD/fuzz/$name.dict")
   if "$binary" "${dict[@]}" -max_total_time="$fuzz_seconds" -timeout=1 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$work/artifacts-$name/" "$corpus" \
     >"$work/log-$name" 2>&1; then

@@ -66,6 +66,9 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     });
 
     MacroTable macros;
+    if (state.expansionLimit != 0) {
+        macros.setExpansionLimit(state.expansionLimit);
+    }
     ConditionEvaluator evaluator;
     RuleTable rules;
 
