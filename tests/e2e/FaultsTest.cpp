@@ -132,6 +132,59 @@ TEST(Faults, DirectoryWithATemporaryNameIsSkippedAndKept) {
     }
 }
 
+TEST(Faults, DirectoryWithATemporaryNameOutlivesEverySweep) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\tcat <<\none\n<<\n\tcat <<\ntwo\n<<\n");
+    box.makeDirectory("tarvo0.$$$");
+    // Each inline file skips the directory; the sweep after each command
+    // removes the file and leaves the directory.
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, std::string(kBanner) + "cat tarvo1.$$$ \none\ncat tarvo1.$$$ \ntwo\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(box.list(), sorted({"tarvo", "tarvo0.$$$"}));
+}
+
+// ---------------------------------------------------------------------------
+// Commands that fail to run.
+
+TEST(Faults, CommandKilledByASignal) {
+    Sandbox box;
+    box.write("die.sh", "#!/bin/sh\nkill -KILL $$\n");
+    box.setMode("die.sh", 0755);
+    box.write("tarvo", "all:\n\t./die.sh\n\techo never\n");
+    const e2e::Result result = box.run({});
+    // The status a shell gives a command killed by signal 9.
+    EXPECT_EQ(result.output, std::string(kBanner) + "./die.sh \n");
+    EXPECT_EQ(result.status, 128 + 9);
+    EXPECT_EQ(box.list(), sorted({"die.sh", "tarvo"}));
+
+    box.write("tarvo", "all:\n\t-./die.sh\n\techo after\n");
+    const e2e::Result ignored = box.run({});
+    EXPECT_EQ(ignored.output, std::string(kBanner) + "./die.sh \necho after \nafter\n");
+    EXPECT_EQ(ignored.status, 0);
+}
+
+TEST(Faults, CommandThatDoesNotExist) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\tno-such-program-here x\n\techo never\n");
+    const e2e::Result result = box.run({});
+    // Tried directly, then through the shell, which answers "not found".
+    EXPECT_EQ(result.output, std::string(kBanner) + "no-such-program-here x \n");
+    EXPECT_EQ(result.status, 127);
+    EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+}
+
+TEST(Faults, DependencyCycleThroughAnInferenceRule) {
+    Sandbox box;
+    box.write("tarvo", "app: x.obj\n\techo link\n\n.c.obj:\n\techo compile\n\n"
+                       "x.c: app\n\techo generate\n");
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, std::string(kBanner) +
+                                 "Error (tarvo): Dependency cycle app -> x.obj -> x.c -> app\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+}
+
 // ---------------------------------------------------------------------------
 // Macros that refer to themselves, from the environment or the command line.
 
@@ -239,5 +292,24 @@ const ByteCase kByteCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Faults, HostileBytes, ::testing::ValuesIn(kByteCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Faults, HostileBytesInRulesAndCommands) {
+    Sandbox box;
+    box.write("tarvo", bytes("all: x\xe4\r\n\t@echo \xc3\xa4\xff $@\r\n\r\n"
+                             "x\xe4:\r\n\t@echo one\0 two\r\n\r\n"));
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, std::string(kBanner) + "one\n\xc3\xa4\xff x\xe4\n");
+    EXPECT_EQ(result.status, 0);
+}
+
+TEST(Faults, GarbageIsASyntaxError) {
+    Sandbox box;
+    box.write("tarvo", bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x01\0\x7f\x80\xff\n"));
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output,
+              std::string(kBanner) + "Error (tarvo):  Syntax error in tarvo, line 1");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+}
 
 } // namespace
