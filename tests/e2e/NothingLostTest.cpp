@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -115,6 +116,17 @@ const Scenario kScenarios[] = {
     {"InvalidDirective", "!bogus\n", {}, {}, {}},
     {"SelfReferringMacro", "x: $(A)\n", {}, {}, {"A=$(A)"}},
     {"IncludeOfADecoy", "!include \"tarvo7.$$$\"\n!include target.txt\n", {}, {"-p"}, {}},
+    {"BuildWithInlineFiles",
+     "all: one two\n\none:\n\tcat <<\nx\n<<\n\ntwo:\n\tcat <<\ny\n<<\n\techo $@\n",
+     {},
+     {},
+     {}},
+    {"FailingCommand", "all:\n\tcat <<\nx\n<<\n\tfalse\n\techo never\n", {}, {}, {}},
+    {"UnterminatedInlineFile", "all:\n\tcat <<\nx\n", {}, {}, {}},
+    {"NoRuleForTarget", "all:\n\techo all\n", {}, {"all", "nothing"}, {}},
+    {"SyntaxError", "all:\n\techo all\n\nstray\n", {}, {}, {}},
+    {"DependencyCycle", "a: b\n\nb: a\n", {}, {}, {}},
+    {"KeepingTemporaries", "all:\n\techo $<\n", {}, {"-k"}, {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Runs, NothingLost, ::testing::ValuesIn(kScenarios),
@@ -204,5 +216,74 @@ const InterruptCase kInterrupts[] = {
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptDuringPassOne, ::testing::ValuesIn(kInterrupts),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The first target's first command waits; the signal comes while it runs.
+// Neither its second command nor the second target may start afterwards.
+const char kWaitingMakefile[] = "all: first second\n\n"
+                                "first:\n\t./wait.sh <<\ninline data\n<<\n\ttouch after-first\n\n"
+                                "second:\n\ttouch second\n";
+
+class InterruptDuringCommand : public ::testing::TestWithParam<InterruptCase> {};
+
+TEST_P(InterruptDuringCommand, EndsWithTheSignalAndStartsNothingMore) {
+    const InterruptCase& c = GetParam();
+    Sandbox box;
+    box.write("tarvo", kWaitingMakefile);
+    box.write("wait.sh", "#!/bin/sh\ntouch started\nexec sleep 30\n");
+    box.setMode("wait.sh", 0755);
+    addDecoys(box);
+    const Snapshot before = box.snapshot();
+
+    e2e::Running run = box.start({});
+    ASSERT_TRUE(run.waitForFile(box.pathOf("started"))) << "the command did not start";
+    if (c.wholeGroup) {
+        run.signalGroup(c.signalNumber);
+    } else {
+        run.signal(c.signalNumber);
+    }
+    const e2e::Result result = run.finish();
+
+    // The intermediate file had tarvo0.$$$ and gave it back before the
+    // commands, so the inline file has it now.
+    EXPECT_EQ(result.output, std::string(kBanner) + "./wait.sh tarvo0.$$$ \n");
+    EXPECT_EQ(result.status, 128 + c.signalNumber);
+    EXPECT_FALSE(box.exists("after-first"));
+    EXPECT_FALSE(box.exists("second"));
+    // The sweep on the way out removed the inline file and the stale decoys.
+    Snapshot expected = withoutTemporaries(before);
+    expected.erase("started");
+    Snapshot after = withoutTemporaries(box.snapshot());
+    after.erase("started");
+    EXPECT_EQ(after, expected);
+    EXPECT_TRUE(temporaries(box.snapshot()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptDuringCommand, ::testing::ValuesIn(kInterrupts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(InterruptDuringCommand, CommandThatIgnoresTheSignalStillEndsTheRun) {
+    Sandbox box;
+    box.write("tarvo", kWaitingMakefile);
+    // The command shrugs the signal off and finishes normally once the test
+    // lets it go on.
+    box.write("wait.sh", "#!/bin/sh\ntrap '' INT TERM HUP\ntouch started\nread line < gate\n");
+    box.setMode("wait.sh", 0755);
+    ASSERT_EQ(mkfifo(box.pathOf("gate").c_str(), 0600), 0);
+
+    e2e::Running run = box.start({});
+    ASSERT_TRUE(run.waitForFile(box.pathOf("started")));
+    run.signal(SIGTERM);
+    {
+        std::ofstream gate(box.pathOf("gate"));
+        gate << "go\n";
+    }
+    const e2e::Result result = run.finish();
+
+    EXPECT_EQ(result.output, std::string(kBanner) + "./wait.sh tarvo0.$$$ \n");
+    EXPECT_EQ(result.status, 128 + SIGTERM);
+    EXPECT_FALSE(box.exists("after-first"));
+    EXPECT_FALSE(box.exists("second"));
+    EXPECT_EQ(box.list(), (std::vector<std::string>{"gate", "started", "tarvo", "wait.sh"}));
+}
 
 } // namespace
