@@ -270,6 +270,11 @@ void Running::signalGroup(int signalNumber) const {
     kill(-processId_, signalNumber);
 }
 
+void Running::closeOutput() {
+    close(outputFd_);
+    outputFd_ = -1;
+}
+
 bool Running::waitForFile(const std::string& path) {
     struct stat info;
     while (lstat(path.c_str(), &info) != 0) {
@@ -291,7 +296,7 @@ bool Running::waitForFile(const std::string& path) {
 Result Running::finish() {
     Result result;
     char buffer[65536];
-    for (;;) {
+    while (outputFd_ >= 0) {
         const ssize_t got = ::read(outputFd_, buffer, sizeof buffer);
         if (got > 0) {
             result.output.append(buffer, static_cast<std::size_t>(got));
@@ -299,8 +304,10 @@ Result Running::finish() {
             break;
         }
     }
-    close(outputFd_);
-    outputFd_ = -1;
+    if (outputFd_ >= 0) {
+        close(outputFd_);
+        outputFd_ = -1;
+    }
     if (!ended_) {
         while (waitpid(processId_, &status_, 0) < 0 && errno == EINTR) {
         }

@@ -80,7 +80,10 @@ class Running {
     // terminal does with Ctrl-C).
     void signal(int signalNumber) const;
     void signalGroup(int signalNumber) const;
-    // Waits until the file exists in `directory`; false when tarvo has ended first.
+    // Closes the reading end of tarvo's standard output, as a reader that quits
+    // early does (head, less).
+    void closeOutput();
+    // Waits until the file exists; false when tarvo has ended first.
     bool waitForFile(const std::string& path);
     Result finish();
 

@@ -217,6 +217,22 @@ const InterruptCase kInterrupts[] = {
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptDuringPassOne, ::testing::ValuesIn(kInterrupts),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(ClosedOutput, ListingToAReaderThatQuitsEarly) {
+    Sandbox box;
+    std::string makefile;
+    for (int i = 0; i < 100000; ++i) {
+        makefile += "line " + std::to_string(i) + "\n";
+    }
+    box.write("tarvo", makefile);
+    // As in "tarvo -p | head": the listing meets a closed pipe while the
+    // intermediate file is still open.
+    e2e::Running run = box.start({"-p"});
+    run.closeOutput();
+    const e2e::Result result = run.finish();
+    EXPECT_EQ(result.status, 128 + SIGPIPE);
+    EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+}
+
 // The first target's first command waits; the signal comes while it runs.
 // Neither its second command nor the second target may start afterwards.
 const char kWaitingMakefile[] = "all: first second\n\n"
