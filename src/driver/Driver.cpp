@@ -113,6 +113,15 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         }
         Preprocessor preprocessor(macros, evaluator);
         preprocessor.preprocessFile(makefile.get(), intermediate.get());
+        // A full disk must not pass for a shorter makefile.
+        if (std::fflush(intermediate.get()) != 0 || std::ferror(intermediate.get()) != 0) {
+            intermediate.reset();
+            platform.removeFile(intermediateName);
+            setFileToRemoveOnInterrupt(std::string());
+            std::printf("Error (tarvo): Unable to write the intermediate file %s\n",
+                        intermediateName.c_str());
+            return 1;
+        }
     }
     makefile.reset();
 

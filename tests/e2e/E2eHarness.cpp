@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -160,8 +161,8 @@ std::vector<std::string> Sandbox::defaultEnvironment() {
 }
 
 int Sandbox::spawn(const std::vector<std::string>& arguments,
-                   const std::vector<std::string>& environment, bool unprivileged, bool ownGroup,
-                   int& outputFd) const {
+                   const std::vector<std::string>& environment, const RunOptions& options,
+                   bool ownGroup, int& outputFd) const {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
         throw std::runtime_error("pipe failed");
@@ -193,6 +194,15 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
         dup2(pipeEnds[1], 1);
         close(pipeEnds[0]);
         close(pipeEnds[1]);
+        if (!options.standardOutput.empty()) {
+            const int out =
+                open(options.standardOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (out < 0) {
+                _exit(124);
+            }
+            dup2(out, 1);
+            close(out);
+        }
         const int devNull = open("/dev/null", O_RDONLY);
         dup2(devNull, 0);
         if (ownGroup) {
@@ -205,7 +215,14 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
         for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
             ::signal(signalNumber, SIG_DFL);
         }
-        if (unprivileged && geteuid() == 0 &&
+        if (options.fileSizeLimit > 0) {
+            // Writes beyond the limit then fail instead of ending the process.
+            ::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
+                                         static_cast<rlim_t>(options.fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (options.unprivileged && geteuid() == 0 &&
             (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
             _exit(125);
         }
@@ -222,22 +239,27 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
 
 Result Sandbox::run(const std::vector<std::string>& arguments,
                     const std::vector<std::string>& environment) const {
+    return run(arguments, environment, RunOptions());
+}
+
+Result Sandbox::run(const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& environment, const RunOptions& options) const {
     int outputFd = -1;
-    const int child = spawn(arguments, environment, false, false, outputFd);
+    const int child = spawn(arguments, environment, options, false, outputFd);
     return Running(child, outputFd).finish();
 }
 
 Result Sandbox::runUnprivileged(const std::vector<std::string>& arguments,
                                 const std::vector<std::string>& environment) const {
-    int outputFd = -1;
-    const int child = spawn(arguments, environment, true, false, outputFd);
-    return Running(child, outputFd).finish();
+    RunOptions options;
+    options.unprivileged = true;
+    return run(arguments, environment, options);
 }
 
 Running Sandbox::start(const std::vector<std::string>& arguments,
                        const std::vector<std::string>& environment) const {
     int outputFd = -1;
-    const int child = spawn(arguments, environment, false, true, outputFd);
+    const int child = spawn(arguments, environment, RunOptions(), true, outputFd);
     // Set here as well, so that the group exists before the caller signals it.
     setpgid(child, child);
     return Running(child, outputFd);

@@ -15,6 +15,19 @@ struct Result {
 
 class Running;
 
+// How a run is started, beyond its arguments and environment.
+struct RunOptions {
+    // Without the privileges of root when the tests run as root, so that
+    // permission bits (a read-only directory, an unreadable file) take effect;
+    // the sandbox must then be open to others (setMode).
+    bool unprivileged = false;
+    // A file that receives standard output instead of the result (such as
+    // /dev/full); the result's output stays empty.
+    std::string standardOutput;
+    // Bytes a file may grow to; writes beyond it fail (0: no limit).
+    long fileSizeLimit = 0;
+};
+
 class Sandbox {
   public:
     Sandbox();
@@ -44,9 +57,9 @@ class Sandbox {
     // Runs tarvo with the arguments; the environment is exactly `environment`.
     Result run(const std::vector<std::string>& arguments,
                const std::vector<std::string>& environment = defaultEnvironment()) const;
-    // The same, but without the privileges of root when the tests run as root, so
-    // that permission bits (a read-only directory, an unreadable file) take effect;
-    // the sandbox must then be open to others (setMode).
+    Result run(const std::vector<std::string>& arguments,
+               const std::vector<std::string>& environment, const RunOptions& options) const;
+    // run() with RunOptions::unprivileged.
     Result
     runUnprivileged(const std::vector<std::string>& arguments,
                     const std::vector<std::string>& environment = defaultEnvironment()) const;
@@ -58,7 +71,7 @@ class Sandbox {
 
   private:
     int spawn(const std::vector<std::string>& arguments,
-              const std::vector<std::string>& environment, bool unprivileged, bool ownGroup,
+              const std::vector<std::string>& environment, const RunOptions& options, bool ownGroup,
               int& outputFd) const;
 
     std::string path_;

@@ -145,6 +145,57 @@ TEST(Faults, DirectoryWithATemporaryNameOutlivesEverySweep) {
 }
 
 // ---------------------------------------------------------------------------
+// Files that cannot be written to the end (a full disk, a quota).
+
+e2e::RunOptions fileSizeLimit(long bytes) {
+    e2e::RunOptions options;
+    options.fileSizeLimit = bytes;
+    return options;
+}
+
+TEST(Faults, IntermediateFileThatCannotBeWrittenInFull) {
+    Sandbox box;
+    // 20,000 records do not fit in 64 KiB; had pass 2 read what fitted, the
+    // rule at the end would be lost and the run would end "successfully".
+    box.write("tarvo", std::string(20000, '\n') + "all:\n\t@echo built\n");
+    const e2e::Result result = box.run({}, Sandbox::defaultEnvironment(), fileSizeLimit(64 * 1024));
+    EXPECT_EQ(result.output,
+              std::string(kBanner) +
+                  "Error (tarvo): Unable to write the intermediate file tarvo0.$$$\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+}
+
+TEST(Faults, InlineFileThatCannotBeWrittenInFull) {
+    Sandbox box;
+    // The dependency list fits in the intermediate file; ten times over, it
+    // does not fit in the inline file.
+    std::string dependencies;
+    for (int i = 0; i < 1000; ++i) {
+        dependencies += " dependency" + std::to_string(i);
+    }
+    box.write("tarvo",
+              "all:" + dependencies + "\n\tcat <<\n$@$@$@$@$@$@$@$@$@$@\n<<\n\techo never\n");
+    box.write("dependency0", "");
+    const e2e::Result result = box.run({}, Sandbox::defaultEnvironment(), fileSizeLimit(64 * 1024));
+    EXPECT_EQ(result.output,
+              std::string(kBanner) + "Error (tarvo): Unable to write the inline file tarvo0.$$$\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(box.list(), sorted({"dependency0", "tarvo"}));
+}
+
+TEST(Faults, StandardOutputThatCannotBeWritten) {
+    Sandbox box;
+    box.write("tarvo", "a\n");
+    e2e::RunOptions full;
+    full.standardOutput = "/dev/full";
+    // The listing is all that -p delivers: lost, it is no success.
+    const e2e::Result result = box.run({"-p"}, Sandbox::defaultEnvironment(), full);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+}
+
+// ---------------------------------------------------------------------------
 // Commands that fail to run.
 
 TEST(Faults, CommandKilledByASignal) {
