@@ -224,7 +224,7 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
         }
         if (options.unprivileged && geteuid() == 0 &&
             (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
-            _exit(125);
+            _exit(kCannotDropPrivileges);
         }
         if (chdir(path_.c_str()) != 0) {
             _exit(126);

@@ -107,6 +107,10 @@ class Running {
     int status_ = 0;
 };
 
+// The status of a run that could not give up root's privileges (no
+// permission to change user, as in some containers); such a test is skipped.
+constexpr int kCannotDropPrivileges = 125;
+
 // A fixed base time for file-time tests (2024-01-01 00:00:00 UTC); one
 // file-time unit is about 6.7 s, so times 60 s apart always differ.
 constexpr std::time_t kBaseTime = 1704067200;
