@@ -3,6 +3,7 @@
 #include "containers/LinkedList.h"
 #include "containers/OrderedTree.h"
 
+#include <memory>
 #include <string>
 
 class MakeContext;
@@ -11,7 +12,9 @@ class MakeContext;
 // for a TargetRule, a target extension such as ".obj" for an InferenceRule.
 class Rule : public TreeNode {
   public:
-    explicit Rule(std::string name) : name(std::move(name)) {}
+    explicit Rule(std::string name)
+        : name(std::move(name)), commandList_(std::make_shared<LinkedList>()),
+          commands(*commandList_) {}
     virtual ~Rule() = default;
 
     int compareKey(const std::string& key) const override;
@@ -26,7 +29,17 @@ class Rule : public TreeNode {
     void addCommand(const std::string& text);
 
     std::string name;
-    LinkedList commands;
+
+  private:
+    std::shared_ptr<LinkedList> commandList_;
+
+  public:
+    LinkedList& commands;
+
+  protected:
+    // A rule that shares the command lines of another.
+    Rule(std::string name, const Rule& sibling)
+        : name(std::move(name)), commandList_(sibling.commandList_), commands(*commandList_) {}
 };
 
 class InferenceRule : public Rule {
@@ -42,12 +55,24 @@ class InferenceRule : public Rule {
 
 class TargetRule : public Rule {
   public:
-    using Rule::Rule;
+    explicit TargetRule(std::string name)
+        : Rule(std::move(name)), dependencyList_(std::make_shared<LinkedList>()),
+          dependencies(*dependencyList_) {}
+    // The rule of another target of the same rule line. It shares the line's
+    // dependencies and command lines, so that a line of n targets and m
+    // dependencies holds n + m items rather than n x m.
+    TargetRule(std::string name, const TargetRule& sibling)
+        : Rule(std::move(name), sibling), dependencyList_(sibling.dependencyList_),
+          dependencies(*dependencyList_) {}
 
     bool make(const std::string& target, MakeContext& context) override;
     void expandSpecials(std::string& line, const std::string& target) const override;
 
     void addDependency(const std::string& name);
 
-    LinkedList dependencies;
+  private:
+    std::shared_ptr<LinkedList> dependencyList_;
+
+  public:
+    LinkedList& dependencies;
 };

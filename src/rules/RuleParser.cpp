@@ -9,6 +9,7 @@
 #include "rules/RuleTable.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -80,7 +81,7 @@ void RuleParser::parseInferenceRule(const std::string& line, LineReader& reader)
     }
     Rule* rule =
         new InferenceRule(line.substr(0, secondDot), "." + line.substr(begin, end - begin));
-    readCommandBlock(reader, {rule});
+    readCommandBlock(reader, rule);
     rules_.insert(rule);
 }
 
@@ -97,29 +98,36 @@ void RuleParser::parseExplicitRule(const std::string& line, LineReader& reader) 
         state.defaultTargetPending = false;
     }
 
-    // The targets of one line enter the table in ascending order of name, equal
-    // names in the order of the line.
+    // Every target of the line gets the same dependencies and command lines:
+    // the rules share one list of each, filled through the first rule.
     std::vector<Rule*> made;
     made.reserve(targets.size());
+    TargetRule* first = nullptr;
     for (const std::string& target : targets) {
-        made.push_back(new TargetRule(target));
+        TargetRule* rule =
+            first == nullptr ? new TargetRule(target) : new TargetRule(target, *first);
+        if (first == nullptr) {
+            first = rule;
+        }
+        made.push_back(rule);
     }
+    if (first != nullptr) {
+        for (const std::string& dependency : dependencies) {
+            first->addDependency(dependency);
+        }
+    }
+    readCommandBlock(reader, first);
+    // The targets of one line enter the table in ascending order of name, equal
+    // names in the order of the line.
     std::stable_sort(made.begin(), made.end(), [](const Rule* a, const Rule* b) {
         return compareNames(a->name, b->name) < 0;
     });
-    for (Rule* rule : made) {
-        TargetRule* targetRule = static_cast<TargetRule*>(rule);
-        for (const std::string& dependency : dependencies) {
-            targetRule->addDependency(dependency);
-        }
-    }
-    readCommandBlock(reader, made);
     for (Rule* rule : made) {
         rules_.insert(rule);
     }
 }
 
-void RuleParser::readCommandBlock(LineReader& reader, const std::vector<Rule*>& rules) {
+void RuleParser::readCommandBlock(LineReader& reader, Rule* rule) {
     bool inlineOpen = false;
     std::string terminator;
     while (const std::string* read = reader.readLogicalLine(false)) {
@@ -140,7 +148,7 @@ void RuleParser::readCommandBlock(LineReader& reader, const std::vector<Rule*>& 
         if (!inlineOpen && line.empty()) {
             return;
         }
-        for (Rule* rule : rules) {
+        if (rule != nullptr) {
             rule->addCommand(line);
         }
     }

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 class LineReader;
 class Rule;
@@ -22,8 +21,8 @@ class RuleParser {
     void parseInferenceRule(const std::string& line, LineReader& reader);
     void parseExplicitRule(const std::string& line, LineReader& reader);
     // Reads the lines up to the empty line (outside an inline block) that ends
-    // the block, adding each to every one of the rules.
-    static void readCommandBlock(LineReader& reader, const std::vector<Rule*>& rules);
+    // the block, adding each to the rule; without a rule they are dropped.
+    static void readCommandBlock(LineReader& reader, Rule* rule);
 
     RuleTable& rules_;
 };

@@ -97,6 +97,23 @@ TEST(LargeInput, HundredThousandTargets) {
     EXPECT_EQ(last.status, 0);
 }
 
+TEST(LargeInput, RuleLineWithTwentyThousandTargetsAndDependencies) {
+    // 280 KB of makefile: each target has every dependency, which must not
+    // cost 400 million list items.
+    std::string targets;
+    std::string dependencies;
+    for (int i = 0; i < 20000; ++i) {
+        targets += numbered("t", i) + " ";
+        dependencies += numbered(" d", i);
+    }
+    Sandbox box;
+    box.write("tarvo", targets + ":" + dependencies + "\n\t@echo $<\n");
+    box.write("d19999", "");
+    const e2e::Result result = box.run({"t0", "t19999"});
+    EXPECT_EQ(result.output, std::string(kBanner) + "t0\nt19999\n");
+    EXPECT_EQ(result.status, 0);
+}
+
 TEST(LargeInput, HundredThousandTargetsInOneChain) {
     // Each target depends on the next: far deeper than the stack could follow,
     // so the run stops with a message at the bound.

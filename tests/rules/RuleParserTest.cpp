@@ -123,6 +123,26 @@ TEST_F(RuleParserTest, SeveralTargetsShareDependenciesAndCommands) {
     EXPECT_FALSE(runState().defaultTargetPending);
 }
 
+TEST_F(RuleParserTest, TargetsOfOneLineHoldOneCopyOfItsLists) {
+    // Copies for each target would take targets x dependencies items: a line of
+    // a few thousand words each way would fill the memory.
+    std::string line;
+    for (int i = 0; i < 3000; ++i) {
+        line += "t" + std::to_string(i) + " ";
+    }
+    line += ":";
+    for (int i = 0; i < 3000; ++i) {
+        line += " d" + std::to_string(i);
+    }
+    parse({line, "\tcmd", ""});
+    const TargetRule& first = target("t0");
+    const TargetRule& last = target("t2999");
+    EXPECT_EQ(first.dependencies.count(), 3000);
+    EXPECT_EQ(&first.dependencies, &last.dependencies);
+    EXPECT_EQ(&first.commands, &last.commands);
+    EXPECT_EQ(texts(last.commands), Lines{"cmd"});
+}
+
 TEST_F(RuleParserTest, RuleLineWithoutEmptyLineSwallowsTheNextRule) {
     parse({"all: a b", "a: x"});
     EXPECT_EQ(names(), Lines{"all"});
