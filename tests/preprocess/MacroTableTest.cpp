@@ -118,10 +118,21 @@ TEST(MacroTable, SelfReferenceIsReportedNotRepeatedForever) {
     macros.define("B", "$(A)");
     for (const char* text : {"$(LOOP)", "a $(A) b"}) {
         std::string line = text;
-        std::string name;
-        EXPECT_FALSE(macros.expandMacros(line, &name)) << text;
-        EXPECT_FALSE(name.empty());
+        ExpansionFailure failure;
+        EXPECT_FALSE(macros.expandMacros(line, &failure)) << text;
+        EXPECT_FALSE(failure.macroName.empty());
+        EXPECT_FALSE(failure.tooLarge);
     }
+}
+
+TEST(MacroTable, ValueHoldingItselfTwiceStopsWhenTooLarge) {
+    // Each level of this substitution triples the text: depth alone would not stop it.
+    MacroTable macros;
+    macros.define("S", "a&c$(S:&c=&c&c&c)");
+    std::string line = "$(S)";
+    ExpansionFailure failure;
+    EXPECT_FALSE(macros.expandMacros(line, &failure));
+    EXPECT_EQ(failure.macroName, "S");
 }
 
 TEST(MacroTable, LargeSubstitutionIsComplete) {
