@@ -322,6 +322,19 @@ class Bench:
             fmt_time(m.median) if m.samples else "-", state))
         return m
 
+    def measure_builds(self, workload, p):
+        """The full build from clean, then the no-op; returns the no-op's measurement."""
+        full = self.measure(workload, FullBuild(p)) if "full" in self.args.phases else None
+        if "noop" not in self.args.phases:
+            return Measurement(workload, "no-op", p.tool)
+        if full is not None and full.timed_out:
+            # Building again only to see it time out once more would double the wait.
+            noop = Measurement(workload, "no-op", p.tool)
+            noop.skipped = "the full build timed out"
+            self.results.append(noop)
+            return noop
+        return self.measure(workload, NoOp(p))
+
     def fresh_dir(self, workload, tool):
         d = os.path.join(self.work, workload.replace(" ", "-"), tool)
         if os.path.exists(d):
@@ -336,11 +349,8 @@ class Bench:
             d = self.fresh_dir(workload, tool)
             gen.gen_flat(n, d)
             p = Project(tool, d, outputs, n + 1, self.tool_argv(tool))
-            if "full" in self.args.phases:
-                self.measure(workload, FullBuild(p))
-            if "noop" in self.args.phases:
-                if self.measure(workload, NoOp(p)).ok:
-                    built.append(p)
+            if self.measure_builds(workload, p).ok:
+                built.append(p)
         if "noop" in self.args.phases and built and self.floor_bin:
             self.measure(workload, Floor(built[-1], self.floor_bin, n))
 
@@ -350,11 +360,8 @@ class Bench:
         for tool in self.args.tools:
             d = self.fresh_dir(workload, tool)
             gen.gen_diamond(depth, d)
-            p = Project(tool, d, outputs, len(outputs), self.tool_argv(tool))
-            if "full" in self.args.phases:
-                self.measure(workload, FullBuild(p))
-            if "noop" in self.args.phases:
-                self.measure(workload, NoOp(p))
+            self.measure_builds(workload, Project(tool, d, outputs, len(outputs),
+                                                  self.tool_argv(tool)))
 
     def run_macros(self):
         workload = "macros"
@@ -403,6 +410,13 @@ def build_helper(work, name):
     out = os.path.join(work, name)
     subprocess.run(["cc", "-O2", "-o", out, os.path.join(HERE, name + ".c")], check=True)
     return out
+
+
+def load_average():
+    try:
+        return "%.2f %.2f %.2f" % os.getloadavg()
+    except OSError:
+        return "?"
 
 
 def machine_description():
@@ -584,29 +598,33 @@ def parse_args(argv):
     ap.add_argument("--tarvo", help="the tarvo binary, as an option")
     ap.add_argument("--workloads", type=word_list(("flat", "diamond", "macros")),
                     default=["flat", "diamond", "macros"])
-    ap.add_argument("--flat-sizes", type=int_list, default=[1000, 10000])
-    ap.add_argument("--diamond-depths", type=int_list, default=[10, 20, 40])
-    ap.add_argument("--macro-scale", type=float, default=1.0,
-                    help="scale of the macros makefile (1 = 5000 definitions)")
+    ap.add_argument("--flat-sizes", type=int_list, help="default 1000,10000")
+    ap.add_argument("--diamond-depths", type=int_list, help="default 10,20,40")
+    ap.add_argument("--macro-scale", type=float,
+                    help="scale of the macros makefile (default 1 = 5000 definitions)")
     ap.add_argument("--tools", type=word_list(TOOLS), default=list(TOOLS))
     ap.add_argument("--phases", type=word_list(("full", "noop")), default=["full", "noop"],
                     help="phases of flat and diamond")
-    ap.add_argument("--runs", type=int, default=5, help="timed runs after the warm-up")
+    ap.add_argument("--runs", type=int, help="timed runs after the warm-up (default 5)")
     ap.add_argument("--timeout", type=float, default=120.0, help="seconds allowed for one run")
     ap.add_argument("--workdir", default=os.path.join(HERE, "work"))
     ap.add_argument("--json", help="also write the results to this file")
     ap.add_argument("--stop-on-failure", action="store_true",
                     help="stop measuring a case at its first failed check")
     ap.add_argument("--quick", action="store_true",
-                    help="flat 1000, diamond 10 and 20, macros at a fifth, 3 runs")
+                    help="defaults for a quick run: flat 1000, diamond 10 and 20, macros at a "
+                    "fifth, 3 runs (options given explicitly still count)")
     args = ap.parse_args(argv)
     args.tarvo = os.path.abspath(args.tarvo or args.tarvo_pos
                                  or os.path.join(HERE, "..", "build", "tarvo"))
+    defaults = {"flat_sizes": [1000, 10000], "diamond_depths": [10, 20, 40],
+                "macro_scale": 1.0, "runs": 5}
     if args.quick:
-        args.flat_sizes = [1000]
-        args.diamond_depths = [10, 20]
-        args.macro_scale = 0.2
-        args.runs = 3
+        defaults = {"flat_sizes": [1000], "diamond_depths": [10, 20], "macro_scale": 0.2,
+                    "runs": 3}
+    for name, value in defaults.items():
+        if getattr(args, name) is None:
+            setattr(args, name, value)
     return args
 
 
@@ -621,13 +639,17 @@ def main(argv):
     MEASURE = build_helper(os.path.abspath(args.workdir), "measure")
 
     bench = Bench(args)
+    load_before = load_average()
     started = bench.run()
+    load_after = load_average()
     versions = tool_versions(args)
 
     report = ["# tarvo benchmark, %s" % started.strftime("%Y-%m-%d %H:%M"), "",
               "Machine: %s" % machine_description()]
     report += ["%s: %s" % (t, versions[t]) for t in args.tools if t in versions]
-    report += ["Median of %d runs after one warm-up; RSS is the peak over those runs." % args.runs,
+    report += ["Load average (1, 5, 15 min) before the run %s, after it %s." % (
+        load_before, load_after),
+        "Median of %d runs after one warm-up; RSS is the peak over those runs." % args.runs,
                "", table(bench.results, args.tools)]
     goals = targets(bench.results)
     if goals:
@@ -641,6 +663,7 @@ def main(argv):
         with open(args.json, "w") as f:
             json.dump({"started": started.isoformat(timespec="seconds"),
                        "machine": machine_description(), "versions": versions,
+                       "load_before": load_before, "load_after": load_after,
                        "runs": args.runs, "results": [m.as_dict() for m in bench.results]},
                       f, indent=1)
     return 0
