@@ -94,6 +94,7 @@ class Project:
         self.commands = commands  # commands a full build from clean runs
         self.argv = argv
         self.built = False  # a full build of this copy passed its checks and nothing since
+        self.timed_out = False  # its last full build ran past the time limit
 
     def clean(self):
         self.built = False
@@ -111,6 +112,7 @@ class Project:
 
 class FullBuild:
     phase = "full"
+    skip = None
 
     def __init__(self, project):
         self.p = project
@@ -136,6 +138,7 @@ class FullBuild:
 
 class NoOp:
     phase = "no-op"
+    skip = None
 
     def __init__(self, project):
         self.p = project
@@ -153,6 +156,7 @@ class NoOp:
         problems = FullBuild(self.p).verify(run)
         if problems:
             return "the full build before it failed: " + "; ".join(problems)
+        self.p.built = True
         return None
 
     def prepare(self):
@@ -177,6 +181,7 @@ class NoOp:
 
 class ParseOnly:
     phase = "parse"
+    skip = None
 
     def __init__(self, project, expected):
         self.p = project
@@ -205,16 +210,19 @@ class ParseOnly:
 
 class Floor:
     phase = "floor"
+    skip = None
 
-    def __init__(self, project, floor_bin, n):
-        self.p = Project("floor", project.dir, project.outputs, 0,
-                         [floor_bin, "tarvo", str(n)])
-        self.source = project
+    def __init__(self, projects, floor_bin, n):
+        self.projects = projects
+        self.p = Project("floor", projects[0].dir, [], 0, [floor_bin, "tarvo", str(n)])
 
     def setup(self, bench):
-        if self.source.missing():
-            return "no built project to stat"
-        return None
+        """Stat the files of a copy that a tool has built."""
+        for project in self.projects:
+            if project.built and not project.missing():
+                self.p.dir = project.dir
+                return None
+        return "no built project to stat"
 
     def prepare(self):
         pass
@@ -290,50 +298,58 @@ class Bench:
         sys.stderr.write(text + "\n")
         sys.stderr.flush()
 
-    def measure(self, workload, case):
-        m = Measurement(workload, case.phase, case.p.tool)
-        self.results.append(m)
-        m.skipped = case.setup(self)
-        if m.skipped:
-            self.say("%-12s %-6s %-6s skipped: %s" % (workload, case.phase, case.p.tool, m.skipped))
-            return m
+    def measure(self, workload, cases):
+        """Measure the cases of one phase in rounds: every case's warm-up first, then each
+        timed round runs every case once, so that a change in the machine's load falls on all
+        tools alike."""
+        active = []
+        for case in cases:
+            m = Measurement(workload, case.phase, case.p.tool)
+            self.results.append(m)
+            m.skipped = case.skip or case.setup(self)
+            if m.skipped:
+                self.say("%-12s %-6s %-6s skipped: %s" % (workload, case.phase, case.p.tool,
+                                                          m.skipped))
+            else:
+                active.append((case, m))
         for i in range(1 + self.args.runs):
-            case.prepare()
-            run = run_once(case.p.argv, case.p.dir, self.env,
-                           self.log_path(case.p, case.phase), self.args.timeout)
-            if run.timed_out:
-                m.timed_out = True
-                break
-            problems = case.verify(run)
-            for p in problems:
-                if p not in m.problems:
-                    m.problems.append(p)
-            if i > 0:
-                m.samples.append(run.wall)
-                m.rss_kb.append(run.rss_kb)
-            if problems and self.args.stop_on_failure:
-                break
-        if isinstance(case, FullBuild):
-            case.p.built = not m.problems and not m.timed_out
-        state = ("timed out after %g s" % self.args.timeout if m.timed_out
-                 else "FAILED: " + "; ".join(m.problems) if m.problems else "ok")
-        self.say("%-12s %-6s %-6s %s  %s" % (
-            workload, case.phase, case.p.tool,
-            fmt_time(m.median) if m.samples else "-", state))
-        return m
+            for case, m in active:
+                if m.timed_out or (m.problems and self.args.stop_on_failure):
+                    continue
+                case.prepare()
+                run = run_once(case.p.argv, case.p.dir, self.env,
+                               self.log_path(case.p, case.phase), self.args.timeout)
+                if run.timed_out:
+                    m.timed_out = True
+                    continue
+                for problem in case.verify(run):
+                    if problem not in m.problems:
+                        m.problems.append(problem)
+                if i > 0:
+                    m.samples.append(run.wall)
+                    m.rss_kb.append(run.rss_kb)
+        for case, m in active:
+            if isinstance(case, FullBuild):
+                case.p.built = not m.problems and not m.timed_out
+                case.p.timed_out = m.timed_out
+            state = ("timed out after %g s" % self.args.timeout if m.timed_out
+                     else "FAILED: " + "; ".join(m.problems) if m.problems else "ok")
+            self.say("%-12s %-6s %-6s %s  %s" % (workload, case.phase, case.p.tool,
+                                                 fmt_time(m.median), state))
 
-    def measure_builds(self, workload, p):
-        """The full build from clean, then the no-op; returns the no-op's measurement."""
-        full = self.measure(workload, FullBuild(p)) if "full" in self.args.phases else None
-        if "noop" not in self.args.phases:
-            return Measurement(workload, "no-op", p.tool)
-        if full is not None and full.timed_out:
-            # Building again only to see it time out once more would double the wait.
-            noop = Measurement(workload, "no-op", p.tool)
-            noop.skipped = "the full build timed out"
-            self.results.append(noop)
-            return noop
-        return self.measure(workload, NoOp(p))
+    def measure_builds(self, workload, projects, floor_n=None):
+        """The full builds from clean, then the no-ops (and the floor, for the flat workload)."""
+        if "full" in self.args.phases:
+            self.measure(workload, [FullBuild(p) for p in projects])
+        if "noop" in self.args.phases:
+            cases = [NoOp(p) for p in projects]
+            for case in cases:
+                if case.p.timed_out:
+                    # Building again only to see it time out once more would double the wait.
+                    case.skip = "the full build timed out"
+            if floor_n is not None:
+                cases.append(Floor(projects, self.floor_bin, floor_n))
+            self.measure(workload, cases)
 
     def fresh_dir(self, workload, tool):
         d = os.path.join(self.work, workload.replace(" ", "-"), tool)
@@ -344,27 +360,26 @@ class Bench:
     def run_flat(self, n):
         workload = "flat %d" % n
         outputs = gen.flat_objects(n) + ["app.exe"]
-        built = []
+        projects = []
         for tool in self.args.tools:
             d = self.fresh_dir(workload, tool)
             gen.gen_flat(n, d)
-            p = Project(tool, d, outputs, n + 1, self.tool_argv(tool))
-            if self.measure_builds(workload, p).ok:
-                built.append(p)
-        if "noop" in self.args.phases and built and self.floor_bin:
-            self.measure(workload, Floor(built[-1], self.floor_bin, n))
+            projects.append(Project(tool, d, outputs, n + 1, self.tool_argv(tool)))
+        self.measure_builds(workload, projects, n)
 
     def run_diamond(self, depth):
         workload = "diamond %d" % depth
         outputs = gen.diamond_targets(depth)
+        projects = []
         for tool in self.args.tools:
             d = self.fresh_dir(workload, tool)
             gen.gen_diamond(depth, d)
-            self.measure_builds(workload, Project(tool, d, outputs, len(outputs),
-                                                  self.tool_argv(tool)))
+            projects.append(Project(tool, d, outputs, len(outputs), self.tool_argv(tool)))
+        self.measure_builds(workload, projects)
 
     def run_macros(self):
         workload = "macros"
+        cases = []
         for tool in self.args.tools:
             if tool == "ninja":
                 continue  # ninja has no macro language to compare
@@ -373,7 +388,8 @@ class Bench:
             with open(os.path.join(d, "expected.txt")) as f:
                 expected = f.read().strip()
             argv = self.tool_argv(tool, ["-p"] if tool == "tarvo" else [])
-            self.measure(workload, ParseOnly(Project(tool, d, [], 0, argv), expected))
+            cases.append(ParseOnly(Project(tool, d, [], 0, argv), expected))
+        self.measure(workload, cases)
 
     def run(self):
         os.makedirs(os.path.join(self.work, "logs"), exist_ok=True)
