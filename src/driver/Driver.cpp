@@ -2,6 +2,7 @@
 
 #include "driver/CommandLine.h"
 #include "driver/RunState.h"
+#include "exec/Interrupts.h"
 #include "exec/Platform.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
@@ -47,6 +48,11 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
              Platform& platform) {
     RunState& state = runState();
     std::fputs("TARVO version 1.0\n\n", stdout);
+    setInterruptCleanup([&platform, &state] {
+        if (!state.keepTemporaries) {
+            platform.sweepTemporaries();
+        }
+    });
 
     MacroTable macros;
     ConditionEvaluator evaluator;
@@ -79,9 +85,11 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     state.position.fileName = makefileName;
     state.position.lineNumber = 0;
     const std::string intermediateName = platform.makeTempName();
+    setFileToRemoveOnInterrupt(intermediateName);
     {
         File intermediate(std::fopen(intermediateName.c_str(), "w+b"));
         if (!intermediate) {
+            setFileToRemoveOnInterrupt(std::string());
             std::printf("Error (tarvo): Unable to create the intermediate file %s\n",
                         intermediateName.c_str());
             return 1;
@@ -98,6 +106,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         }
         listing.reset();
         platform.removeFile(intermediateName);
+        setFileToRemoveOnInterrupt(std::string());
     } else {
         File records(std::fopen(intermediateName.c_str(), "rb"));
         if (records) {
@@ -106,6 +115,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         }
         records.reset();
         platform.removeFile(intermediateName);
+        setFileToRemoveOnInterrupt(std::string());
         if (state.buildStatus != 0) {
             return state.buildStatus;
         }
@@ -126,5 +136,6 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     if (!state.keepTemporaries) {
         platform.sweepTemporaries();
     }
+    setInterruptCleanup(nullptr);
     return state.buildStatus;
 }

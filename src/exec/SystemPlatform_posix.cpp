@@ -2,9 +2,11 @@
 
 #include "exec/CommandSplit.h"
 #include "exec/FileTimeUnits.h"
+#include "exec/Interrupts.h"
 #include "exec/TempNames.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -33,16 +35,44 @@ bool spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode
         argv.push_back(const_cast<char*>(word.c_str()));
     }
     argv.push_back(nullptr);
+    // Interrupts are held back while the child is started and noted, so that
+    // one arriving meanwhile is passed on to it rather than lost.
+    sigset_t interrupts;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGTERM);
+    sigaddset(&interrupts, SIGHUP);
+    sigset_t previous;
+    sigprocmask(SIG_BLOCK, &interrupts, &previous);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigmask(&attributes, &previous);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t child = 0;
-    if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    const int failed = posix_spawnp(&child, argv[0], nullptr, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    if (failed == 0) {
+        noteChildStarted(child);
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (failed != 0) {
         return false;
     }
     int status = 0;
+    bool waited = true;
     while (waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) {
-            exitCode = 1;
-            return true;
+            waited = false;
+            break;
         }
+    }
+    sigprocmask(SIG_BLOCK, &interrupts, nullptr);
+    noteChildEnded();
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    endIfInterrupted();
+    if (!waited) {
+        exitCode = 1;
+        return true;
     }
     if (WIFEXITED(status)) {
         exitCode = static_cast<std::uint32_t>(WEXITSTATUS(status));

@@ -14,6 +14,9 @@ namespace {
 
 // A value that comes back this many times inside itself refers to itself.
 constexpr int kMaxNesting = 1000;
+// Text produced beyond the table's limit (plus a share proportional to the
+// line itself) has run away: a value that holds itself more than once
+// multiplies with every level long before the nesting limit.
 
 struct Piece {
     const char* data;
@@ -25,11 +28,11 @@ struct Piece {
 class Expansion {
   public:
     Expansion(const MacroTable& macros, const std::string& source, std::string& out)
-        : macros_(macros), out_(out) {
+        : macros_(macros), out_(out), budget_(macros.expansionLimit() + 16 * source.size()) {
         stack_.push_back(Piece{source.data(), source.size(), 0, 0});
     }
 
-    bool run(std::string* runaway);
+    bool run(ExpansionFailure* failure);
 
   private:
     void dropFinishedPieces() {
@@ -64,10 +67,26 @@ class Expansion {
 
     // Reads the reference body after "(" up to its matching ")" or the end of input.
     void readBody(std::string& body);
-    bool replace(const std::string& body, int nesting, std::string* runaway);
+    bool replace(const std::string& body, int nesting, ExpansionFailure* failure);
+
+    // Counts text produced for the line; false once it has run away.
+    bool spend(std::size_t amount) {
+        produced_ += amount;
+        return produced_ <= budget_;
+    }
+
+    static bool fail(const std::string& name, bool tooLarge, ExpansionFailure* failure) {
+        if (failure != nullptr) {
+            failure->macroName = name;
+            failure->tooLarge = tooLarge;
+        }
+        return false;
+    }
 
     const MacroTable& macros_;
     std::string& out_;
+    std::size_t produced_ = 0;
+    std::size_t budget_;
     std::vector<Piece> stack_;
     std::deque<std::string> substitutions_;
     int tailNesting_ = 0;
@@ -95,7 +114,7 @@ void Expansion::readBody(std::string& body) {
     }
 }
 
-bool Expansion::replace(const std::string& body, int nesting, std::string* runaway) {
+bool Expansion::replace(const std::string& body, int nesting, ExpansionFailure* failure) {
     const std::size_t colon = body.find(':');
     const std::string name = body.substr(0, colon);
     const MacroEntry* entry = macros_.entry(name);
@@ -119,6 +138,9 @@ bool Expansion::replace(const std::string& body, int nesting, std::string* runaw
         std::size_t from = 0;
         for (std::size_t at = entry->value.find(oldText); at != std::string::npos;
              at = entry->value.find(oldText, from)) {
+            if (!spend(at - from + newText.size())) {
+                return fail(entry->name, true, failure);
+            }
             result.append(entry->value, from, at - from);
             result += newText;
             from = at + oldText.size();
@@ -131,17 +153,17 @@ bool Expansion::replace(const std::string& body, int nesting, std::string* runaw
     if (size == 0) {
         return true;
     }
+    if (!spend(size)) {
+        return fail(entry->name, true, failure);
+    }
     if (nesting + 1 > kMaxNesting) {
-        if (runaway != nullptr) {
-            *runaway = entry->name;
-        }
-        return false;
+        return fail(entry->name, false, failure);
     }
     stack_.push_back(Piece{text, size, 0, nesting + 1});
     return true;
 }
 
-bool Expansion::run(std::string* runaway) {
+bool Expansion::run(ExpansionFailure* failure) {
     for (;;) {
         dropFinishedPieces();
         if (stack_.empty()) {
@@ -180,7 +202,7 @@ bool Expansion::run(std::string* runaway) {
         }
         std::string body;
         readBody(body);
-        if (!replace(body, nesting, runaway)) {
+        if (!replace(body, nesting, failure)) {
             return false;
         }
     }
@@ -188,7 +210,7 @@ bool Expansion::run(std::string* runaway) {
 
 } // namespace
 
-bool MacroTable::expandMacros(std::string& line, std::string* runaway) const {
+bool MacroTable::expandMacros(std::string& line, ExpansionFailure* failure) const {
     if (line.find("$(") == std::string::npos) {
         return true;
     }
@@ -196,5 +218,5 @@ bool MacroTable::expandMacros(std::string& line, std::string* runaway) const {
     line.clear();
     line.reserve(source.size());
     Expansion expansion(*this, source, line);
-    return expansion.run(runaway);
+    return expansion.run(failure);
 }

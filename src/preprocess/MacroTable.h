@@ -18,6 +18,11 @@ class MacroEntry : public TreeNode {
     std::string value;
 };
 
+struct ExpansionFailure {
+    std::string macroName;
+    bool tooLarge = false; // grew too large rather than nested too deep
+};
+
 // Named text values, names compared without regard to letter case. Locked
 // macros (from the command line) can be neither redefined nor undefined.
 class MacroTable {
@@ -40,13 +45,20 @@ class MacroTable {
     // Line operations of pass 1, on the line in place.
     static bool isMacroDefinitionLine(const std::string& line);
     void defineMacroFromLine(const std::string& line);
-    // Replaces every $(NAME) and $(NAME:old=new) reference. Returns false (and
-    // leaves a truncated line) when a value refers to itself without end.
-    bool expandMacros(std::string& line, std::string* runaway = nullptr) const;
+    // Replaces every $(NAME) and $(NAME:old=new) reference. Returns false, with
+    // the line cut short, when a value refers to itself without end or the
+    // line grows beyond all reason; `failure` then names the macro.
+    bool expandMacros(std::string& line, ExpansionFailure* failure = nullptr) const;
+
+    // How much text one line may produce before its expansion counts as
+    // runaway, besides a share proportional to the line itself.
+    void setExpansionLimit(std::size_t bytes) { expansionLimit_ = bytes; }
+    std::size_t expansionLimit() const { return expansionLimit_; }
 
   private:
     MacroEntry* find(const std::string& name) const;
 
+    std::size_t expansionLimit_ = std::size_t(1) << 26;
     OrderedTree tree_;
 };
 

@@ -23,11 +23,13 @@ void Preprocessor::preprocessFile(std::FILE* input, std::FILE* intermediate) {
         if (isCommentLine(*line)) {
             continue;
         }
-        std::string runaway;
-        if (!macros_.expandMacros(*line, &runaway)) {
-            std::printf("Error (tarvo): %s, line %ld: Macro %s refers to itself\n",
+        ExpansionFailure failure;
+        if (!macros_.expandMacros(*line, &failure)) {
+            std::printf(failure.tooLarge
+                            ? "Error (tarvo): %s, line %ld: Macro %s expands without bound\n"
+                            : "Error (tarvo): %s, line %ld: Macro %s refers to itself\n",
                         state.position.fileName.c_str(), state.position.lineNumber,
-                        runaway.c_str());
+                        failure.macroName.c_str());
             state.buildStatus = 1;
             return;
         }

@@ -1,6 +1,231 @@
 #include "containers/OrderedTree.h"
+#include "support/KeyedNode.h"
+
 #include <gtest/gtest.h>
-TEST(Placeholder, Builds) {
-    OrderedTree t;
-    EXPECT_EQ(t.first(), nullptr);
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace {
+
+KeyedNode* asKeyed(TreeNode* node) {
+    return static_cast<KeyedNode*>(node);
 }
+
+// Renders a subtree as key(left,right) with "-" for an empty child.
+std::string shape(const TreeNode* node) {
+    if (node == nullptr) {
+        return "-";
+    }
+    const std::string key = static_cast<const KeyedNode*>(node)->key;
+    if (node->left == nullptr && node->right == nullptr) {
+        return key;
+    }
+    return key + "(" + shape(node->left) + "," + shape(node->right) + ")";
+}
+
+class Forest {
+  public:
+    KeyedNode* make(const std::string& key, int serial = 0) {
+        nodes_.push_back(std::make_unique<KeyedNode>(key, serial));
+        return nodes_.back().get();
+    }
+    KeyedNode* add(OrderedTree& tree, const std::string& key, int serial = 0) {
+        return asKeyed(tree.insert(make(key, serial)));
+    }
+
+  private:
+    std::vector<std::unique_ptr<KeyedNode>> nodes_;
+};
+
+// Checks every invariant and returns the height of the subtree.
+int checkSubtree(const TreeNode* node, const TreeNode* parent, int& visited) {
+    if (node == nullptr) {
+        return 0;
+    }
+    EXPECT_EQ(node->parent, parent);
+    const int left = checkSubtree(node->left, node, visited);
+    const int right = checkSubtree(node->right, node, visited);
+    EXPECT_EQ(node->balance, right - left);
+    EXPECT_GE(node->balance, -1);
+    EXPECT_LE(node->balance, 1);
+    ++visited;
+    return 1 + std::max(left, right);
+}
+
+void checkTree(const OrderedTree& tree) {
+    int visited = 0;
+    checkSubtree(tree.root, nullptr, visited);
+    EXPECT_EQ(visited, tree.count);
+    // In-order: keys non-decreasing, equal keys in insertion (serial) order.
+    const KeyedNode* previous = nullptr;
+    int walked = 0;
+    for (TreeNode* node = tree.first(); node != nullptr; node = node->next()) {
+        const KeyedNode* current = asKeyed(node);
+        if (previous != nullptr) {
+            const int order = compareNames(previous->key, current->key);
+            EXPECT_LE(order, 0);
+            if (order == 0) {
+                EXPECT_LT(previous->serial, current->serial);
+            }
+            EXPECT_EQ(node->previous(), previous);
+        }
+        previous = current;
+        ++walked;
+    }
+    EXPECT_EQ(walked, tree.count);
+}
+
+TEST(OrderedTree, EmptyTree) {
+    OrderedTree tree;
+    EXPECT_EQ(tree.find("a"), nullptr);
+    EXPECT_EQ(tree.first(), nullptr);
+    EXPECT_EQ(tree.count, 0);
+}
+
+struct ShapeCase {
+    const char* keys;
+    const char* shape;
+};
+
+class InsertionShape : public ::testing::TestWithParam<ShapeCase> {};
+
+TEST_P(InsertionShape, MatchesRotations) {
+    Forest forest;
+    OrderedTree tree;
+    for (const char* key = GetParam().keys; *key != '\0'; ++key) {
+        forest.add(tree, std::string(1, *key));
+    }
+    EXPECT_EQ(shape(tree.root), GetParam().shape);
+    checkTree(tree);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, InsertionShape,
+                         ::testing::Values(ShapeCase{"abc", "b(a,c)"}, ShapeCase{"cab", "b(a,c)"},
+                                           ShapeCase{"acb", "b(a,c)"}, ShapeCase{"cba", "b(a,c)"},
+                                           ShapeCase{"dbfaceg", "d(b(a,c),f(e,g))"},
+                                           ShapeCase{"abcd", "b(a,c(-,d))"},
+                                           ShapeCase{"abcdefg", "d(b(a,c),f(e,g))"}));
+
+TEST(OrderedTree, EqualKeysKeepInsertionOrderAndFindNearestRoot) {
+    Forest forest;
+    OrderedTree tree;
+    KeyedNode* first = forest.add(tree, "k", 1);
+    KeyedNode* second = forest.add(tree, "K", 2);
+    EXPECT_EQ(tree.root, first);
+    EXPECT_EQ(first->right, second);
+    EXPECT_EQ(tree.find("k"), first);
+    KeyedNode* third = forest.add(tree, "k", 3);
+    EXPECT_EQ(tree.root, second);
+    EXPECT_EQ(second->left, first);
+    EXPECT_EQ(second->right, third);
+    EXPECT_EQ(tree.find("K"), second);
+    checkTree(tree);
+}
+
+TEST(OrderedTree, FindIgnoresLetterCaseAndFoldsOnlyAsciiLetters) {
+    Forest forest;
+    OrderedTree tree;
+    forest.add(tree, "Main.OBJ");
+    forest.add(tree, "_x");
+    forest.add(tree, "a");
+    EXPECT_NE(tree.find("main.obj"), nullptr);
+    EXPECT_EQ(tree.find("main.ob"), nullptr);
+    // "_" sorts before letters once they are folded.
+    EXPECT_EQ(asKeyed(tree.first())->key, "_x");
+}
+
+TEST(OrderedTree, RemoveRootPutsSuccessorInPlace) {
+    Forest forest;
+    OrderedTree tree;
+    KeyedNode* root = nullptr;
+    for (const char* key : {"d", "b", "f", "a", "c", "e", "g"}) {
+        KeyedNode* node = forest.add(tree, key);
+        if (root == nullptr) {
+            root = node;
+        }
+    }
+    tree.remove(root);
+    EXPECT_EQ(shape(tree.root), "e(b(a,c),f(-,g))");
+    EXPECT_EQ(root->balance, 0);
+    EXPECT_EQ(root->left, nullptr);
+    EXPECT_EQ(root->right, nullptr);
+    EXPECT_EQ(root->parent, nullptr);
+    checkTree(tree);
+}
+
+TEST(OrderedTree, RemoveRebalancesAfterShrink) {
+    Forest forest;
+    OrderedTree tree;
+    KeyedNode* a = forest.add(tree, "a");
+    forest.add(tree, "b");
+    forest.add(tree, "c");
+    forest.add(tree, "d");
+    tree.remove(a);
+    EXPECT_EQ(shape(tree.root), "c(b,d)");
+    EXPECT_EQ(tree.count, 3);
+    checkTree(tree);
+}
+
+TEST(OrderedTree, RemovedEntryCanMoveToAnotherTree) {
+    Forest forest;
+    OrderedTree tree;
+    OrderedTree other;
+    KeyedNode* only = forest.add(tree, "x");
+    tree.remove(only);
+    EXPECT_EQ(tree.root, nullptr);
+    EXPECT_EQ(tree.count, 0);
+    other.insert(only);
+    EXPECT_EQ(other.find("X"), only);
+}
+
+TEST(OrderedTree, RemovesExactlyTheGivenEqualEntry) {
+    Forest forest;
+    OrderedTree tree;
+    std::vector<KeyedNode*> same;
+    for (int i = 0; i < 9; ++i) {
+        same.push_back(forest.add(tree, "same", i));
+    }
+    tree.remove(same[4]);
+    tree.remove(same[0]);
+    std::vector<int> serials;
+    for (TreeNode* node = tree.first(); node != nullptr; node = node->next()) {
+        serials.push_back(asKeyed(node)->serial);
+    }
+    EXPECT_EQ(serials, (std::vector<int>{1, 2, 3, 5, 6, 7, 8}));
+    checkTree(tree);
+}
+
+TEST(OrderedTree, RandomInsertsAndRemovesKeepEveryInvariant) {
+    std::mt19937 random(12345);
+    Forest forest;
+    OrderedTree tree;
+    std::vector<KeyedNode*> present;
+    int serial = 0;
+    for (int step = 0; step < 4000; ++step) {
+        const bool insert = present.empty() || random() % 100 < 60;
+        if (insert) {
+            // Few distinct keys, so that many entries compare equal.
+            std::string key(1, static_cast<char>('a' + random() % 12));
+            if (random() % 2 == 0) {
+                key[0] = static_cast<char>(key[0] - 'a' + 'A');
+            }
+            present.push_back(forest.add(tree, key, serial++));
+        } else {
+            const std::size_t index = random() % present.size();
+            KeyedNode* victim = present[index];
+            EXPECT_EQ(tree.remove(victim), victim);
+            EXPECT_EQ(victim->parent, nullptr);
+            present.erase(present.begin() + static_cast<long>(index));
+        }
+        ASSERT_EQ(tree.count, static_cast<int>(present.size()));
+        checkTree(tree);
+        if (::testing::Test::HasFailure()) {
+            FAIL() << "invariant broken at step " << step;
+        }
+    }
+}
+
+} // namespace

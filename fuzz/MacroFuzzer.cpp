@@ -1,0 +1,60 @@
+// Macro definition and expansion on arbitrary lines with an arbitrary table.
+// Each input line is an operation chosen by its first byte:
+//   D name=value  define directly (values may refer to themselves)
+//   L name        lock          U name   undefine
+//   M line        record a definition line when it is one
+//   anything else expand the line
+#include "preprocess/MacroTable.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    MacroTable macros;
+    // Runaway values are found the same way with a smaller limit, and faster.
+    macros.setExpansionLimit(1 << 16);
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    std::size_t start = 0;
+    while (start <= input.size()) {
+        std::size_t end = input.find('\n', start);
+        if (end == std::string::npos) {
+            end = input.size();
+        }
+        const std::string line = input.substr(start, end - start);
+        start = end + 1;
+        if (line.empty()) {
+            continue;
+        }
+        const std::string rest = line.substr(1);
+        switch (line[0]) {
+        case 'D': {
+            const std::size_t equals = rest.find('=');
+            macros.define(rest.substr(0, equals),
+                          equals == std::string::npos ? std::string() : rest.substr(equals + 1));
+            break;
+        }
+        case 'L':
+            macros.lock(rest);
+            break;
+        case 'U':
+            macros.undefine(rest);
+            break;
+        case 'M':
+            if (MacroTable::isMacroDefinitionLine(rest)) {
+                macros.defineMacroFromLine(rest);
+            }
+            break;
+        default: {
+            std::string expanded = line;
+            ExpansionFailure failure;
+            if (macros.expandMacros(expanded, &failure) &&
+                expanded.find("$(") != std::string::npos) {
+                __builtin_trap(); // a finished expansion never leaves a reference behind
+            }
+            break;
+        }
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+// An interrupted run (Ctrl-C, SIGINT, SIGTERM, SIGHUP) starts no further
+// command, leaves no intermediate file behind and ends with the signal's
+// conventional status.
+void installInterruptHandling();
+
+// The file to remove if the run is interrupted now (the intermediate file while
+// it exists); an empty path for none.
+void setFileToRemoveOnInterrupt(const std::string& path);
+
+// Work to do before ending an interrupted run, in normal (not signal) context:
+// the sweep of temporary files.
+void setInterruptCleanup(std::function<void()> cleanup);
+
+// Called around a child process: while one runs, an interrupt is passed on to
+// it and the run ends once it has stopped.
+void noteChildStarted(long processId);
+void noteChildEnded();
+
+// Ends the process with the signal if an interrupt has arrived.
+void endIfInterrupted();

@@ -1,0 +1,87 @@
+#include "driver/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+struct SplitCase {
+    std::string text;
+    Words expected;
+};
+
+class Splitting : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(Splitting, FollowsQuotesAndBlanks) {
+    EXPECT_EQ(splitCommandLine(GetParam().text), GetParam().expected) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, Splitting,
+    ::testing::Values(SplitCase{"", {}}, SplitCase{" \t ", {}},
+                      SplitCase{"a  b\tc", {"a", "b", "c"}}, SplitCase{"\"A B=c d\"", {"A B=c d"}},
+                      SplitCase{"ab\"c d\"", {"ab", "c", "d"}}, SplitCase{"\"a b\"c", {"a b", "c"}},
+                      SplitCase{"\"\"", {""}}, SplitCase{"\"open to end", {"open to end"}},
+                      SplitCase{"x \"\" y", {"x", "", "y"}}, SplitCase{"a\"", {"a"}}));
+
+TEST(CommandLine, OptionsInEveryForm) {
+    Options o = scanArguments({"-K", "/p", "-fbuild.mak", "-x", "-DX=1", "/", "all"});
+    EXPECT_TRUE(o.keepTemporaries);
+    EXPECT_TRUE(o.print);
+    EXPECT_EQ(o.makefileName, "build.mak");
+    EXPECT_EQ(o.targets, Words{"all"});
+    EXPECT_TRUE(o.definitions.empty());
+
+    o = scanArguments({"-f", "one", "/F", "two", "-kx", "-print"});
+    EXPECT_EQ(o.makefileName, "two");
+    EXPECT_TRUE(o.keepTemporaries);
+    EXPECT_TRUE(o.print);
+
+    o = scanArguments({"-force"});
+    EXPECT_EQ(o.makefileName, "orce");
+
+    o = scanArguments({"-f", "-k"});
+    EXPECT_EQ(o.makefileName, "-k");
+    EXPECT_FALSE(o.keepTemporaries);
+
+    o = scanArguments({"x", "-f"});
+    EXPECT_EQ(o.makefileName, "tarvo");
+    EXPECT_EQ(o.targets, Words{"x"});
+}
+
+TEST(CommandLine, MacroDefinitions) {
+    const Options o = scanArguments({"A B=c d", "X=1", "X=2", "E=", "=Y", "V== x", "P=  q r", ""});
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"A B", "c"}, {"X", "1"}, {"X", "2"}, {"E", ""}, {"Y", ""}, {"V", "="}, {"P", "q"}};
+    EXPECT_EQ(o.definitions, expected);
+    EXPECT_EQ(o.targets, Words{""});
+}
+
+TEST(CommandLine, EnvironmentEntries) {
+    struct Case {
+        std::string entry;
+        bool ok;
+        std::string name;
+        std::string value;
+    };
+    const Case cases[] = {
+        {"PATH=C:\\A B;C:\\C", true, "PATH", "C:\\A"},
+        {"EMPTY=", true, "EMPTY", ""},
+        {"X=a=b", true, "X", "a"},
+        {"=C:=C:\\dir", true, "C:", "C:\\dir"},
+        {"V=  spaced", true, "V", "spaced"},
+        {"=", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        std::string name;
+        std::string value;
+        EXPECT_EQ(splitEnvironmentEntry(c.entry, name, value), c.ok) << c.entry;
+        if (c.ok) {
+            EXPECT_EQ(name, c.name) << c.entry;
+            EXPECT_EQ(value, c.value) << c.entry;
+        }
+    }
+}
+
+} // namespace

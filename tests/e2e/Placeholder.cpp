@@ -1,4 +1,0 @@
-#include <gtest/gtest.h>
-TEST(E2E, Placeholder) {
-    EXPECT_TRUE(true);
-}

@@ -1,0 +1,143 @@
+#include "e2e/E2eHarness.h"
+
+#include <gtest/gtest.h>
+
+using e2e::kBanner;
+using e2e::Sandbox;
+
+namespace {
+
+struct ListingCase {
+    const char* name;
+    std::string makefile;
+    std::vector<std::string> arguments;
+    std::string expected; // after the banner
+    int status;
+};
+
+class Listing : public ::testing::TestWithParam<ListingCase> {};
+
+TEST_P(Listing, PrintsRecordsExactly) {
+    const ListingCase& c = GetParam();
+    Sandbox box;
+    box.write("tarvo", c.makefile);
+    std::vector<std::string> arguments = {"-p"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const e2e::Result result = box.run(arguments);
+    EXPECT_EQ(result.output, kBanner + c.expected);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"}) << "intermediate file left behind";
+}
+
+const ListingCase kListingCases[] = {
+    {"Continuations", "CFLAGS = -a \\\n    -b\nx: $(CFLAGS)\n", {}, "tarvo,2|x: -a     -b\n", 0},
+    {"ContinuedLinesCountOnce", "a \\\nb \\\nc\nd\n", {}, "tarvo,1|a b c\ntarvo,2|d\n", 0},
+    {"EmptyLineEndsContinuation", "a \\\n\nb\n", {}, "tarvo,1|a \ntarvo,2|b\n", 0},
+    {"LastLineContinuedIsLost", "a\nb \\\n", {}, "tarvo,1|a\n", 0},
+    {"CommentsOnlyInFirstColumn",
+     "# gone\n  # kept\nx # kept too\n",
+     {},
+     "tarvo,2|  # kept\ntarvo,3|x # kept too\n",
+     0},
+    {"CrLfLineEnds", "A = 1\r\nx: $(A)\r\n\r\n", {}, "tarvo,2|x: 1\ntarvo,3|\n", 0},
+    {"TrailingBlanksTrimmedLeadingKept", "  a  \t\n\t\n", {}, "tarvo,1|  a\ntarvo,2|\n", 0},
+    {"DefinitionsAreNotWritten", "X = 1 # note\ny: $(X)\n", {}, "tarvo,2|y: 1 # note\n", 0},
+    {"ValuesAreExpandedWhenDefined",
+     "X = 1\nY = $(X)\nX = 2\nz: $(Y) $(X)\n",
+     {},
+     "tarvo,4|z: 1 2\n",
+     0},
+    {"SubstitutionIsCaseSensitiveNameIsNot",
+     "SRC = a.c b.c\nx: $(src:.c=.obj) $(SRC:.C=.obj)\n",
+     {},
+     "tarvo,2|x: a.obj b.obj a.c b.c\n",
+     0},
+    {"CommandLineMacrosAreLocked", "CC = cl\nx: $(CC)\n", {"CC=gcc"}, "tarvo,2|x: gcc\n", 0},
+    {"FirstCommandLineDefinitionWins", "x: $(X)\n", {"X=1", "X=2"}, "tarvo,1|x: 1\n", 0},
+    {"EmptyNameMacro", "  = v\nx: $()\n", {}, "tarvo,2|x: v\n", 0},
+    {"BuiltInMake", "x: $(MAKE)\n", {}, "tarvo,1|x: TARVO\n", 0},
+    {"UnclosedReference", "X = 1\nabc $(X\n", {}, "tarvo,2|abc 1\n", 0},
+    {"NulByteEndsPhysicalLine", std::string("ab\0cd\nef\n", 9), {}, "tarvo,1|ab\ntarvo,2|ef\n", 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(PassOne, Listing, ::testing::ValuesIn(kListingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Startup, MissingMakefileNamesTheFallback) {
+    Sandbox box;
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output,
+              std::string(kBanner) + "Error (tarvo):  Unable to open file tarvo.mak");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(box.list().empty());
+}
+
+TEST(Startup, MakFallbackAndDashF) {
+    Sandbox box;
+    box.write("tarvo.mak", "a\n");
+    box.write("other", "b\n");
+    EXPECT_EQ(box.run({"-p"}).output, std::string(kBanner) + "tarvo.mak,1|a\n");
+    EXPECT_EQ(box.run({"-p", "-f", "other"}).output, std::string(kBanner) + "other,1|b\n");
+    EXPECT_EQ(box.run({"/P", "/Fother"}).output, std::string(kBanner) + "other,1|b\n");
+    EXPECT_EQ(box.run({"-print", "-f"}).output, std::string(kBanner) + "tarvo.mak,1|a\n");
+    const e2e::Result missing = box.run({"-p", "-f", "build.mk"});
+    EXPECT_EQ(missing.output,
+              std::string(kBanner) + "Error (tarvo):  Unable to open file build.mk.mak");
+    EXPECT_EQ(missing.status, 1);
+    const e2e::Result dashK = box.run({"-p", "-f", "-k"});
+    EXPECT_EQ(dashK.output, std::string(kBanner) + "Error (tarvo):  Unable to open file -k.mak");
+}
+
+TEST(Startup, EnvironmentMacrosKeepFirstWord) {
+    Sandbox box;
+    box.write("tarvo", "x: $(P) [$(EMPTY)] $(make)\n");
+    const e2e::Result result = box.run({"-p"}, {"P=C:\\A B;C:\\C", "EMPTY=", "MAKE=mine"});
+    EXPECT_EQ(result.output, std::string(kBanner) + "tarvo,1|x: C:\\A [] mine\n");
+}
+
+TEST(Startup, SweepsTemporariesAtTheEndButNotWithK) {
+    Sandbox box;
+    box.write("tarvo", "a\n");
+    box.write("tarvo7.$$$", "old");
+    box.write("TARVOX.$$$", "old");
+    box.write("keep.$$$", "mine");
+    box.run({"-p", "-k"});
+    EXPECT_TRUE(box.exists("tarvo7.$$$"));
+    box.run({"-p"});
+    EXPECT_EQ(box.list(), (std::vector<std::string>{"keep.$$$", "tarvo"}));
+}
+
+TEST(Startup, SelfReferringMacroIsAnErrorNotAHang) {
+    Sandbox box;
+    box.write("tarvo", "a\nx: $(LOOP)\nb\n");
+    const e2e::Result result = box.run({"-p"}, {"LOOP=$(LOOP)"});
+    // Pass 1 stops at the line; the listing follows its message.
+    EXPECT_EQ(result.output,
+              std::string(kBanner) +
+                  "Error (tarvo): tarvo, line 2: Macro LOOP refers to itself\ntarvo,1|a\n");
+    EXPECT_EQ(result.status, 1);
+}
+
+TEST(Startup, LongLinePassesIntact) {
+    Sandbox box;
+    const std::string line(200000, 'x');
+    box.write("tarvo", line + "\n");
+    EXPECT_EQ(box.run({"-p"}).output, std::string(kBanner) + "tarvo,1|" + line + "\n");
+}
+
+TEST(Startup, IntermediateFileThatCannotBeCreated) {
+    Sandbox box;
+    box.write("tarvo", "a\n");
+    // Every temporary name taken by a directory: the last name is tried and
+    // cannot be opened as a file, as in a read-only directory.
+    for (int i = 0; i < 1000; ++i) {
+        box.makeDirectory("tarvo" + std::to_string(i) + ".$$$");
+    }
+    const e2e::Result result = box.run({"-p"});
+    EXPECT_EQ(result.output,
+              std::string(kBanner) +
+                  "Error (tarvo): Unable to create the intermediate file tarvo999.$$$\n");
+    EXPECT_EQ(result.status, 1);
+}
+
+} // namespace

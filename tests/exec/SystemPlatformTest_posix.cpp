@@ -1,0 +1,105 @@
+#include "exec/FileTimeUnits.h"
+#include "exec/SystemPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// Runs each test in a fresh directory, since temporary names live in the current one.
+class SystemPlatformTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tarvo-unit-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory_ = pattern;
+        ASSERT_EQ(getcwd(previous_, sizeof previous_), previous_);
+        ASSERT_EQ(chdir(directory_.c_str()), 0);
+    }
+    void TearDown() override {
+        ASSERT_EQ(chdir(previous_), 0);
+        const std::string command = "rm -rf '" + directory_ + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    static void touch(const std::string& name, time_t seconds = 1704067200) {
+        std::FILE* file = std::fopen(name.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fclose(file);
+        struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, name.c_str(), times, 0), 0);
+    }
+
+    SystemPlatform platform;
+    std::string directory_;
+    char previous_[4096];
+};
+
+TEST_F(SystemPlatformTest, FileTimes) {
+    EXPECT_EQ(platform.fileTime("missing"), 0u);
+    touch("b.c", 1704067200);
+    touch("a.c", 1704067300);
+    EXPECT_EQ(platform.fileTime("b.c"), fileTimeFromUnix(1704067200, 0));
+    // Wildcards ignore letter case and take the first name in byte order.
+    EXPECT_EQ(platform.fileTime("*.C"), fileTimeFromUnix(1704067300, 0));
+    EXPECT_EQ(platform.fileTime("?.x"), 0u);
+    EXPECT_EQ(platform.findFirstMatch("*.c"), std::optional<std::string>("a.c"));
+    ASSERT_EQ(mkdir("sub", 0755), 0);
+    touch("sub/deep.txt");
+    EXPECT_EQ(platform.findFirstMatch("sub/D*"), std::optional<std::string>("deep.txt"));
+    EXPECT_EQ(platform.findFirstMatch("sub/deep.txt"), std::optional<std::string>("deep.txt"));
+    EXPECT_EQ(platform.findFirstMatch("sub/none"), std::nullopt);
+}
+
+TEST_F(SystemPlatformTest, TemporaryNamesTakeTheFirstFreeNumber) {
+    EXPECT_EQ(platform.makeTempName(), "tarvo0.$$$");
+    touch("tarvo1.$$$");
+    EXPECT_EQ(platform.makeTempName(), "tarvo0.$$$");
+    touch("tarvo0.$$$");
+    EXPECT_EQ(platform.makeTempName(), "tarvo2.$$$");
+}
+
+TEST_F(SystemPlatformTest, SweepRemovesMatchesAndSkipsWhatItCannot) {
+    touch("tarvo0.$$$");
+    touch("TARVOx.$$$");
+    touch("tarvo.$$$");
+    touch("keep.$$$");
+    touch("tarvo1.txt");
+    ASSERT_EQ(mkdir("tarvo5.$$$", 0755), 0);
+    platform.sweepTemporaries();
+    struct stat info;
+    EXPECT_NE(lstat("tarvo0.$$$", &info), 0);
+    EXPECT_NE(lstat("TARVOx.$$$", &info), 0);
+    EXPECT_NE(lstat("tarvo.$$$", &info), 0);
+    EXPECT_EQ(lstat("keep.$$$", &info), 0);
+    EXPECT_EQ(lstat("tarvo1.txt", &info), 0);
+    EXPECT_EQ(lstat("tarvo5.$$$", &info), 0);
+    EXPECT_EQ(platform.makeTempName(), "tarvo0.$$$");
+}
+
+TEST_F(SystemPlatformTest, ExitCodesDirectShellAndSignals) {
+    EXPECT_EQ(platform.runProcess("true"), 0u);
+    EXPECT_EQ(platform.runProcess("false "), 1u);
+    EXPECT_EQ(platform.runProcess("exit 4"), 4u); // no such program: the shell runs it
+    EXPECT_EQ(platform.runProcess("sh -c 'exit 7'"), 7u);
+    EXPECT_EQ(platform.runProcess("sh -c 'kill -TERM $$'"), 128u + 15u);
+    EXPECT_EQ(platform.runProcess("no-such-program-anywhere"), 127u);
+    EXPECT_EQ(platform.runProcess(""), 0u);
+}
+
+TEST_F(SystemPlatformTest, TemporaryNamesReachTheCommandIntact) {
+    touch("tarvo3.$$$");
+    EXPECT_EQ(platform.runProcess("test -f tarvo3.$$$"), 0u);
+    EXPECT_EQ(platform.runProcess("test -f tarvo3.$$$ && true"), 0u);
+    EXPECT_EQ(platform.runProcess("cp tarvo3.$$$ copy.txt"), 0u);
+    struct stat info;
+    EXPECT_EQ(lstat("copy.txt", &info), 0);
+}
+
+} // namespace

@@ -1,0 +1,110 @@
+#include "preprocess/LineReader.h"
+#include "driver/RunState.h"
+#include "support/TempFile.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Line {
+    std::string text;
+    long number;
+    bool operator==(const Line& other) const {
+        return text == other.text && number == other.number;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Line& line) {
+    return out << line.number << ":[" << line.text << "]";
+}
+
+std::vector<Line> readAll(const std::string& content, bool plain) {
+    runState().reset();
+    TempFile file(content);
+    LineReader reader(file.get());
+    std::vector<Line> lines;
+    while (const std::string* line = reader.readLogicalLine(plain)) {
+        lines.push_back({*line, runState().position.lineNumber});
+    }
+    return lines;
+}
+
+struct PlainCase {
+    const char* name;
+    std::string input;
+    std::vector<Line> expected;
+};
+
+class PlainLines : public ::testing::TestWithParam<PlainCase> {};
+
+TEST_P(PlainLines, JoinsAndTrims) {
+    EXPECT_EQ(readAll(GetParam().input, true), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reader, PlainLines,
+    ::testing::Values(
+        PlainCase{"BlanksBeforeBackslashAndLeadingBlanksStay",
+                  "CFLAGS = -a \\\n    -b\n",
+                  {{"CFLAGS = -a     -b", 1}}},
+        PlainCase{"EmptyPieceEndsContinuation", "a \\\n\nb\n", {{"a ", 1}, {"b", 2}}},
+        PlainCase{"TwoBackslashesJoinPastEmptyLine", "a\\\\\n\nb\n", {{"ab", 1}}},
+        PlainCase{"LastLineContinuedIsLost", "x\ny \\\n", {{"x", 1}}},
+        PlainCase{"NumbersCountLogicalLines", "a\\\nb\\\nc\nd\n", {{"abc", 1}, {"d", 2}}},
+        PlainCase{"CrLfAndTrailingBlanks", "a \t\r\n  b\r\n", {{"a", 1}, {"  b", 2}}},
+        PlainCase{"BlankBeforeCarriageReturnStays", "a\t\r \n", {{"a\t\r", 1}}},
+        PlainCase{"NoFinalLineFeed", "a\nb", {{"a", 1}, {"b", 2}}},
+        PlainCase{"ZeroByteCutsThePhysicalLine",
+                  std::string("ab\0cd\\\nef\n", 10),
+                  {{"ab", 1}, {"ef", 2}}},
+        PlainCase{"ZeroByteFirstGivesEmptyLine", std::string("\0x\ny\n", 5), {{"", 1}, {"y", 2}}},
+        PlainCase{"EmptyFile", "", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LineReader, LongLinesAreReadWhole) {
+    const std::string big(300000, 'q');
+    const std::vector<Line> lines = readAll(big + "\\\n" + big + "\nz\n", true);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].text, big + big);
+    EXPECT_EQ(lines[1].text, "z");
+}
+
+TEST(LineReader, RecordsSplitTheirTags) {
+    runState().reset();
+    TempFile file("make,12|app: x\ninc\\d.mak,3|\ta\\\nmk,4|  \nodd,name,5|t|u\n");
+    LineReader reader(file.get());
+    const Position& position = runState().position;
+
+    ASSERT_NE(reader.readLogicalLine(false), nullptr);
+    const std::string* line = reader.readLogicalLine(false);
+    // A record ending in a backslash is read back as written, never joined.
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(*line, "\ta\\");
+    EXPECT_EQ(position.fileName, "inc\\d.mak");
+    EXPECT_EQ(position.lineText, "3");
+
+    line = reader.readLogicalLine(false);
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(*line, "");
+    EXPECT_EQ(position.lineText, "4");
+
+    // A comma in the file name: the name stops at it, the rest is the line text.
+    line = reader.readLogicalLine(false);
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(*line, "t|u");
+    EXPECT_EQ(position.fileName, "odd");
+    EXPECT_EQ(position.lineText, "name,5");
+    EXPECT_EQ(reader.readLogicalLine(false), nullptr);
+}
+
+TEST(LineReader, LineClasses) {
+    EXPECT_TRUE(isCommentLine("#x"));
+    EXPECT_FALSE(isCommentLine(" #x"));
+    EXPECT_FALSE(isCommentLine(""));
+    EXPECT_TRUE(isDirectiveLine("!if"));
+    EXPECT_FALSE(isDirectiveLine("\t!if"));
+}
+
+} // namespace
