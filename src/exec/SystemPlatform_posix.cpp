@@ -4,6 +4,7 @@
 #include "exec/FileTimeUnits.h"
 #include "exec/Interrupts.h"
 #include "exec/TempNames.h"
+#include "exec/TemporarySweeper_posix.h"
 
 #include <dirent.h>
 #include <signal.h>
@@ -178,22 +179,8 @@ std::string SystemPlatform::makeTempName() {
 }
 
 void SystemPlatform::sweepTemporaries() {
-    std::vector<std::string> doomed;
-    {
-        std::unique_ptr<DIR, DirectoryCloser> handle(opendir("."));
-        if (!handle) {
-            return;
-        }
-        while (const dirent* entry = readdir(handle.get())) {
-            if (isTemporaryName(entry->d_name)) {
-                doomed.emplace_back(entry->d_name);
-            }
-        }
-    }
-    // One pass: an entry that cannot be removed (a directory, say) is left alone.
-    for (const std::string& name : doomed) {
-        unlink(name.c_str());
-    }
+    static TemporarySweeper sweeper;
+    sweeper.sweep();
 }
 
 Platform& systemPlatform() {

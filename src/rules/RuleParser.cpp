@@ -1,6 +1,41 @@
 #include "rules/RuleParser.h"
 
+#include "containers/NameCompare.h"
+#include "driver/RunState.h"
+#include "exec/InlineFiles.h"
+#include "preprocess/LineReader.h"
+#include "preprocess/MacroTable.h"
+#include "rules/Rule.h"
 #include "rules/RuleTable.h"
+
+#include <algorithm>
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::vector<std::string> splitAtBlanks(const std::string& text, std::size_t begin,
+                                       std::size_t end) {
+    std::vector<std::string> words;
+    std::size_t i = begin;
+    while (i < end) {
+        while (i < end && isBlank(text[i])) {
+            ++i;
+        }
+        const std::size_t start = i;
+        while (i < end && !isBlank(text[i])) {
+            ++i;
+        }
+        if (i > start) {
+            words.push_back(text.substr(start, i - start));
+        }
+    }
+    return words;
+}
+
+} // namespace
 
 bool RuleParser::isInferenceRuleLine(const std::string& line) {
     return !line.empty() && line[0] == '.';
@@ -10,4 +45,103 @@ bool RuleParser::isExplicitRuleLine(const std::string& line) {
     return !line.empty() && line[0] != '.' && line.find(':') != std::string::npos;
 }
 
-void RuleParser::parseRules(std::FILE*) {}
+void RuleParser::parseRules(std::FILE* file) {
+    LineReader reader(file);
+    RunState& state = runState();
+    while (const std::string* line = reader.readLogicalLine(false)) {
+        if (isInferenceRuleLine(*line)) {
+            parseInferenceRule(*line, reader);
+        } else if (isExplicitRuleLine(*line)) {
+            parseExplicitRule(*line, reader);
+        } else if (!line->empty()) {
+            std::printf("Error (tarvo):  Syntax error in %s, line %s",
+                        state.position.fileName.c_str(), state.position.lineText.c_str());
+            state.buildStatus = 1;
+            return;
+        }
+    }
+}
+
+void RuleParser::parseInferenceRule(const std::string& line, LineReader& reader) {
+    const std::size_t secondDot = line.find('.', 1);
+    if (secondDot == std::string::npos || secondDot == 1) {
+        return;
+    }
+    std::size_t begin = secondDot + 1;
+    while (begin < line.size() && isDelimiter(line[begin])) {
+        ++begin;
+    }
+    std::size_t end = begin;
+    while (end < line.size() && !isDelimiter(line[end])) {
+        ++end;
+    }
+    if (end == begin) {
+        return;
+    }
+    Rule* rule =
+        new InferenceRule(line.substr(0, secondDot), "." + line.substr(begin, end - begin));
+    readCommandBlock(reader, {rule});
+    rules_.insert(rule);
+}
+
+void RuleParser::parseExplicitRule(const std::string& line, LineReader& reader) {
+    RunState& state = runState();
+    const std::size_t colon = line.find(':');
+    const std::vector<std::string> targets = splitAtBlanks(line, 0, colon);
+    const std::vector<std::string> dependencies = splitAtBlanks(line, colon + 1, line.size());
+
+    if (state.defaultTargetPending && state.requestedTargets.empty()) {
+        if (!targets.empty()) {
+            state.requestedTargets.push_back(targets.front());
+        }
+        state.defaultTargetPending = false;
+    }
+
+    // The targets of one line enter the table in ascending order of name, equal
+    // names in the order of the line.
+    std::vector<Rule*> made;
+    made.reserve(targets.size());
+    for (const std::string& target : targets) {
+        made.push_back(new TargetRule(target));
+    }
+    std::stable_sort(made.begin(), made.end(), [](const Rule* a, const Rule* b) {
+        return compareNames(a->name, b->name) < 0;
+    });
+    for (Rule* rule : made) {
+        TargetRule* targetRule = static_cast<TargetRule*>(rule);
+        for (const std::string& dependency : dependencies) {
+            targetRule->addDependency(dependency);
+        }
+    }
+    readCommandBlock(reader, made);
+    for (Rule* rule : made) {
+        rules_.insert(rule);
+    }
+}
+
+void RuleParser::readCommandBlock(LineReader& reader, const std::vector<Rule*>& rules) {
+    bool inlineOpen = false;
+    std::string terminator;
+    while (const std::string* read = reader.readLogicalLine(false)) {
+        std::size_t start = 0;
+        while (start < read->size() && isBlank((*read)[start])) {
+            ++start;
+        }
+        const std::string line = read->substr(start);
+        if (!inlineOpen) {
+            const std::size_t open = line.find("<<");
+            if (open != std::string::npos) {
+                inlineOpen = true;
+                terminator = inlineTerminator(line, open);
+            }
+        } else if (line.find(terminator) != std::string::npos) {
+            inlineOpen = false;
+        }
+        if (!inlineOpen && line.empty()) {
+            return;
+        }
+        for (Rule* rule : rules) {
+            rule->addCommand(line);
+        }
+    }
+}

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+class LineReader;
+class Rule;
 class RuleTable;
 
 // Pass 2: reads the intermediate file back into rules with their command blocks.
@@ -16,5 +19,11 @@ class RuleParser {
     static bool isExplicitRuleLine(const std::string& line);
 
   private:
+    void parseInferenceRule(const std::string& line, LineReader& reader);
+    void parseExplicitRule(const std::string& line, LineReader& reader);
+    // Reads the lines up to the empty line (outside an inline block) that ends
+    // the block, adding each to every one of the rules.
+    static void readCommandBlock(LineReader& reader, const std::vector<Rule*>& rules);
+
     RuleTable& rules_;
 };

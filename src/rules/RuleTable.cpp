@@ -31,3 +31,11 @@ Rule* RuleTable::lookup(const std::string& name) const {
     }
     return static_cast<Rule*>(tree_.find(name.substr(dot)));
 }
+
+Rule* RuleTable::first() const {
+    return static_cast<Rule*>(tree_.first());
+}
+
+Rule* RuleTable::next(const Rule& rule) const {
+    return static_cast<Rule*>(rule.next());
+}

@@ -103,3 +103,41 @@ TEST_F(SystemPlatformTest, TemporaryNamesReachTheCommandIntact) {
 }
 
 } // namespace
+
+namespace {
+
+class SweeperTest : public SystemPlatformTest {};
+
+TEST_F(SweeperTest, LaterSweepsFindNewNamesAndRetryStubbornOnes) {
+    platform.sweepTemporaries(); // the first sweep scans
+    touch("tarvo1.$$$");
+    touch("Tarvo-made-by-a-command.$$$");
+    touch("other.txt");
+    ASSERT_EQ(mkdir("tarvo5.$$$", 0755), 0);
+    ASSERT_EQ(rename("other.txt", "tarvo9.$$$"), 0);
+    platform.sweepTemporaries();
+    struct stat info;
+    EXPECT_NE(lstat("tarvo1.$$$", &info), 0);
+    EXPECT_NE(lstat("Tarvo-made-by-a-command.$$$", &info), 0);
+    EXPECT_NE(lstat("tarvo9.$$$", &info), 0);
+    EXPECT_EQ(lstat("tarvo5.$$$", &info), 0);
+    // Once the stubborn entry can go, the next sweep takes it.
+    ASSERT_EQ(rmdir("tarvo5.$$$"), 0);
+    touch("tarvo5.$$$");
+    platform.sweepTemporaries();
+    EXPECT_NE(lstat("tarvo5.$$$", &info), 0);
+}
+
+TEST_F(SweeperTest, ManySweepsInALargeDirectory) {
+    for (int i = 0; i < 3000; ++i) {
+        touch("file" + std::to_string(i) + ".o");
+    }
+    for (int i = 0; i < 200; ++i) {
+        touch("tarvo" + std::to_string(i) + ".$$$");
+        platform.sweepTemporaries();
+        struct stat info;
+        ASSERT_NE(lstat(("tarvo" + std::to_string(i) + ".$$$").c_str(), &info), 0) << i;
+    }
+}
+
+} // namespace

@@ -1,0 +1,284 @@
+#include "e2e/E2eHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using e2e::kBanner;
+using e2e::kBaseTime;
+using e2e::Sandbox;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// The tool's file-time unit (2^26 x 100 ns since 1601) of a time in seconds since 1970.
+std::int64_t fileTimeUnit(std::time_t seconds) {
+    return ((static_cast<std::int64_t>(seconds) + 11644473600LL) * 10000000LL) >> 26;
+}
+
+// The first whole second at or after `from` that begins a new file-time unit.
+std::time_t unitStart(std::time_t from) {
+    while (fileTimeUnit(from) == fileTimeUnit(from - 1)) {
+        ++from;
+    }
+    return from;
+}
+
+std::string banner(const std::string& rest) {
+    return kBanner + rest;
+}
+
+const char kCopyRule[] = "out.txt: in.txt\n\tcp in.txt out.txt\n";
+
+TEST(Rebuild, WhenTheDependencyIsNewer) {
+    Sandbox box;
+    box.write("tarvo", kCopyRule);
+    box.write("in.txt", "new\n");
+    box.write("out.txt", "old\n");
+    box.setTime("out.txt", kBaseTime);
+    box.setTime("in.txt", kBaseTime + 60);
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, banner("cp in.txt out.txt \n"));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(box.read("out.txt"), "new\n");
+}
+
+TEST(Rebuild, WhenTheTargetIsMissing) {
+    Sandbox box;
+    box.write("tarvo", kCopyRule);
+    box.write("in.txt", "new\n");
+    EXPECT_EQ(box.run({"out.txt"}).output, banner("cp in.txt out.txt \n"));
+    EXPECT_EQ(box.read("out.txt"), "new\n");
+}
+
+TEST(Rebuild, NotWhenTheDependencyIsEqualOrOlder) {
+    const std::time_t start = unitStart(kBaseTime);
+    struct Case {
+        const char* name;
+        std::time_t in;
+        std::time_t out;
+    };
+    const Case cases[] = {
+        {"Equal", kBaseTime, kBaseTime},
+        {"SameUnit", start + 5, start},
+        {"Older", kBaseTime, kBaseTime + 60},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("tarvo", kCopyRule);
+        box.write("in.txt", "new\n");
+        box.write("out.txt", "old\n");
+        box.setTime("in.txt", c.in);
+        box.setTime("out.txt", c.out);
+        const e2e::Result result = box.run({});
+        EXPECT_EQ(result.output, kBanner) << c.name;
+        EXPECT_EQ(result.status, 0) << c.name;
+        EXPECT_EQ(box.read("out.txt"), "old\n") << c.name;
+    }
+}
+
+TEST(Rebuild, NotWhenTheDependencyHasNeitherFileNorRule) {
+    Sandbox box;
+    box.write("tarvo", "out.txt: nowhere.txt\n\techo never\n");
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, kBanner);
+    EXPECT_EQ(result.status, 0);
+}
+
+TEST(Rebuild, RemadeDependencyForcesItsDependents) {
+    Sandbox box;
+    box.write("tarvo", "app: mid other\n\techo link $@\n\n"
+                       "mid: src\n\ttouch mid\n\n"
+                       "other: src\n\techo other\n");
+    for (const char* name : {"app", "mid", "other", "src"}) {
+        box.write(name, "");
+    }
+    box.setTime("src", kBaseTime + 60);
+    box.setTime("mid", kBaseTime);
+    box.setTime("other", kBaseTime + 120);
+    box.setTime("app", kBaseTime + 180); // newer than every dependency
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, banner("touch mid \necho link mid other \nlink mid other\n"));
+    EXPECT_GT(box.modificationTime("mid"), kBaseTime + 60);
+}
+
+TEST(Rebuild, RuleWithoutDependenciesRunsEachTimeItIsReached) {
+    Sandbox box;
+    box.write("tarvo", "all: stamp x stamp\n\n"
+                       "stamp:\n\techo stamp\n");
+    box.write("all", "");
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, banner("echo stamp \nstamp\necho stamp \nstamp\n"));
+}
+
+TEST(Rebuild, InferenceRuleAndSpecialMacros) {
+    Sandbox box;
+    box.write("tarvo", ".in.out:\n\tcp $< $*.out\n\techo made $& from $<\n\n"
+                       "all: sub\\x.out y.out\n\techo $< needs $@ $*\n");
+    // sub\x.in does not exist, so sub\x.out is not made; y.out is.
+    box.write("y.in", "y\n");
+    box.write("y.out", "old\n");
+    box.setTime("y.out", kBaseTime);
+    box.setTime("y.in", kBaseTime + 60);
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output,
+              banner("cp y.in y.out \n"
+                     "echo made y from y.in \nmade y from y.in\n"
+                     "echo all needs x.out y.out all \nall needs x.out y.out all\n"));
+    EXPECT_EQ(box.read("y.out"), "y\n");
+}
+
+TEST(Commands, PrefixesAndExitStatus) {
+    Sandbox box;
+    box.write("tarvo", "all:\n"
+                       "\t@echo quiet\n"
+                       "\t-false\n"
+                       "\techo   spaced    out\n"
+                       "\texit 3\n"
+                       "\techo never\n\n"
+                       "later:\n\techo never either\n");
+    const e2e::Result result = box.run({"all", "later"});
+    EXPECT_EQ(result.output, banner("quiet\n"
+                                    "false \n"
+                                    "echo spaced out \nspaced out\n"
+                                    "exit 3 \n"));
+    EXPECT_EQ(result.status, 3);
+}
+
+TEST(Commands, FailingCommandStopsLaterRulesButNotTheWalk) {
+    Sandbox box;
+    box.write("tarvo", "all: a b\n\techo all\n\n"
+                       "a:\n\tsh -c \"exit 7\"\n\n"
+                       "b:\n\techo b\n");
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, banner("sh -c \"exit 7\" \n"));
+    EXPECT_EQ(result.status, 7);
+}
+
+TEST(Commands, ShellLinesAndQuotes) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\techo \"a   b\" > out.txt\n\tcp out.txt copy.txt\n");
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, banner("echo \"a b\" > out.txt \ncp out.txt copy.txt \n"));
+    EXPECT_EQ(box.read("copy.txt"), "a b\n");
+}
+
+TEST(Errors, NoRuleForATarget) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\techo all\n");
+    const e2e::Result result = box.run({"all", "missing", "all"});
+    EXPECT_EQ(result.output, banner("echo all \nall\nError (tarvo):  No rule for missing"));
+    EXPECT_EQ(result.status, 1);
+}
+
+TEST(Errors, SyntaxError) {
+    Sandbox box;
+    box.write("build.mk", "# comment\nall:\n\techo all\n\nstray words\n");
+    const e2e::Result result = box.run({"-f", "build.mk"});
+    EXPECT_EQ(result.output, banner("Error (tarvo):  Syntax error in build.mk, line 5"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(box.list(), Names{"build.mk"});
+}
+
+TEST(Errors, DependencyCycle) {
+    Sandbox box;
+    box.write("tarvo", "all: a\n\techo all\n\na: b\n\techo a\n\nb: A\n\techo b\n");
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, banner("Error (tarvo): Dependency cycle a -> b -> A\n"));
+    EXPECT_EQ(result.status, 1);
+}
+
+TEST(Errors, InferenceRuleFromItsOwnExtension) {
+    Sandbox box;
+    box.write("tarvo", ".c.c:\n\techo never\n");
+    box.write("x.c", "");
+    const e2e::Result result = box.run({"x.c"});
+    EXPECT_EQ(result.output, banner("Error (tarvo): Dependency cycle x.c -> x.c\n"));
+    EXPECT_EQ(result.status, 1);
+}
+
+TEST(DefaultTarget, FirstTargetOfTheFirstRuleLine) {
+    Sandbox box;
+    box.write("tarvo", ".c.o:\n\techo inference\n\n"
+                       "second first: \n\techo $<\n\n"
+                       "third:\n\techo third\n");
+    EXPECT_EQ(box.run({}).output, banner("echo second \nsecond\n"));
+    EXPECT_EQ(box.run({"third"}).output, banner("echo third \nthird\n"));
+}
+
+TEST(DefaultTarget, NoneWithoutRules) {
+    Sandbox box;
+    box.write("tarvo", "\n\n");
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, kBanner);
+    EXPECT_EQ(result.status, 0);
+}
+
+const char kInlineMakefile[] = "all:\n"
+                               "\tcat <<\n"
+                               "line one\n"
+                               "\n"
+                               "    $< indented\n"
+                               "<<\n"
+                               "\t@ls\n";
+
+TEST(InlineFiles, WrittenPassedByNameAndSwept) {
+    Sandbox box;
+    box.write("tarvo", kInlineMakefile);
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, banner("cat tarvo0.$$$ \nline one\n\nall indented\ntarvo\n"));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(box.list(), Names{"tarvo"});
+}
+
+TEST(InlineFiles, KeptWithK) {
+    Sandbox box;
+    box.write("tarvo", kInlineMakefile);
+    EXPECT_EQ(box.run({"-k"}).output,
+              banner("cat tarvo0.$$$ \nline one\n\nall indented\ntarvo\ntarvo0.$$$\n"));
+    EXPECT_EQ(box.list(), (Names{"tarvo", "tarvo0.$$$"}));
+    EXPECT_EQ(box.read("tarvo0.$$$"), "line one\n\nall indented\n");
+    // The kept name is taken, so the next run writes tarvo1.$$$ and sweeps both.
+    const e2e::Result again = box.run({});
+    EXPECT_EQ(again.output, banner("cat tarvo1.$$$ \nline one\n\nall indented\ntarvo\n"));
+    EXPECT_EQ(box.list(), Names{"tarvo"});
+}
+
+TEST(InlineFiles, OneCharacterTerminator) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\tcat <<END x\nkept\nthe End\n\techo after\n");
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, banner("cat tarvo0.$$$ \nkept\nthe \necho after \nafter\n"));
+}
+
+TEST(InlineFiles, UnterminatedBlockIsAnError) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\techo before\n\tcat <<!\nline\n");
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output,
+              banner("echo before \nbefore\n"
+                     "Error (tarvo): Inline file of all not terminated in the command cat <<!\n"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(box.list(), Names{"tarvo"});
+}
+
+TEST(InlineFiles, FileThatCannotBeCreated) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\tmkdir tarvo0.$$$\n\tcat <<\nx\n<<\n\techo never\n");
+    // Every name but tarvo0.$$$ is taken; the intermediate file uses it and
+    // frees it, then the first command takes it as a directory that no sweep
+    // removes. The inline file then gets the last name, which cannot be opened.
+    for (int i = 1; i < 1000; ++i) {
+        box.makeDirectory("tarvo" + std::to_string(i) + ".$$$");
+    }
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, banner("mkdir tarvo0.$$$ \n"
+                                    "Error (tarvo): Unable to create the inline file "
+                                    "tarvo999.$$$\n"));
+    EXPECT_EQ(result.status, 1);
+}
+
+} // namespace

@@ -1,0 +1,169 @@
+#include "exec/CommandRunner.h"
+#include "driver/RunState.h"
+#include "rules/Rule.h"
+#include "support/FakePlatform.h"
+#include "support/TempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class CommandRunnerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        runState().reset();
+        platform.temporaryDirectory = directory.prefix();
+    }
+    void TearDown() override { runState().reset(); }
+
+    // Runs the lines as the commands of a target rule with one dependency.
+    void run(const Lines& lines, const std::string& target = "out.exe") {
+        TargetRule rule(target);
+        rule.addDependency("lib\\in.obj");
+        for (const std::string& line : lines) {
+            rule.addCommand(line);
+        }
+        runRule(rule, target);
+    }
+
+    void runRule(const Rule& rule, const std::string& target) {
+        ::testing::internal::CaptureStdout();
+        CommandRunner(platform).run(rule, target);
+        output += ::testing::internal::GetCapturedStdout();
+    }
+
+    std::string inlineName(int number) const {
+        return directory.prefix() + "tarvo" + std::to_string(number) + ".$$$";
+    }
+
+    TempDirectory directory;
+    FakePlatform platform;
+    std::string output;
+};
+
+struct PrefixCase {
+    const char* name;
+    const char* line;
+    const char* echoed; // empty: nothing printed
+    const char* started;
+    std::uint32_t exitCode;
+    int status;
+};
+
+class Prefixes : public CommandRunnerTest, public ::testing::WithParamInterface<PrefixCase> {};
+
+TEST_P(Prefixes, EchoRunAndStatus) {
+    const PrefixCase& c = GetParam();
+    platform.exitCodes[c.started] = c.exitCode;
+    run({c.line, "next"});
+    const bool goesOn = c.status == 0;
+    EXPECT_EQ(output, std::string(c.echoed) + (goesOn ? "next \n" : ""));
+    EXPECT_EQ(platform.started, goesOn ? (Lines{c.started, "next "}) : Lines{c.started});
+    EXPECT_EQ(runState().buildStatus, c.status);
+}
+
+const PrefixCase kPrefixCases[] = {
+    {"Plain", "echo hi", "echo hi \n", "echo hi ", 0, 0},
+    {"BlanksCollapse", "echo   a \t  b  ", "echo a b \n", "echo a b ", 0, 0},
+    {"QuotedBlanksCollapseToo", "echo \"a   b\"", "echo \"a b\" \n", "echo \"a b\" ", 0, 0},
+    {"Silent", "@echo hi", "", "echo hi ", 0, 0},
+    {"IgnoreError", "-cl /c x.c", "cl /c x.c \n", "cl /c x.c ", 2, 0},
+    {"FailureStops", "cl /c x.c", "cl /c x.c \n", "cl /c x.c ", 2, 2},
+    {"SilentIgnore", "@-echo hi", "", "echo hi ", 1, 0},
+    {"IgnoreSilent", "-@-@echo hi", "", "echo hi ", 1, 0},
+    {"BlankEndsPrefixes", "- @x", "@x \n", "@x ", 3, 0},
+    {"OnlyPrefixes", "@-", "", "", 0, 0},
+    {"LargeExitCode", "big", "big \n", "big ", 70000, 70000},
+};
+
+INSTANTIATE_TEST_SUITE_P(Runner, Prefixes, ::testing::ValuesIn(kPrefixCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CommandRunnerTest, SweepsAfterEachCommandUnlessKept) {
+    run({"a", "b"});
+    EXPECT_EQ(platform.sweeps, 2);
+    runState().keepTemporaries = true;
+    run({"c"});
+    EXPECT_EQ(platform.sweeps, 2);
+}
+
+TEST_F(CommandRunnerTest, RunsNothingAfterAnEarlierFailure) {
+    runState().buildStatus = 4;
+    run({"a"});
+    EXPECT_TRUE(platform.started.empty());
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(runState().buildStatus, 4);
+}
+
+TEST_F(CommandRunnerTest, SpecialMacrosInCommands) {
+    run({"link /out:$< $@ $*.map $&"});
+    EXPECT_EQ(platform.started, Lines{"link /out:out.exe in.obj out.map $& "});
+}
+
+TEST_F(CommandRunnerTest, InlineFileIsWrittenBeforeItsCommandRuns) {
+    std::string seen;
+    platform.onRun = [&](const std::string&) { seen = TempDirectory::read(inlineName(0)); };
+    run({"lib @<<", "a.obj", "", "  -@b.obj $<", "<<", "echo done"});
+    EXPECT_EQ(seen, "a.obj\n\n  -@b.obj out.exe\n");
+    EXPECT_EQ(platform.started, (Lines{"lib @" + inlineName(0) + " ", "echo done "}));
+    EXPECT_EQ(output, "lib @" + inlineName(0) + " \necho done \n");
+    EXPECT_EQ(platform.sweeps, 2);
+}
+
+TEST_F(CommandRunnerTest, OneCharacterTerminatorCutsItsLine) {
+    run({"copy <<END x", "one", "the End is near", "more"});
+    EXPECT_EQ(TempDirectory::read(inlineName(0)), "one\nthe \n");
+    EXPECT_EQ(platform.started, (Lines{"copy " + inlineName(0) + " ", "more "}));
+}
+
+TEST_F(CommandRunnerTest, TerminatorAtLineStartWritesNothingMore) {
+    run({"@cat << ", "x", "<<rest"});
+    EXPECT_EQ(TempDirectory::read(inlineName(0)), "x\n");
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(platform.started, Lines{"cat " + inlineName(0) + " "});
+}
+
+TEST_F(CommandRunnerTest, SeveralInlineFilesTakeFreshNames) {
+    run({"a <<", "1", "<<", "b <<", "2", "<<"});
+    EXPECT_EQ(platform.started, (Lines{"a " + inlineName(0) + " ", "b " + inlineName(1) + " "}));
+    EXPECT_EQ(TempDirectory::read(inlineName(1)), "2\n");
+}
+
+TEST_F(CommandRunnerTest, InlineFileThatCannotBeCreated) {
+    platform.temporaryDirectory = directory.prefix() + "missing/";
+    run({"lib <<", "a", "<<", "echo after"});
+    EXPECT_EQ(output, "Error (tarvo): Unable to create the inline file " + directory.prefix() +
+                          "missing/tarvo0.$$$\n");
+    EXPECT_EQ(runState().buildStatus, 1);
+    EXPECT_TRUE(platform.started.empty());
+}
+
+TEST_F(CommandRunnerTest, LinesEndingInsideAnInlineFile) {
+    run({"echo first", "lib <<!", "a.obj"}, "app");
+    EXPECT_EQ(platform.started, Lines{"echo first "});
+    EXPECT_EQ(output, "echo first \nError (tarvo): Inline file of app not terminated in the "
+                      "command lib <<!\n");
+    EXPECT_EQ(runState().buildStatus, 1);
+    EXPECT_EQ(TempDirectory::read(inlineName(0)), "a.obj\n");
+}
+
+TEST_F(CommandRunnerTest, InferenceRuleSpecials) {
+    InferenceRule rule(".c", ".obj");
+    rule.addCommand("cl -c $< -Fo$*.obj -Fd$&.pdb $@");
+    runRule(rule, "obj\\main.obj");
+    EXPECT_EQ(platform.started, Lines{"cl -c obj\\main.c -Foobj\\main.obj -Fdmain.pdb $@ "});
+}
+
+TEST_F(CommandRunnerTest, LongLinesHaveNoLimit) {
+    const std::string word(40000, 'w');
+    run({"echo " + word + " " + word});
+    EXPECT_EQ(platform.started, Lines{"echo " + word + " " + word + " "});
+}
+
+} // namespace

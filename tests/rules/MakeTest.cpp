@@ -1,0 +1,242 @@
+#include "driver/RunState.h"
+#include "rules/MakeContext.h"
+#include "rules/Rule.h"
+#include "rules/RuleTable.h"
+#include "support/FakePlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+class MakeTest : public ::testing::Test {
+  protected:
+    void SetUp() override { runState().reset(); }
+    void TearDown() override { runState().reset(); }
+
+    TargetRule& target(const std::string& name, const Names& dependencies, const Names& commands) {
+        TargetRule* rule = new TargetRule(name);
+        for (const std::string& dependency : dependencies) {
+            rule->addDependency(dependency);
+        }
+        for (const std::string& command : commands) {
+            rule->addCommand(command);
+        }
+        table.insert(rule);
+        return *rule;
+    }
+
+    InferenceRule& inference(const std::string& source, const std::string& target,
+                             const Names& commands) {
+        InferenceRule* rule = new InferenceRule(source, target);
+        for (const std::string& command : commands) {
+            rule->addCommand(command);
+        }
+        table.insert(rule);
+        return *rule;
+    }
+
+    // Makes the name as the driver does; stdout is kept in `output`.
+    bool make(const std::string& name) {
+        Rule* rule = table.lookup(name);
+        EXPECT_NE(rule, nullptr) << name;
+        if (rule == nullptr) {
+            return false;
+        }
+        ::testing::internal::CaptureStdout();
+        const bool result = rule->make(name, context);
+        output += ::testing::internal::GetCapturedStdout();
+        return result;
+    }
+
+    RuleTable table;
+    FakePlatform platform;
+    MakeContext context{table, platform};
+    std::string output;
+};
+
+TEST(RuleTableLookup, ExactNameThenSuffix) {
+    RuleTable table;
+    table.insert(new TargetRule("main.obj"));
+    table.insert(new InferenceRule(".c", ".obj"));
+    table.insert(new TargetRule("app"));
+    EXPECT_EQ(table.lookup("MAIN.OBJ")->name, "main.obj");
+    const Rule* suffix = table.lookup("src\\util.OBJ");
+    ASSERT_NE(suffix, nullptr);
+    EXPECT_EQ(suffix->name, ".obj");
+    EXPECT_EQ(table.lookup("x.y.obj"), suffix);
+    EXPECT_EQ(table.lookup("App")->name, "app");
+    EXPECT_EQ(table.lookup("other"), nullptr);
+    EXPECT_EQ(table.lookup("main.c"), nullptr);
+    EXPECT_EQ(table.lookup(".obj"), suffix);
+}
+
+TEST(RuleTableLookup, FirstOfTwoEqualKeysWins) {
+    RuleTable table;
+    TargetRule* first = new TargetRule("app");
+    first->addDependency("a");
+    table.insert(first);
+    table.insert(new TargetRule("APP"));
+    EXPECT_EQ(table.lookup("app"), first);
+}
+
+struct DecisionCase {
+    const char* name;
+    std::uint32_t targetTime; // 0: no file
+    std::uint32_t dependencyTime;
+    bool runs;
+};
+
+class TargetDecision : public MakeTest, public ::testing::WithParamInterface<DecisionCase> {};
+
+TEST_P(TargetDecision, ComparesSignedFileTimes) {
+    const DecisionCase& c = GetParam();
+    target("t", {"d"}, {"build"});
+    if (c.targetTime != 0) {
+        platform.times["t"] = c.targetTime;
+    }
+    if (c.dependencyTime != 0) {
+        platform.times["d"] = c.dependencyTime;
+    }
+    EXPECT_EQ(make("t"), c.runs);
+    EXPECT_EQ(platform.started, c.runs ? Names{"build "} : Names{});
+    EXPECT_EQ(platform.timeQueries, (Names{"t", "d"}));
+    EXPECT_EQ(output, c.runs ? "build \n" : "");
+}
+
+const DecisionCase kDecisionCases[] = {
+    {"TargetMissingDependencyPresent", 0, 5, true},
+    {"BothMissing", 0, 0, false},
+    {"DependencyNewer", 5, 6, true},
+    {"EqualTimes", 5, 5, false},
+    {"DependencyOlder", 6, 5, false},
+    {"DependencyMissing", 5, 0, false},
+    // From 2057 on the top bit is set and the time compares as negative.
+    {"TopBitCountsAsOlder", 5, 0x80000001u, false},
+    {"TopBitTargetIsOlderThanAnything", 0x80000001u, 5, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Make, TargetDecision, ::testing::ValuesIn(kDecisionCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MakeTest, RuleWithoutDependenciesAlwaysRuns) {
+    target("clean", {}, {"rm x"});
+    platform.times["clean"] = 99;
+    EXPECT_TRUE(make("clean"));
+    EXPECT_TRUE(make("clean"));
+    EXPECT_EQ(platform.started, (Names{"rm x ", "rm x "}));
+}
+
+TEST_F(MakeTest, TimesAreTakenOncePerNameAndTheWalkStopsAtTheFirstNewer) {
+    target("t", {"a", "b", "c"}, {"build"});
+    platform.times = {{"t", 10}, {"a", 5}, {"b", 11}, {"c", 12}};
+    EXPECT_TRUE(make("t"));
+    EXPECT_EQ(platform.timeQueries, (Names{"t", "a", "b"}));
+}
+
+TEST_F(MakeTest, RemadeDependencyForcesTheTargetWithoutComparingTimes) {
+    target("all", {"a", "b"}, {"link"});
+    target("a", {}, {"touch a"});
+    target("b", {"b.src"}, {"touch b"});
+    platform.times = {{"all", 50}, {"a", 10}, {"b", 20}, {"b.src", 5}};
+    EXPECT_TRUE(make("all"));
+    EXPECT_EQ(platform.started, (Names{"touch a ", "link "}));
+    // b was decided too; "all" was never compared.
+    EXPECT_EQ(platform.timeQueries, (Names{"a", "b", "b.src"}));
+}
+
+TEST_F(MakeTest, InferenceRuleMakesTheObjectAndForcesTheProgram) {
+    target("app.exe", {"main.obj"}, {"link $@ /out:$<"});
+    inference(".c", ".obj", {"cl -c $<"});
+    platform.times = {{"app.exe", 30}, {"main.obj", 20}, {"main.c", 25}};
+    EXPECT_TRUE(make("app.exe"));
+    EXPECT_EQ(platform.started, (Names{"cl -c main.c ", "link main.obj /out:app.exe "}));
+    EXPECT_EQ(platform.timeQueries, (Names{"main.c", "main.obj"}));
+}
+
+TEST_F(MakeTest, InferenceRuleDecision) {
+    inference(".c", ".obj", {"cl -c $<"});
+    platform.times = {{"a.obj", 20}, {"a.c", 20}, {"b.obj", 20}, {"b.c", 19}, {"src\\x.y.c", 1}};
+    EXPECT_FALSE(make("a.obj"));
+    EXPECT_FALSE(make("b.obj"));
+    EXPECT_FALSE(make("missing.obj")); // neither source nor rule
+    EXPECT_TRUE(make("src\\x.y.obj"));
+    EXPECT_EQ(platform.started, Names{"cl -c src\\x.y.c "});
+    EXPECT_EQ(output, "cl -c src\\x.y.c \n");
+}
+
+TEST_F(MakeTest, InferenceSourceWithItsOwnRule) {
+    inference(".c", ".obj", {"cl -c $<"});
+    inference(".y", ".c", {"yacc $<"});
+    platform.times = {{"p.obj", 20}, {"p.c", 10}, {"p.y", 30}};
+    EXPECT_TRUE(make("p.obj"));
+    EXPECT_EQ(platform.started, (Names{"yacc p.y ", "cl -c p.c "}));
+}
+
+TEST_F(MakeTest, NothingIsRememberedBetweenDecisions) {
+    target("all", {"x", "y", "x"}, {"done"});
+    target("x", {}, {"make x"});
+    target("y", {"x"}, {"make y"});
+    EXPECT_TRUE(make("all"));
+    EXPECT_EQ(platform.started, (Names{"make x ", "make x ", "make y ", "make x ", "done "}));
+}
+
+TEST_F(MakeTest, WalkGoesOnAfterAFailureButNoCommandRuns) {
+    target("all", {"a", "b"}, {"done"});
+    target("a", {}, {"fail"});
+    target("b", {"b.c"}, {"make b"});
+    platform.exitCodes["fail "] = 2;
+    platform.times = {{"b.c", 5}};
+    EXPECT_TRUE(make("all"));
+    EXPECT_EQ(platform.started, Names{"fail "});
+    EXPECT_EQ(platform.timeQueries, (Names{"a", "b", "b.c"}));
+    EXPECT_EQ(runState().buildStatus, 2);
+    EXPECT_FALSE(runState().stopRequested);
+}
+
+TEST_F(MakeTest, DirectCycleIsReportedAndStopsTheRun) {
+    target("a", {"b"}, {"make a"});
+    target("b", {"A"}, {"make b"});
+    target("c", {}, {"make c"});
+    EXPECT_FALSE(make("a"));
+    EXPECT_EQ(output, "Error (tarvo): Dependency cycle a -> b -> A\n");
+    EXPECT_TRUE(platform.started.empty());
+    EXPECT_EQ(runState().buildStatus, 1);
+    EXPECT_TRUE(runState().stopRequested);
+    EXPECT_TRUE(context.chain.empty());
+    EXPECT_FALSE(make("c"));
+    EXPECT_TRUE(platform.started.empty());
+}
+
+TEST_F(MakeTest, CycleNamesOnlyTheLoopItself) {
+    target("all", {"x"}, {});
+    target("x", {"y"}, {});
+    target("y", {"z"}, {});
+    target("z", {"y"}, {});
+    EXPECT_FALSE(make("all"));
+    EXPECT_EQ(output, "Error (tarvo): Dependency cycle y -> z -> y\n");
+}
+
+TEST_F(MakeTest, InferenceRuleThatFindsItself) {
+    inference(".c", ".c", {"copy $<"});
+    platform.times = {{"x.c", 5}};
+    EXPECT_FALSE(make("x.c"));
+    EXPECT_EQ(output, "Error (tarvo): Dependency cycle x.c -> x.c\n");
+    EXPECT_TRUE(platform.started.empty());
+}
+
+TEST_F(MakeTest, SameRuleForAnotherNameIsNoCycle) {
+    target("app", {"x.obj"}, {"link"});
+    inference(".c", ".obj", {"cc $<"});
+    target("x.c", {"y.obj"}, {"gen x.c"});
+    platform.times = {{"y.c", 5}};
+    EXPECT_TRUE(make("app"));
+    EXPECT_EQ(platform.started, (Names{"cc y.c ", "gen x.c ", "cc x.c ", "link "}));
+    EXPECT_FALSE(runState().stopRequested);
+}
+
+} // namespace
