@@ -1,6 +1,7 @@
 #include "exec/SystemPlatform.h"
 
 #include "exec/FileTimeUnits.h"
+#include "exec/Interrupts.h"
 #include "exec/TempNames.h"
 
 #include <windows.h>
@@ -21,8 +22,13 @@ bool startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof process);
+    // Noted before the start, so that a Ctrl-C arriving meanwhile waits for the
+    // child (which gets it too) instead of ending the run under it.
+    noteChildStarted(0);
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                         nullptr, nullptr, &startup, &process)) {
+        noteChildEnded();
+        endIfInterrupted();
         return false;
     }
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -32,6 +38,8 @@ bool startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
     }
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
+    noteChildEnded();
+    endIfInterrupted();
     exitCode = code;
     return true;
 }

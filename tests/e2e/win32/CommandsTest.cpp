@@ -4,10 +4,9 @@ namespace {
 
 const std::string kBanner = "TARVO version 1.0\n\n";
 
-// Disabled until the rule parser and the command runner are in place.
-class DISABLED_Commands : public WindowsEndToEnd {};
+class Commands : public WindowsEndToEnd {};
 
-TEST_F(DISABLED_Commands, InterpreterBuiltInsRunThroughTheFallback) {
+TEST_F(Commands, InterpreterBuiltInsRunThroughTheFallback) {
     write("tarvo", "all:\n"
                    "\techo hello\n"
                    "\tcopy a.txt b.txt >nul\n"
@@ -29,7 +28,7 @@ TEST_F(DISABLED_Commands, InterpreterBuiltInsRunThroughTheFallback) {
     EXPECT_EQ(read("b.txt"), "text\r\n");
 }
 
-TEST_F(DISABLED_Commands, ExitCodesReachTheExitStatusWhole) {
+TEST_F(Commands, ExitCodesReachTheExitStatusWhole) {
     struct Case {
         const char* command;
         unsigned long status;
@@ -48,7 +47,7 @@ TEST_F(DISABLED_Commands, ExitCodesReachTheExitStatusWhole) {
     }
 }
 
-TEST_F(DISABLED_Commands, ProgramsStartDirectlyWithTheLineAsWritten) {
+TEST_F(Commands, ProgramsStartDirectlyWithTheLineAsWritten) {
     makeDirectory("bin");
     installProbe("bin\\probe.exe");
     // cmd.exe would expand %TARVO_SEEN% and drop the caret; a direct start does neither.
@@ -60,7 +59,7 @@ TEST_F(DISABLED_Commands, ProgramsStartDirectlyWithTheLineAsWritten) {
     EXPECT_EQ(result.status, 0u);
 }
 
-TEST_F(DISABLED_Commands, FileTimesAndWildcardsDecide) {
+TEST_F(Commands, FileTimesAndWildcardsDecide) {
     makeDirectory("src");
     write("src\\a.c", "");
     write("src\\b.c", "");
@@ -93,7 +92,7 @@ TEST_F(DISABLED_Commands, FileTimesAndWildcardsDecide) {
     EXPECT_EQ(run("new.txt old.txt").output, crlf(kBanner + "new \n"));
 }
 
-TEST_F(DISABLED_Commands, BackslashPathsAndTheSpecialMacros) {
+TEST_F(Commands, BackslashPathsAndTheSpecialMacros) {
     makeDirectory("obj");
     write("obj\\main.c", "int main;\n");
     setWriteTicks("obj\\main.c", kTicks2020);
@@ -123,7 +122,7 @@ TEST_F(DISABLED_Commands, BackslashPathsAndTheSpecialMacros) {
                              "link /out:APP.EXE main.obj util.lib APP \n"));
 }
 
-TEST_F(DISABLED_Commands, InlineFilesArePassedAndSwept) {
+TEST_F(Commands, InlineFilesArePassedAndSwept) {
     write("tarvo", "all:\n"
                    "\ttype <<\n"
                    "first line of $<\n"
@@ -142,7 +141,7 @@ TEST_F(DISABLED_Commands, InlineFilesArePassedAndSwept) {
     EXPECT_TRUE(temporaries().empty());
 }
 
-TEST_F(DISABLED_Commands, KeepTemporariesLeavesInlineFilesForTheNextRun) {
+TEST_F(Commands, KeepTemporariesLeavesInlineFilesForTheNextRun) {
     write("tarvo", "all:\n\t@type <<\nline\n<<\n");
     const RunResult kept = run("-k");
     EXPECT_EQ(kept.output, crlf(kBanner + "line\n")) << kept.errors;
@@ -156,7 +155,7 @@ TEST_F(DISABLED_Commands, KeepTemporariesLeavesInlineFilesForTheNextRun) {
     EXPECT_TRUE(temporaries().empty());
 }
 
-TEST_F(DISABLED_Commands, QuotedArgumentsNameTargets) {
+TEST_F(Commands, QuotedArgumentsNameTargets) {
     write("tarvo", "ab:\n\t@echo ab\n\nc:\n\t@echo c\n\nd:\n\t@echo d\n\n"
                    "show:\n\t@echo [$(A B)]\n");
     // ab"c d" is three targets; "A B=c d" defines the macro "A B" as c.
