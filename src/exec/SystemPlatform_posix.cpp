@@ -131,7 +131,7 @@ std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
         return exitCode;
     }
     std::printf("Error (tarvo): Unable to run the command %s\n", commandLine.c_str());
-    return 127;
+    return 1;
 }
 
 std::uint32_t SystemPlatform::fileTime(const std::string& path) {
