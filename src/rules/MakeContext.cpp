@@ -6,21 +6,20 @@
 #include <cstdio>
 #include <cstring>
 
-std::string MakeContext::keyOf(const Rule& rule, const std::string& name) {
+MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& name) {
     const Rule* address = &rule;
-    std::string key(sizeof address, '\0');
-    std::memcpy(&key[0], &address, sizeof address);
-    key.reserve(key.size() + name.size());
+    std::string key;
+    key.reserve(sizeof address + name.size());
+    key.append(reinterpret_cast<const char*>(&address), sizeof address);
     for (const char c : name) {
         key += static_cast<char>(foldName(static_cast<unsigned char>(c)));
     }
-    return key;
+    return targets_[key];
 }
 
-bool MakeContext::enter(const std::string& key, const Rule& rule, const std::string& name) {
-    int& depth = onChain_[key];
-    if (depth == 0) {
-        ++depth;
+bool MakeContext::enter(Target& target, const Rule& rule, const std::string& name) {
+    if (target.onChain == 0) {
+        ++target.onChain;
         chain.emplace_back(&rule, name);
         return true;
     }
@@ -41,24 +40,22 @@ bool MakeContext::enter(const std::string& key, const Rule& rule, const std::str
     return false;
 }
 
-void MakeContext::leave(const std::string& key) {
+void MakeContext::leave(Target& target) {
     chain.pop_back();
-    const auto found = onChain_.find(key);
-    if (found != onChain_.end() && --found->second == 0) {
-        onChain_.erase(found);
-    }
+    --target.onChain;
 }
 
-const bool* MakeContext::remembered(const std::string& key) const {
-    const auto found = decisions_.find(key);
-    if (found == decisions_.end() || found->second.generation != generation()) {
+const bool* MakeContext::remembered(const Target& target) const {
+    if (!target.decided || target.generation != generation()) {
         return nullptr;
     }
-    return &found->second.outOfDate;
+    return &target.outOfDate;
 }
 
-void MakeContext::remember(const std::string& key, std::uint64_t generation, bool outOfDate) {
+void MakeContext::remember(Target& target, std::uint64_t generation, bool outOfDate) {
     if (generation == this->generation() && !runState().stopRequested) {
-        decisions_[key] = Decision{generation, outOfDate};
+        target.decided = true;
+        target.generation = generation;
+        target.outOfDate = outOfDate;
     }
 }

@@ -45,11 +45,11 @@ bool Rule::decide(const std::string& target, MakeContext& context) {
     if (runState().stopRequested) {
         return false;
     }
-    const std::string key = MakeContext::keyOf(*this, target);
-    if (const bool* outcome = context.remembered(key)) {
+    MakeContext::Target& record = context.targetOf(*this, target);
+    if (const bool* outcome = context.remembered(record)) {
         return *outcome;
     }
-    const ChainEntry entry(context, key, *this, target);
+    const ChainEntry entry(context, record, *this, target);
     if (!entry.entered()) {
         return false;
     }
@@ -61,7 +61,7 @@ bool Rule::decide(const std::string& target, MakeContext& context) {
     if (outOfDate) {
         runCommands(target, context);
     }
-    context.remember(key, generation, outOfDate);
+    context.remember(record, generation, outOfDate);
     return outOfDate;
 }
 
