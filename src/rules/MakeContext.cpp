@@ -4,16 +4,28 @@
 #include "driver/RunState.h"
 
 #include <cstdio>
+#include <cstring>
 
-bool MakeContext::enter(const Rule& rule, const std::string& name) {
-    std::size_t start = 0;
-    while (start < chain.size() &&
-           !(chain[start].first == &rule && sameName(chain[start].second, name))) {
-        ++start;
+MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& name) {
+    const Rule* address = &rule;
+    std::string key;
+    key.reserve(sizeof address + name.size());
+    key.append(reinterpret_cast<const char*>(&address), sizeof address);
+    for (const char c : name) {
+        key += static_cast<char>(foldName(static_cast<unsigned char>(c)));
     }
-    if (start == chain.size()) {
+    return targets_[key];
+}
+
+bool MakeContext::enter(Target& target, const Rule& rule, const std::string& name) {
+    if (target.onChain == 0) {
+        ++target.onChain;
         chain.emplace_back(&rule, name);
         return true;
+    }
+    std::size_t start = 0;
+    while (!(chain[start].first == &rule && sameName(chain[start].second, name))) {
+        ++start;
     }
     std::string cycle;
     for (std::size_t i = start; i < chain.size(); ++i) {
@@ -26,4 +38,24 @@ bool MakeContext::enter(const Rule& rule, const std::string& name) {
     state.buildStatus = 1;
     state.stopRequested = true;
     return false;
+}
+
+void MakeContext::leave(Target& target) {
+    chain.pop_back();
+    --target.onChain;
+}
+
+const bool* MakeContext::remembered(const Target& target) const {
+    if (!target.decided || target.generation != generation()) {
+        return nullptr;
+    }
+    return &target.outOfDate;
+}
+
+void MakeContext::remember(Target& target, std::uint64_t generation, bool outOfDate) {
+    if (generation == this->generation() && !runState().stopRequested) {
+        target.decided = true;
+        target.generation = generation;
+        target.outOfDate = outOfDate;
+    }
 }

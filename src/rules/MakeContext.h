@@ -1,6 +1,10 @@
 #pragma once
 
+#include "exec/FileTimeCache.h"
+
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -8,19 +12,49 @@ class Platform;
 class Rule;
 class RuleTable;
 
-// What a make needs besides its rule: the other rules, the platform, and the
-// chain of targets being made (to stop a dependency cycle).
+// What a make needs besides its rule: the other rules, the platform (behind a
+// cache of file times), the chain of targets being made (to stop a dependency
+// cycle) and the decisions that may be reused.
+//
+// A decision during which no file changed depends only on the file times, the
+// rules and the build status, none of which changed either; until files
+// change, deciding again would give the same answer and do nothing visible.
+// So such decisions are remembered until the cache's generation moves on.
 class MakeContext {
   public:
-    MakeContext(RuleTable& rules, Platform& platform) : rules(rules), platform(platform) {}
+    // What is known of one rule making one name (letter case ignored).
+    struct Target {
+        int onChain = 0;
+        bool decided = false;
+        bool outOfDate = false;
+        std::uint64_t generation = 0;
+    };
+
+    MakeContext(RuleTable& rules, Platform& system)
+        : rules(rules), cache_(system), platform(cache_) {}
+
+    // The record of the rule making the name; it stays in place for the run.
+    Target& targetOf(const Rule& rule, const std::string& name);
 
     // Puts the rule and name on the chain. When the same rule is already making
-    // the same name (letter case ignored), reports the cycle, stops the run and
-    // returns false; the chain is then left as it was.
-    bool enter(const Rule& rule, const std::string& name);
-    void leave() { chain.pop_back(); }
+    // the same name, reports the cycle, stops the run and returns false; the
+    // chain is then left as it was.
+    bool enter(Target& target, const Rule& rule, const std::string& name);
+    void leave(Target& target);
+
+    std::uint64_t generation() const { return cache_.generation(); }
+    // The remembered decision, if it is still valid.
+    const bool* remembered(const Target& target) const;
+    // Remembers a decision that began at `generation`, unless files changed meanwhile.
+    void remember(Target& target, std::uint64_t generation, bool outOfDate);
 
     RuleTable& rules;
+
+  private:
+    FileTimeCache cache_;
+    std::unordered_map<std::string, Target> targets_;
+
+  public:
     Platform& platform;
     std::vector<std::pair<const Rule*, std::string>> chain;
 };
@@ -28,11 +62,12 @@ class MakeContext {
 // Holds one entry of the chain for the time of one make.
 class ChainEntry {
   public:
-    ChainEntry(MakeContext& context, const Rule& rule, const std::string& name)
-        : context_(context), entered_(context.enter(rule, name)) {}
+    ChainEntry(MakeContext& context, MakeContext::Target& target, const Rule& rule,
+               const std::string& name)
+        : context_(context), target_(target), entered_(context.enter(target, rule, name)) {}
     ~ChainEntry() {
         if (entered_) {
-            context_.leave();
+            context_.leave(target_);
         }
     }
     ChainEntry(const ChainEntry&) = delete;
@@ -42,5 +77,6 @@ class ChainEntry {
 
   private:
     MakeContext& context_;
+    MakeContext::Target& target_;
     bool entered_;
 };

@@ -27,6 +27,14 @@ class Rule : public TreeNode {
 
     std::string name;
     LinkedList commands;
+
+  protected:
+    // One decision for the target: nothing once the run is stopped or when the
+    // target is already being made by this rule (a cycle); a decision taken
+    // while no file changed is reused; otherwise isOutOfDate decides and the
+    // commands run when it says so.
+    bool decide(const std::string& target, MakeContext& context);
+    virtual bool isOutOfDate(const std::string& target, MakeContext& context) = 0;
 };
 
 class InferenceRule : public Rule {
@@ -38,6 +46,9 @@ class InferenceRule : public Rule {
     void expandSpecials(std::string& line, const std::string& target) const override;
 
     std::string sourceExtension;
+
+  protected:
+    bool isOutOfDate(const std::string& target, MakeContext& context) override;
 };
 
 class TargetRule : public Rule {
@@ -50,4 +61,7 @@ class TargetRule : public Rule {
     void addDependency(const std::string& name);
 
     LinkedList dependencies;
+
+  protected:
+    bool isOutOfDate(const std::string& target, MakeContext& context) override;
 };

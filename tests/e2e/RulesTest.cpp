@@ -114,6 +114,23 @@ TEST(Rebuild, RuleWithoutDependenciesRunsEachTimeItIsReached) {
     EXPECT_EQ(result.output, banner("echo stamp \nstamp\necho stamp \nstamp\n"));
 }
 
+TEST(Rebuild, ATargetReachedAgainAfterACommandIsDecidedAgain) {
+    // y is up to date when first reached; the rule of "touch" then makes x newer
+    // (a fresh modification time), so the second y is remade.
+    Sandbox box;
+    box.write("tarvo", "all: y touch y\n\techo done\n\n"
+                       "y: x\n\techo remake y\n\n"
+                       "touch:\n\ttouch x\n");
+    box.write("x", "");
+    box.write("y", "");
+    box.write("all", "");
+    box.setTime("x", kBaseTime);
+    box.setTime("y", kBaseTime + 60);
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, banner("touch x \necho remake y \nremake y\necho done \ndone\n"));
+    EXPECT_EQ(result.status, 0);
+}
+
 TEST(Rebuild, InferenceRuleAndSpecialMacros) {
     Sandbox box;
     box.write("tarvo", ".in.out:\n\tcp $< $*.out\n\techo made $& from $<\n\n"

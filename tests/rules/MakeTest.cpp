@@ -14,7 +14,9 @@ namespace {
 using Names = std::vector<std::string>;
 
 class MakeTest : public ::testing::Test {
-  protected:
+  public:
+    using Names = std::vector<std::string>;
+
     void SetUp() override { runState().reset(); }
     void TearDown() override { runState().reset(); }
 
@@ -240,3 +242,63 @@ TEST_F(MakeTest, SameRuleForAnotherNameIsNoCycle) {
 }
 
 } // namespace
+
+namespace {
+
+// Layers of two targets, each depending on both targets of the next layer;
+// the last layer depends on a source file.
+void buildDiamond(MakeTest& test, int depth) {
+    for (int layer = 0; layer < depth; ++layer) {
+        for (const char* side : {"a", "b"}) {
+            const std::string name = "t" + std::to_string(layer) + side;
+            const MakeTest::Names dependencies =
+                layer + 1 < depth ? MakeTest::Names{"t" + std::to_string(layer + 1) + "a",
+                                                    "t" + std::to_string(layer + 1) + "b"}
+                                  : MakeTest::Names{"src"};
+            test.target(name, dependencies, {"touch " + name});
+        }
+    }
+}
+
+} // namespace
+
+TEST_F(MakeTest, DecisionsThatChangedNothingAreReusedUntilFilesChange) {
+    // A naive walk of this diamond takes 2^30 decisions; reused ones take two per target.
+    const int depth = 30;
+    buildDiamond(*this, depth);
+    platform.times["src"] = 5;
+    for (int layer = 0; layer < depth; ++layer) {
+        platform.times["t" + std::to_string(layer) + "a"] = 10;
+        platform.times["t" + std::to_string(layer) + "b"] = 10;
+    }
+    EXPECT_FALSE(make("t0a"));
+    EXPECT_TRUE(platform.started.empty());
+    EXPECT_LE(platform.timeQueries.size(), static_cast<std::size_t>(2 * depth + 1));
+}
+
+TEST_F(MakeTest, DiamondFullBuildRunsEachCommandOnceOnceItsFilesAreNew) {
+    const int depth = 12;
+    buildDiamond(*this, depth);
+    platform.times["src"] = 5;
+    EXPECT_TRUE(make("t0a"));
+    // Each target is made once; once made, it is newer than nothing it depends on.
+    EXPECT_EQ(platform.started.size(), static_cast<std::size_t>(2 * depth - 1));
+}
+
+TEST_F(MakeTest, ADecisionIsTakenAgainAfterACommandRan) {
+    // "y" is up to date when first reached; then "z" touches x, and the second
+    // "y" must look again and find x newer.
+    target("all", {"y", "z", "y"}, {"done"});
+    target("y", {"x"}, {"touch y"});
+    target("z", {}, {"touch x"});
+    platform.times = {{"all", 1}, {"y", 20}, {"x", 10}};
+    EXPECT_TRUE(make("all"));
+    EXPECT_EQ(platform.started, (Names{"touch x ", "touch y ", "done "}));
+}
+
+TEST_F(MakeTest, ARuleWithoutDependenciesRunsEachTimeEvenWhenReused) {
+    target("all", {"c", "c", "c"}, {});
+    target("c", {}, {"run c"});
+    EXPECT_TRUE(make("all"));
+    EXPECT_EQ(platform.started, (Names{"run c ", "run c ", "run c "}));
+}
