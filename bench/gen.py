@@ -190,7 +190,8 @@ def gen_macros(d, scale=1.0):
             # An !ifdef on an existing macro.
             src = "M%d" % (i % defs)
             m.both("!ifdef %s" % src, "ifdef %s" % src)
-            m.both("%s = def%d $(B%d)" % (name, i, i % 100), "%s := def%d $(B%d)" % (name, i, i % 100))
+            value = "def%d $(B%d)" % (i, i % 100)
+            m.both("%s = %s" % (name, value), "%s := %s" % (name, value))
             m.both("!else", "else")
             m.both("%s = undefined" % name, "%s := undefined" % name)
             m.both("!endif", "endif")
