@@ -7,14 +7,22 @@
 #include <cstring>
 
 MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& name) {
-    const Rule* address = &rule;
-    std::string key;
-    key.reserve(sizeof address + name.size());
-    key.append(reinterpret_cast<const char*>(&address), sizeof address);
-    for (const char c : name) {
-        key += static_cast<char>(foldName(static_cast<unsigned char>(c)));
+    std::string key(name);
+    for (char& c : key) {
+        c = static_cast<char>(foldName(static_cast<unsigned char>(c)));
     }
-    return targets_[key];
+    Record* record = &targets_[key];
+    if (record->rule == nullptr) {
+        record->rule = &rule;
+    }
+    while (record->rule != &rule) {
+        if (!record->next) {
+            record->next = std::make_unique<Record>();
+            record->next->rule = &rule;
+        }
+        record = record->next.get();
+    }
+    return record->target;
 }
 
 bool MakeContext::enter(Target& target, const Rule& rule, const std::string& name) {

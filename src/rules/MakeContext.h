@@ -1,8 +1,10 @@
 #pragma once
 
+#include "containers/NameHash.h"
 #include "exec/FileTimeCache.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -51,8 +53,17 @@ class MakeContext {
     RuleTable& rules;
 
   private:
+    // Records by folded name. A name is normally made by one rule only (the one
+    // its lookup finds); any other gets a record chained behind the first.
+    // Records never move once made, since makes in progress refer to them.
+    struct Record {
+        const Rule* rule = nullptr;
+        Target target;
+        std::unique_ptr<Record> next;
+    };
+
     FileTimeCache cache_;
-    std::unordered_map<std::string, Target> targets_;
+    std::unordered_map<std::string, Record, NameHash> targets_;
 
   public:
     Platform& platform;
