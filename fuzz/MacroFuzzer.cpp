@@ -4,11 +4,24 @@
 //   L name        lock          U name   undefine
 //   M line        record a definition line when it is one
 //   anything else expand the line
+// Besides crashes, leaks and hangs it checks what the table promises: a
+// definition takes unless the name is locked, an undefinition likewise, and a
+// finished expansion leaves no reference behind.
 #include "preprocess/MacroTable.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+namespace {
+
+void check(bool holds) {
+    if (!holds) {
+        __builtin_trap();
+    }
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     MacroTable macros;
@@ -30,16 +43,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         switch (line[0]) {
         case 'D': {
             const std::size_t equals = rest.find('=');
-            macros.define(rest.substr(0, equals),
-                          equals == std::string::npos ? std::string() : rest.substr(equals + 1));
+            const std::string name = rest.substr(0, equals);
+            const std::string value =
+                equals == std::string::npos ? std::string() : rest.substr(equals + 1);
+            const MacroEntry* before = macros.entry(name);
+            const bool locked = before != nullptr && before->locked;
+            const std::string kept = locked ? before->value : value;
+            macros.define(name, value);
+            check(macros.isDefined(name) && macros.valueOf(name) == kept);
             break;
         }
         case 'L':
             macros.lock(rest);
+            check(!macros.isDefined(rest) || macros.entry(rest)->locked);
             break;
-        case 'U':
+        case 'U': {
+            const MacroEntry* before = macros.entry(rest);
+            const bool locked = before != nullptr && before->locked;
             macros.undefine(rest);
+            check(macros.isDefined(rest) == locked);
             break;
+        }
         case 'M':
             if (MacroTable::isMacroDefinitionLine(rest)) {
                 macros.defineMacroFromLine(rest);
@@ -48,9 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         default: {
             std::string expanded = line;
             ExpansionFailure failure;
-            if (macros.expandMacros(expanded, &failure) &&
-                expanded.find("$(") != std::string::npos) {
-                __builtin_trap(); // a finished expansion never leaves a reference behind
+            if (macros.expandMacros(expanded, &failure)) {
+                check(expanded.find("$(") == std::string::npos);
+            } else {
+                check(macros.isDefined(failure.macroName));
             }
             break;
         }

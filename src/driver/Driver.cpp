@@ -13,7 +13,9 @@
 #include "rules/RuleTable.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace {
 
@@ -22,8 +24,17 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// Some systems open a directory as an empty file; it is no makefile.
+File openForReading(const std::string& name) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(name, ignored)) {
+        return File();
+    }
+    return File(std::fopen(name.c_str(), "rb"));
+}
+
 File openMakefile(std::string& name) {
-    File file(std::fopen(name.c_str(), "rb"));
+    File file = openForReading(name);
     if (file) {
         return file;
     }
@@ -31,7 +42,7 @@ File openMakefile(std::string& name) {
     if (backslash == std::string::npos || name.find('.', backslash) == std::string::npos) {
         name += ".mak";
     }
-    return File(std::fopen(name.c_str(), "rb"));
+    return openForReading(name);
 }
 
 void copyToStandardOutput(std::FILE* file) {
@@ -55,6 +66,9 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     });
 
     MacroTable macros;
+    if (state.expansionLimit != 0) {
+        macros.setExpansionLimit(state.expansionLimit);
+    }
     ConditionEvaluator evaluator;
     RuleTable rules;
 
@@ -86,6 +100,9 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     state.position.lineNumber = 0;
     const std::string intermediateName = platform.makeTempName();
     setFileToRemoveOnInterrupt(intermediateName);
+    // With every name taken, the last one is used anew: whatever holds it goes
+    // first, so that a link there is replaced rather than followed.
+    platform.removeFile(intermediateName);
     {
         File intermediate(std::fopen(intermediateName.c_str(), "w+b"));
         if (!intermediate) {
@@ -96,6 +113,15 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         }
         Preprocessor preprocessor(macros, evaluator);
         preprocessor.preprocessFile(makefile.get(), intermediate.get());
+        // A full disk must not pass for a shorter makefile.
+        if (std::fflush(intermediate.get()) != 0 || std::ferror(intermediate.get()) != 0) {
+            intermediate.reset();
+            platform.removeFile(intermediateName);
+            setFileToRemoveOnInterrupt(std::string());
+            std::printf("Error (tarvo): Unable to write the intermediate file %s\n",
+                        intermediateName.c_str());
+            return 1;
+        }
     }
     makefile.reset();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct RunState {
     // every later make returns without doing anything.
     bool stopRequested = false;
     int includeDepth = 0;
+    // The text one line may expand to before its expansion counts as runaway;
+    // 0 leaves the macro table's own bound. Fuzzing sets a small one for speed.
+    std::size_t expansionLimit = 0;
     Position position;
     ConditionalState conditions;
     std::vector<std::string> requestedTargets;

@@ -68,6 +68,9 @@ void CommandRunner::run(const Rule& rule, const std::string& target) {
         terminator = inlineTerminator(line, open);
         opening = line;
         inlineName = platform_.makeTempName();
+        // With every name taken the last one is used anew: a link there is
+        // replaced, not written through.
+        platform_.removeFile(inlineName);
         inlineFile.reset(std::fopen(inlineName.c_str(), "w+"));
         if (!inlineFile) {
             std::printf("Error (tarvo): Unable to create the inline file %s\n", inlineName.c_str());

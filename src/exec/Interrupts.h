@@ -3,9 +3,9 @@
 #include <functional>
 #include <string>
 
-// An interrupted run (Ctrl-C, SIGINT, SIGTERM, SIGHUP) starts no further
-// command, leaves no intermediate file behind and ends with the signal's
-// conventional status.
+// An interrupted run (Ctrl-C, SIGINT, SIGTERM, SIGHUP; on POSIX also SIGPIPE,
+// when standard output's reader has quit) starts no further command, leaves no
+// intermediate file behind and ends with the signal's conventional status.
 void installInterruptHandling();
 
 // The file to remove if the run is interrupted now (the intermediate file while

@@ -17,7 +17,9 @@ char* volatile gFileToRemove = nullptr;
 std::unique_ptr<char[]> gFileStorage;
 std::function<void()> gCleanup;
 
-const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// A write to a reader that has quit (tarvo -p | head) ends the run like an
+// interrupt, so that the intermediate file goes too.
+const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 void dieWith(int signal) {
     struct sigaction action;

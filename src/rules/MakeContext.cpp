@@ -26,6 +26,14 @@ MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& 
 }
 
 bool MakeContext::enter(Target& target, const Rule& rule, const std::string& name) {
+    RunState& state = runState();
+    if (chain.size() >= kMaxDepth) {
+        std::printf("Error (tarvo): Dependencies nested more than %zu levels deep, from %s to %s\n",
+                    kMaxDepth, chain.front().second.c_str(), name.c_str());
+        state.buildStatus = 1;
+        state.stopRequested = true;
+        return false;
+    }
     if (target.onChain == 0) {
         ++target.onChain;
         chain.emplace_back(&rule, name);
@@ -42,7 +50,6 @@ bool MakeContext::enter(Target& target, const Rule& rule, const std::string& nam
     }
     cycle += name;
     std::printf("Error (tarvo): Dependency cycle %s\n", cycle.c_str());
-    RunState& state = runState();
     state.buildStatus = 1;
     state.stopRequested = true;
     return false;

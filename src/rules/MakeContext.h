@@ -3,6 +3,7 @@
 #include "containers/NameHash.h"
 #include "exec/FileTimeCache.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -38,9 +39,13 @@ class MakeContext {
     // The record of the rule making the name; it stays in place for the run.
     Target& targetOf(const Rule& rule, const std::string& name);
 
+    // Each level of dependencies is one level of recursion, so the chain is
+    // bounded well within the smallest stack the tool runs on.
+    static constexpr std::size_t kMaxDepth = 1000;
+
     // Puts the rule and name on the chain. When the same rule is already making
-    // the same name, reports the cycle, stops the run and returns false; the
-    // chain is then left as it was.
+    // the same name, or the chain is kMaxDepth long, reports it, stops the run
+    // and returns false; the chain is then left as it was.
     bool enter(Target& target, const Rule& rule, const std::string& name);
     void leave(Target& target);
 

@@ -2,6 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,10 +16,13 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <time.h>
 
 namespace e2e {
 
 namespace {
+
+constexpr uid_t kNobody = 65534;
 
 void removeTree(const std::string& path) {
     struct stat info;
@@ -78,6 +84,12 @@ void Sandbox::makeDirectory(const std::string& name) const {
     mkdir(pathOf(name).c_str(), 0755);
 }
 
+void Sandbox::setMode(const std::string& name, unsigned mode) const {
+    if (chmod(pathOf(name).c_str(), static_cast<mode_t>(mode)) != 0) {
+        throw std::runtime_error("chmod failed for " + name);
+    }
+}
+
 void Sandbox::setTime(const std::string& name, std::time_t seconds) const {
     struct timespec times[2];
     times[0].tv_sec = seconds;
@@ -110,12 +122,47 @@ std::vector<std::string> Sandbox::list(const std::string& directory) const {
     return names;
 }
 
+std::map<std::string, std::string> Sandbox::snapshot() const {
+    std::map<std::string, std::string> entries;
+    std::vector<std::string> pending = {""};
+    while (!pending.empty()) {
+        const std::string directory = pending.back();
+        pending.pop_back();
+        for (const std::string& name : list(directory.empty() ? "." : directory)) {
+            const std::string relative = directory.empty() ? name : directory + "/" + name;
+            struct stat info;
+            if (lstat(pathOf(relative).c_str(), &info) != 0) {
+                continue;
+            }
+            std::ostringstream text;
+            text << std::oct << (info.st_mode & 07777) << std::dec << " " << info.st_mtim.tv_sec
+                 << "." << info.st_mtim.tv_nsec << " ";
+            if (S_ISDIR(info.st_mode)) {
+                text << "directory";
+                pending.push_back(relative);
+            } else if (S_ISLNK(info.st_mode)) {
+                std::vector<char> target(4096);
+                const ssize_t got =
+                    readlink(pathOf(relative).c_str(), target.data(), target.size());
+                text << "link to " << std::string(target.data(), got > 0 ? got : 0);
+            } else if (S_ISREG(info.st_mode)) {
+                text << "file " << read(relative);
+            } else {
+                text << "special";
+            }
+            entries[relative] = text.str();
+        }
+    }
+    return entries;
+}
+
 std::vector<std::string> Sandbox::defaultEnvironment() {
     return {"PATH=/usr/local/bin:/usr/bin:/bin"};
 }
 
-Result Sandbox::run(const std::vector<std::string>& arguments,
-                    const std::vector<std::string>& environment) const {
+int Sandbox::spawn(const std::vector<std::string>& arguments,
+                   const std::vector<std::string>& environment, const RunOptions& options,
+                   bool ownGroup, int& outputFd) const {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
         throw std::runtime_error("pipe failed");
@@ -126,19 +173,59 @@ Result Sandbox::run(const std::vector<std::string>& arguments,
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
+    std::vector<std::string> fullEnvironment = environment;
+    // Under the sanitizers, tarvo must report as strictly as the tests themselves do.
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+        if (const char* value = std::getenv(name)) {
+            fullEnvironment.push_back(std::string(name) + "=" + value);
+        }
+    }
     std::vector<char*> envp;
-    for (const std::string& entry : environment) {
+    for (const std::string& entry : fullEnvironment) {
         envp.push_back(const_cast<char*>(entry.c_str()));
     }
     envp.push_back(nullptr);
 
     const pid_t child = fork();
+    if (child < 0) {
+        throw std::runtime_error("fork failed");
+    }
     if (child == 0) {
         dup2(pipeEnds[1], 1);
         close(pipeEnds[0]);
         close(pipeEnds[1]);
+        if (!options.standardOutput.empty()) {
+            const int out =
+                open(options.standardOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (out < 0) {
+                _exit(124);
+            }
+            dup2(out, 1);
+            close(out);
+        }
         const int devNull = open("/dev/null", O_RDONLY);
         dup2(devNull, 0);
+        if (ownGroup) {
+            setpgid(0, 0);
+        }
+        // Signals the test process ignores or blocks must reach tarvo as usual.
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+            ::signal(signalNumber, SIG_DFL);
+        }
+        if (options.fileSizeLimit > 0) {
+            // Writes beyond the limit then fail instead of ending the process.
+            ::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
+                                         static_cast<rlim_t>(options.fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (options.unprivileged && geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+            _exit(kCannotDropPrivileges);
+        }
         if (chdir(path_.c_str()) != 0) {
             _exit(126);
         }
@@ -146,24 +233,112 @@ Result Sandbox::run(const std::vector<std::string>& arguments,
         _exit(127);
     }
     close(pipeEnds[1]);
+    outputFd = pipeEnds[0];
+    return child;
+}
+
+Result Sandbox::run(const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& environment) const {
+    return run(arguments, environment, RunOptions());
+}
+
+Result Sandbox::run(const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& environment, const RunOptions& options) const {
+    int outputFd = -1;
+    const int child = spawn(arguments, environment, options, false, outputFd);
+    return Running(child, outputFd).finish();
+}
+
+Result Sandbox::runUnprivileged(const std::vector<std::string>& arguments,
+                                const std::vector<std::string>& environment) const {
+    RunOptions options;
+    options.unprivileged = true;
+    return run(arguments, environment, options);
+}
+
+Running Sandbox::start(const std::vector<std::string>& arguments,
+                       const std::vector<std::string>& environment) const {
+    int outputFd = -1;
+    const int child = spawn(arguments, environment, RunOptions(), true, outputFd);
+    // Set here as well, so that the group exists before the caller signals it.
+    setpgid(child, child);
+    return Running(child, outputFd);
+}
+
+Running::Running(Running&& other) noexcept
+    : processId_(other.processId_), outputFd_(other.outputFd_), ended_(other.ended_),
+      status_(other.status_) {
+    other.processId_ = -1;
+    other.outputFd_ = -1;
+}
+
+Running::~Running() {
+    if (processId_ > 0 && !ended_) {
+        kill(-processId_, SIGKILL);
+        kill(processId_, SIGKILL);
+        while (waitpid(processId_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (outputFd_ >= 0) {
+        close(outputFd_);
+    }
+}
+
+void Running::signal(int signalNumber) const {
+    kill(processId_, signalNumber);
+}
+
+void Running::signalGroup(int signalNumber) const {
+    kill(-processId_, signalNumber);
+}
+
+void Running::closeOutput() {
+    close(outputFd_);
+    outputFd_ = -1;
+}
+
+bool Running::waitForFile(const std::string& path) {
+    struct stat info;
+    while (lstat(path.c_str(), &info) != 0) {
+        if (!ended_) {
+            const pid_t done = waitpid(processId_, &status_, WNOHANG);
+            if (done == processId_) {
+                ended_ = true;
+            }
+        }
+        if (ended_) {
+            return lstat(path.c_str(), &info) == 0;
+        }
+        const struct timespec pause = {0, 5 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
+    return true;
+}
+
+Result Running::finish() {
     Result result;
     char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(pipeEnds[0], buffer, sizeof buffer);
+    while (outputFd_ >= 0) {
+        const ssize_t got = ::read(outputFd_, buffer, sizeof buffer);
         if (got > 0) {
             result.output.append(buffer, static_cast<std::size_t>(got));
         } else if (got == 0 || errno != EINTR) {
             break;
         }
     }
-    close(pipeEnds[0]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    if (outputFd_ >= 0) {
+        close(outputFd_);
+        outputFd_ = -1;
     }
-    if (WIFEXITED(status)) {
-        result.status = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.status = 128 + WTERMSIG(status);
+    if (!ended_) {
+        while (waitpid(processId_, &status_, 0) < 0 && errno == EINTR) {
+        }
+        ended_ = true;
+    }
+    if (WIFEXITED(status_)) {
+        result.status = WEXITSTATUS(status_);
+    } else if (WIFSIGNALED(status_)) {
+        result.status = 128 + WTERMSIG(status_);
     }
     return result;
 }

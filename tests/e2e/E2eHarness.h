@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,21 @@ namespace e2e {
 struct Result {
     std::string output; // standard output, byte for byte
     int status = -1;    // exit status; 128 + signal when killed
+};
+
+class Running;
+
+// How a run is started, beyond its arguments and environment.
+struct RunOptions {
+    // Without the privileges of root when the tests run as root, so that
+    // permission bits (a read-only directory, an unreadable file) take effect;
+    // the sandbox must then be open to others (setMode).
+    bool unprivileged = false;
+    // A file that receives standard output instead of the result (such as
+    // /dev/full); the result's output stays empty.
+    std::string standardOutput;
+    // Bytes a file may grow to; writes beyond it fail (0: no limit).
+    long fileSizeLimit = 0;
 };
 
 class Sandbox {
@@ -26,21 +42,74 @@ class Sandbox {
     std::string read(const std::string& name) const;
     bool exists(const std::string& name) const;
     void makeDirectory(const std::string& name) const;
+    // Sets the permission bits of a file or directory ("." for the sandbox itself).
+    void setMode(const std::string& name, unsigned mode) const;
     // Sets a file's modification time, in seconds since 1970.
     void setTime(const std::string& name, std::time_t seconds) const;
     std::time_t modificationTime(const std::string& name) const;
+    // Every entry below the sandbox, by relative path, with what a run could
+    // change about it: kind, permission bits, modification time, and the
+    // content of a file or the target of a symbolic link.
+    std::map<std::string, std::string> snapshot() const;
     // Names in the directory, sorted, without "." and "..".
     std::vector<std::string> list(const std::string& directory = ".") const;
 
     // Runs tarvo with the arguments; the environment is exactly `environment`.
     Result run(const std::vector<std::string>& arguments,
                const std::vector<std::string>& environment = defaultEnvironment()) const;
+    Result run(const std::vector<std::string>& arguments,
+               const std::vector<std::string>& environment, const RunOptions& options) const;
+    // run() with RunOptions::unprivileged.
+    Result
+    runUnprivileged(const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& environment = defaultEnvironment()) const;
+    // Starts tarvo without waiting for it, in a process group of its own.
+    Running start(const std::vector<std::string>& arguments,
+                  const std::vector<std::string>& environment = defaultEnvironment()) const;
 
     static std::vector<std::string> defaultEnvironment();
 
   private:
+    int spawn(const std::vector<std::string>& arguments,
+              const std::vector<std::string>& environment, const RunOptions& options, bool ownGroup,
+              int& outputFd) const;
+
     std::string path_;
 };
+
+// A tarvo started by Sandbox::start. Its output is collected by finish(), so a
+// run that writes more than a pipe holds must be finished before it can end.
+class Running {
+  public:
+    Running(int processId, int outputFd) : processId_(processId), outputFd_(outputFd) {}
+    Running(Running&& other) noexcept;
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+    Running& operator=(Running&&) = delete;
+    // Kills a run that was never finished, so that a failed test leaves nothing running.
+    ~Running();
+
+    // Sends the signal to tarvo alone, or to its whole process group (as a
+    // terminal does with Ctrl-C).
+    void signal(int signalNumber) const;
+    void signalGroup(int signalNumber) const;
+    // Closes the reading end of tarvo's standard output, as a reader that quits
+    // early does (head, less).
+    void closeOutput();
+    // Waits until the file exists; false when tarvo has ended first.
+    bool waitForFile(const std::string& path);
+    Result finish();
+
+  private:
+    int processId_;
+    int outputFd_;
+    bool ended_ = false;
+    int status_ = 0;
+};
+
+// The status of a run that could not give up root's privileges (no
+// permission to change user, as in some containers); such a test is skipped.
+constexpr int kCannotDropPrivileges = 125;
 
 // A fixed base time for file-time tests (2024-01-01 00:00:00 UTC); one
 // file-time unit is about 6.7 s, so times 60 s apart always differ.

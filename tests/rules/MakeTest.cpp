@@ -231,6 +231,31 @@ TEST_F(MakeTest, InferenceRuleThatFindsItself) {
     EXPECT_TRUE(platform.started.empty());
 }
 
+TEST_F(MakeTest, DependencyChainsAreBoundedInDepth) {
+    // t1 -> t2 -> ... -> t1001: from t2 the chain is as deep as allowed and is
+    // made; from t1 it is one level deeper, and the run stops before the stack
+    // can run out.
+    const int deepest = static_cast<int>(MakeContext::kMaxDepth);
+    for (int i = 1; i <= deepest; ++i) {
+        target("t" + std::to_string(i), {"t" + std::to_string(i + 1)}, {});
+    }
+    target("t" + std::to_string(deepest + 1), {}, {"bottom"});
+    EXPECT_TRUE(make("t2"));
+    EXPECT_EQ(platform.started, Names{"bottom "});
+    EXPECT_FALSE(runState().stopRequested);
+    EXPECT_TRUE(context.chain.empty());
+
+    platform.started.clear();
+    output.clear();
+    EXPECT_FALSE(make("t1"));
+    EXPECT_EQ(output, "Error (tarvo): Dependencies nested more than 1000 levels deep, from t1 to "
+                      "t1001\n");
+    EXPECT_TRUE(platform.started.empty());
+    EXPECT_EQ(runState().buildStatus, 1);
+    EXPECT_TRUE(runState().stopRequested);
+    EXPECT_TRUE(context.chain.empty());
+}
+
 TEST_F(MakeTest, SameRuleForAnotherNameIsNoCycle) {
     target("app", {"x.obj"}, {"link"});
     inference(".c", ".obj", {"cc $<"});

@@ -1,0 +1,305 @@
+// A run changes no file it was not told to, beyond the tool's own temporary
+// files (tarvo*.$$$ in the current directory), and never leaves its
+// intermediate file behind, however it ends: errors and interrupts included.
+#include "e2e/E2eHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+using e2e::kBanner;
+using e2e::Sandbox;
+
+namespace {
+
+using Snapshot = std::map<std::string, std::string>;
+
+bool isTopLevelTemporary(const std::string& path) {
+    if (path.find('/') != std::string::npos || path.size() < 9) {
+        return false;
+    }
+    std::string lower = path;
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower.compare(0, 5, "tarvo") == 0 && lower.compare(lower.size() - 4, 4, ".$$$") == 0;
+}
+
+Snapshot withoutTemporaries(const Snapshot& all) {
+    Snapshot kept;
+    for (const auto& entry : all) {
+        if (!isTopLevelTemporary(entry.first)) {
+            kept.insert(entry);
+        }
+    }
+    return kept;
+}
+
+std::vector<std::string> temporaries(const Snapshot& all) {
+    std::vector<std::string> names;
+    for (const auto& entry : all) {
+        if (isTopLevelTemporary(entry.first)) {
+            names.push_back(entry.first);
+        }
+    }
+    return names;
+}
+
+// Files a careless run could touch: near-misses of the temporary pattern, the
+// pattern in a subdirectory, and a temporary name that links to a user's file.
+void addDecoys(const Sandbox& box) {
+    box.write("target.txt", "precious");
+    box.write("tarvo.$$", "near miss");
+    box.write("tarvo1.$$$x", "near miss");
+    box.write("xtarvo1.$$$", "near miss");
+    box.write("keep.$$$", "not ours");
+    box.makeDirectory("sub");
+    box.write("sub/tarvo1.$$$", "not in the current directory");
+    box.write("tarvo3.$$$", "stale");
+    symlink("target.txt", box.pathOf("tarvo7.$$$").c_str());
+    box.setTime("target.txt", e2e::kBaseTime);
+}
+
+struct Scenario {
+    const char* name;
+    std::string makefile;
+    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::string> arguments;
+    std::vector<std::string> environment; // added to the default one
+};
+
+void PrintTo(const Scenario& s, std::ostream* out) {
+    *out << s.name;
+}
+
+class NothingLost : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(NothingLost, OnlyTemporariesChangeAndNoneIsAdded) {
+    const Scenario& s = GetParam();
+    Sandbox box;
+    box.write("tarvo", s.makefile);
+    for (const auto& file : s.files) {
+        box.write(file.first, file.second);
+    }
+    addDecoys(box);
+    std::vector<std::string> environment = Sandbox::defaultEnvironment();
+    environment.insert(environment.end(), s.environment.begin(), s.environment.end());
+
+    const Snapshot before = box.snapshot();
+    const e2e::Result result = box.run(s.arguments, environment);
+    const Snapshot after = box.snapshot();
+
+    EXPECT_LT(result.status, 128) << "killed by a signal";
+    EXPECT_EQ(withoutTemporaries(after), withoutTemporaries(before));
+    // Temporaries may be swept, but none may appear: the intermediate file is gone.
+    for (const std::string& name : temporaries(after)) {
+        EXPECT_EQ(before.count(name), 1u) << name << " left behind";
+    }
+}
+
+const Scenario kScenarios[] = {
+    {"Listing", "A = 1\nx: $(A)\n", {}, {"-p"}, {}},
+    {"ListingKeepingTemporaries", "x\n", {}, {"-p", "-k"}, {}},
+    {"EmptyMakefile", "", {}, {}, {}},
+    {"MakefileMissing", "", {}, {"-f", "nothere"}, {}},
+    {"IncludeMissing", "a\n!include nothere\nb\n", {}, {}, {}},
+    {"IncludeItself", "!include tarvo\n", {}, {}, {}},
+    {"ErrorDirective", "a\n!error stop\n", {}, {"-p"}, {}},
+    {"InvalidDirective", "!bogus\n", {}, {}, {}},
+    {"SelfReferringMacro", "x: $(A)\n", {}, {}, {"A=$(A)"}},
+    {"IncludeOfADecoy", "!include \"tarvo7.$$$\"\n!include target.txt\n", {}, {"-p"}, {}},
+    {"BuildWithInlineFiles",
+     "all: one two\n\none:\n\tcat <<\nx\n<<\n\ntwo:\n\tcat <<\ny\n<<\n\techo $@\n",
+     {},
+     {},
+     {}},
+    {"FailingCommand", "all:\n\tcat <<\nx\n<<\n\tfalse\n\techo never\n", {}, {}, {}},
+    {"UnterminatedInlineFile", "all:\n\tcat <<\nx\n", {}, {}, {}},
+    {"NoRuleForTarget", "all:\n\techo all\n", {}, {"all", "nothing"}, {}},
+    {"SyntaxError", "all:\n\techo all\n\nstray\n", {}, {}, {}},
+    {"DependencyCycle", "a: b\n\nb: a\n", {}, {}, {}},
+    {"KeepingTemporaries", "all:\n\techo $<\n", {}, {"-k"}, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Runs, NothingLost, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NothingLost, LastTemporaryNameLinkingToAUsersFile) {
+    Sandbox box;
+    box.write("tarvo", "a\n");
+    box.write("target.txt", "precious");
+    // Every name is taken, so the last one is used anew: the link is replaced,
+    // not followed.
+    for (int i = 0; i < 999; ++i) {
+        box.write("tarvo" + std::to_string(i) + ".$$$", "stale");
+    }
+    symlink("target.txt", box.pathOf("tarvo999.$$$").c_str());
+    const e2e::Result result = box.run({"-p"});
+    EXPECT_EQ(result.output, std::string(kBanner) + "tarvo,1|a\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(box.read("target.txt"), "precious");
+    EXPECT_EQ(box.list(), (std::vector<std::string>{"target.txt", "tarvo"}));
+}
+
+TEST(NothingLost, InlineFileNameLinkingToAUsersFile) {
+    Sandbox box;
+    // With -k nothing is swept, so the link that the first command makes holds
+    // the last name when the inline file needs one.
+    box.write("tarvo", "all:\n\tln -s target.txt tarvo999.$$$\n\tcat <<\ninline text\n<<\n\n");
+    box.write("target.txt", "precious");
+    for (int i = 0; i < 999; ++i) {
+        box.write("tarvo" + std::to_string(i) + ".$$$", "stale");
+    }
+    const e2e::Result result = box.run({"-k"});
+    EXPECT_EQ(result.output,
+              std::string(kBanner) +
+                  "ln -s target.txt tarvo999.$$$ \ncat tarvo999.$$$ \ninline text\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(box.read("target.txt"), "precious");
+    EXPECT_EQ(box.read("tarvo999.$$$"), "inline text\n");
+}
+
+// ---------------------------------------------------------------------------
+// Interrupts.
+
+struct InterruptCase {
+    const char* name;
+    int signalNumber;
+    bool wholeGroup; // as a terminal sends Ctrl-C
+};
+
+void PrintTo(const InterruptCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class InterruptDuringPassOne : public ::testing::TestWithParam<InterruptCase> {};
+
+TEST_P(InterruptDuringPassOne, RemovesTheIntermediateFile) {
+    const InterruptCase& c = GetParam();
+    Sandbox box;
+    // Pass 1 blocks opening the include file until a writer comes, which never does.
+    box.write("tarvo", "a\n!include blocked.mak\nb\n");
+    ASSERT_EQ(mkfifo(box.pathOf("blocked.mak").c_str(), 0600), 0);
+    addDecoys(box);
+    const Snapshot before = box.snapshot();
+
+    e2e::Running run = box.start({});
+    ASSERT_TRUE(run.waitForFile(box.pathOf("tarvo0.$$$"))) << "no intermediate file";
+    if (c.wholeGroup) {
+        run.signalGroup(c.signalNumber);
+    } else {
+        run.signal(c.signalNumber);
+    }
+    const e2e::Result result = run.finish();
+
+    EXPECT_EQ(result.status, 128 + c.signalNumber);
+    EXPECT_EQ(std::string(kBanner).compare(0, result.output.size(), result.output), 0)
+        << "output beyond the banner: " << result.output;
+    EXPECT_EQ(withoutTemporaries(box.snapshot()), withoutTemporaries(before));
+    EXPECT_EQ(temporaries(box.snapshot()), temporaries(before));
+}
+
+const InterruptCase kInterrupts[] = {
+    {"Interrupt", SIGINT, false},
+    {"Terminate", SIGTERM, false},
+    {"HangUp", SIGHUP, false},
+    {"CtrlC", SIGINT, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptDuringPassOne, ::testing::ValuesIn(kInterrupts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ClosedOutput, ListingToAReaderThatQuitsEarly) {
+    Sandbox box;
+    std::string makefile;
+    for (int i = 0; i < 100000; ++i) {
+        makefile += "line " + std::to_string(i) + "\n";
+    }
+    box.write("tarvo", makefile);
+    // As in "tarvo -p | head": the listing meets a closed pipe while the
+    // intermediate file is still open.
+    e2e::Running run = box.start({"-p"});
+    run.closeOutput();
+    const e2e::Result result = run.finish();
+    EXPECT_EQ(result.status, 128 + SIGPIPE);
+    EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+}
+
+// The first target's first command waits; the signal comes while it runs.
+// Neither its second command nor the second target may start afterwards.
+const char kWaitingMakefile[] = "all: first second\n\n"
+                                "first:\n\t./wait.sh <<\ninline data\n<<\n\ttouch after-first\n\n"
+                                "second:\n\ttouch second\n";
+
+class InterruptDuringCommand : public ::testing::TestWithParam<InterruptCase> {};
+
+TEST_P(InterruptDuringCommand, EndsWithTheSignalAndStartsNothingMore) {
+    const InterruptCase& c = GetParam();
+    Sandbox box;
+    box.write("tarvo", kWaitingMakefile);
+    box.write("wait.sh", "#!/bin/sh\ntouch started\nexec sleep 30\n");
+    box.setMode("wait.sh", 0755);
+    addDecoys(box);
+    const Snapshot before = box.snapshot();
+
+    e2e::Running run = box.start({});
+    ASSERT_TRUE(run.waitForFile(box.pathOf("started"))) << "the command did not start";
+    if (c.wholeGroup) {
+        run.signalGroup(c.signalNumber);
+    } else {
+        run.signal(c.signalNumber);
+    }
+    const e2e::Result result = run.finish();
+
+    // The intermediate file had tarvo0.$$$ and gave it back before the
+    // commands, so the inline file has it now.
+    EXPECT_EQ(result.output, std::string(kBanner) + "./wait.sh tarvo0.$$$ \n");
+    EXPECT_EQ(result.status, 128 + c.signalNumber);
+    EXPECT_FALSE(box.exists("after-first"));
+    EXPECT_FALSE(box.exists("second"));
+    // The sweep on the way out removed the inline file and the stale decoys.
+    Snapshot expected = withoutTemporaries(before);
+    expected.erase("started");
+    Snapshot after = withoutTemporaries(box.snapshot());
+    after.erase("started");
+    EXPECT_EQ(after, expected);
+    EXPECT_TRUE(temporaries(box.snapshot()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptDuringCommand, ::testing::ValuesIn(kInterrupts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(InterruptDuringCommand, CommandThatIgnoresTheSignalStillEndsTheRun) {
+    Sandbox box;
+    box.write("tarvo", kWaitingMakefile);
+    // The command shrugs the signal off and finishes normally once the test
+    // lets it go on.
+    box.write("wait.sh", "#!/bin/sh\ntrap '' INT TERM HUP\ntouch started\nread line < gate\n");
+    box.setMode("wait.sh", 0755);
+    ASSERT_EQ(mkfifo(box.pathOf("gate").c_str(), 0600), 0);
+
+    e2e::Running run = box.start({});
+    ASSERT_TRUE(run.waitForFile(box.pathOf("started")));
+    run.signal(SIGTERM);
+    {
+        std::ofstream gate(box.pathOf("gate"));
+        gate << "go\n";
+    }
+    const e2e::Result result = run.finish();
+
+    EXPECT_EQ(result.output, std::string(kBanner) + "./wait.sh tarvo0.$$$ \n");
+    EXPECT_EQ(result.status, 128 + SIGTERM);
+    EXPECT_FALSE(box.exists("after-first"));
+    EXPECT_FALSE(box.exists("second"));
+    EXPECT_EQ(box.list(), (std::vector<std::string>{"gate", "started", "tarvo", "wait.sh"}));
+}
+
+} // namespace
