@@ -4,7 +4,7 @@
 #include "driver/RunState.h"
 #include "exec/CommandRunner.h"
 #include "exec/Platform.h"
-#include "exec/SpecialMacros.h"
+#include "exec/CommandMacros.h"
 #include "rules/MakeContext.h"
 #include "rules/RuleTable.h"
 
