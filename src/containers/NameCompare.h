@@ -12,6 +12,9 @@ inline unsigned char foldName(unsigned char c) {
 inline int compareNames(const char* a, std::size_t aLength, const char* b, std::size_t bLength) {
     const std::size_t n = aLength < bLength ? aLength : bLength;
     for (std::size_t i = 0; i < n; ++i) {
+        if (a[i] == b[i]) {
+            continue;
+        }
         const unsigned char x = foldName(static_cast<unsigned char>(a[i]));
         const unsigned char y = foldName(static_cast<unsigned char>(b[i]));
         if (x != y) {

@@ -32,6 +32,24 @@ std::vector<std::string> splitCommandLine(const std::string& text) {
     return arguments;
 }
 
+std::string skipProgramName(const std::string& commandLine) {
+    const auto isBlankOrControl = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    const std::size_t n = commandLine.size();
+    std::size_t i = 0;
+    if (n > 0 && commandLine[0] == '"') {
+        const std::size_t close = commandLine.find('"', 1);
+        i = close == std::string::npos ? n : close + 1;
+    } else {
+        while (i < n && !isBlankOrControl(commandLine[i])) {
+            ++i;
+        }
+    }
+    while (i < n && isBlankOrControl(commandLine[i])) {
+        ++i;
+    }
+    return commandLine.substr(i);
+}
+
 Options scanArguments(const std::vector<std::string>& arguments) {
     Options options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {

@@ -8,6 +8,12 @@
 // quote ending a plain argument is only a separator. There is no escape.
 std::vector<std::string> splitCommandLine(const std::string& text);
 
+// The command-line text after the program name, skipped as a Windows program's
+// start-up does: a name in double quotes runs to the closing quote, any other
+// name to the first blank or control character; then blanks and control
+// characters are dropped.
+std::string skipProgramName(const std::string& commandLine);
+
 // What the arguments ask for, besides the macro definitions.
 struct Options {
     std::string makefileName = "tarvo";

@@ -1,6 +1,7 @@
 #include "exec/CommandRunner.h"
 
 #include "driver/RunState.h"
+#include "exec/CommandSplit.h"
 #include "exec/InlineFiles.h"
 #include "exec/Platform.h"
 #include "rules/Rule.h"
@@ -14,10 +15,6 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 void writeLine(std::FILE* file, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), file);
@@ -109,18 +106,9 @@ void CommandRunner::runCommand(const std::string& pending) {
     }
     std::string rebuilt;
     rebuilt.reserve(pending.size() - i + 1);
-    while (i < pending.size()) {
-        while (i < pending.size() && isBlank(pending[i])) {
-            ++i;
-        }
-        const std::size_t start = i;
-        while (i < pending.size() && !isBlank(pending[i])) {
-            ++i;
-        }
-        if (i > start) {
-            rebuilt.append(pending, start, i - start);
-            rebuilt += ' ';
-        }
+    for (const std::string& word : splitWords(pending.substr(i))) {
+        rebuilt += word;
+        rebuilt += ' ';
     }
     if (echo) {
         writeLine(stdout, rebuilt);

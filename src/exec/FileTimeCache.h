@@ -1,5 +1,6 @@
 #pragma once
 
+#include "containers/NameHash.h"
 #include "exec/Platform.h"
 
 #include <cstdint>
@@ -28,6 +29,6 @@ class FileTimeCache : public Platform {
     void invalidate();
 
     Platform& system_;
-    std::unordered_map<std::string, std::uint32_t> times_;
+    std::unordered_map<std::string, std::uint32_t, NameHash> times_;
     std::uint64_t generation_ = 0;
 };

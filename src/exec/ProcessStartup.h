@@ -7,3 +7,5 @@
 std::vector<std::string> processArguments(int argc, char** argv);
 // The process environment as "NAME=value" texts, in the environment's order.
 std::vector<std::string> processEnvironment();
+// The running program's own file path (argument 0 of the command line).
+std::string programPath();

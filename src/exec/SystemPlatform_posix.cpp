@@ -25,7 +25,20 @@ extern char** environ;
 namespace {
 
 bool hasWildcard(const std::string& path) {
-    return path.find_first_of("*?") != std::string::npos;
+    for (const char c : path) {
+        if (c == '*' || c == '?') {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint32_t fileTimeOf(const char* path) {
+    struct stat info;
+    if (stat(path, &info) != 0) {
+        return 0;
+    }
+    return fileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
 }
 
 // Starts argv and waits for it. False when the program could not be started.
@@ -131,23 +144,15 @@ std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
         return exitCode;
     }
     std::printf("Error (tarvo): Unable to run the command %s\n", commandLine.c_str());
-    return 127;
+    return 1;
 }
 
 std::uint32_t SystemPlatform::fileTime(const std::string& path) {
-    std::string target = path;
-    if (hasWildcard(path)) {
-        const std::optional<std::string> match = firstWildcardMatch(path);
-        if (!match) {
-            return 0;
-        }
-        target = directoryPart(path) + *match;
+    if (!hasWildcard(path)) {
+        return fileTimeOf(path.c_str());
     }
-    struct stat info;
-    if (stat(target.c_str(), &info) != 0) {
-        return 0;
-    }
-    return fileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+    const std::optional<std::string> match = firstWildcardMatch(path);
+    return match ? fileTimeOf((directoryPart(path) + *match).c_str()) : 0;
 }
 
 std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pattern) {

@@ -12,6 +12,10 @@
 #include <cerrno>
 #include <vector>
 
+namespace {
+constexpr int kSweepsBeforeWatching = 2;
+}
+
 TemporarySweeper::~TemporarySweeper() {
     stopWatching();
 }
@@ -107,9 +111,15 @@ void TemporarySweeper::removeCandidates() {
 }
 
 void TemporarySweeper::sweep() {
+    ++sweeps_;
     if (!watching_) {
-        // Watch first, then scan: whatever appears after the scan is reported.
-        startWatching();
+        // A run that sweeps once or twice (no command, or one) is done before a
+        // watch would pay for itself: setting one up and closing it costs the
+        // kernel more than a scan. From the second sweep on, watch first, then
+        // scan: whatever appears after the scan is reported.
+        if (sweeps_ >= kSweepsBeforeWatching) {
+            startWatching();
+        }
         fullScan();
     } else if (!readEvents() || !stillInWatchedDirectory()) {
         stopWatching();

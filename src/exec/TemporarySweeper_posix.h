@@ -25,6 +25,7 @@ class TemporarySweeper {
     void stopWatching();
     void removeCandidates();
 
+    int sweeps_ = 0;
     int notifier_ = -1;
     bool watching_ = false;
     // The directory watched; the current directory may be another by now.

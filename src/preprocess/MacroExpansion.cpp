@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
+#include <memory>
 #include <vector>
 
 // Expansion reads the line as a stack of pieces: the rest of the line at the
@@ -69,6 +69,11 @@ class Expansion {
     void readBody(std::string& body);
     bool replace(const std::string& body, int nesting, ExpansionFailure* failure);
 
+    // Replaces every occurrence of oldText, the search going on after each
+    // replacement; false when the result would run away.
+    bool substitute(const std::string& value, const std::string& oldText,
+                    const std::string& newText, std::string& result);
+
     // Counts text produced for the line; false once it has run away.
     bool spend(std::size_t amount) {
         produced_ += amount;
@@ -88,7 +93,9 @@ class Expansion {
     std::size_t produced_ = 0;
     std::size_t budget_;
     std::vector<Piece> stack_;
-    std::deque<std::string> substitutions_;
+    // Owned apart from the vector, so that their text stays where the pieces point.
+    std::vector<std::unique_ptr<std::string>> substitutions_;
+    std::vector<std::size_t> occurrences_;
     int tailNesting_ = 0;
 };
 
@@ -114,6 +121,68 @@ void Expansion::readBody(std::string& body) {
     }
 }
 
+bool Expansion::substitute(const std::string& value, const std::string& oldText,
+                           const std::string& newText, std::string& result) {
+    // Occurrences are found once and kept, so that the result is sized exactly
+    // and filled with plain copies.
+    std::vector<std::size_t>& found = occurrences_;
+    found.clear();
+    const char* const text = value.data();
+    const char* const end = text + value.size();
+    const char first = oldText[0];
+    const std::size_t length = oldText.size();
+    const char* const rest = oldText.data() + 1;
+    for (const char* at = text; static_cast<std::size_t>(end - at) >= length;) {
+        at = static_cast<const char*>(std::memchr(at, first, static_cast<std::size_t>(end - at)));
+        if (at == nullptr || static_cast<std::size_t>(end - at) < length) {
+            break;
+        }
+        std::size_t same = 1;
+        while (same < length && at[same] == rest[same - 1]) {
+            ++same;
+        }
+        if (same == length) {
+            found.push_back(static_cast<std::size_t>(at - text));
+            at += length;
+        } else {
+            ++at;
+        }
+    }
+    const std::size_t size = value.size() - found.size() * length + found.size() * newText.size();
+    if (!spend(size)) {
+        return false;
+    }
+    // The pieces are mostly a few bytes long. Short ones are copied as one
+    // 16-byte block into a result with room to spare, and the output position
+    // moves on by the true length; the slack is cut off at the end.
+    constexpr std::size_t kBlock = 16;
+    result.resize(size + kBlock);
+    char* out = &result[0];
+    const auto copy = [&out](const char* from, std::size_t count, const char* limit) {
+        if (count <= kBlock && static_cast<std::size_t>(limit - from) >= kBlock) {
+            std::memcpy(out, from, kBlock);
+        } else {
+            std::memcpy(out, from, count);
+        }
+        out += count;
+    };
+    // The new text gets the same room to spare, so its copies are blocks too.
+    std::string padded = newText;
+    padded.resize(newText.size() + kBlock);
+    const char* const replacement = padded.data();
+    const std::size_t replacementLength = newText.size();
+    const char* const replacementEnd = replacement + padded.size();
+    std::size_t from = 0;
+    for (const std::size_t at : found) {
+        copy(text + from, at - from, end);
+        copy(replacement, replacementLength, replacementEnd);
+        from = at + length;
+    }
+    std::memcpy(out, text + from, value.size() - from);
+    result.resize(size);
+    return true;
+}
+
 bool Expansion::replace(const std::string& body, int nesting, ExpansionFailure* failure) {
     const std::size_t colon = body.find(':');
     const std::string name = body.substr(0, colon);
@@ -134,26 +203,18 @@ bool Expansion::replace(const std::string& body, int nesting, ExpansionFailure* 
             return true;
         }
         std::string result;
-        result.reserve(size);
-        std::size_t from = 0;
-        for (std::size_t at = entry->value.find(oldText); at != std::string::npos;
-             at = entry->value.find(oldText, from)) {
-            if (!spend(at - from + newText.size())) {
-                return fail(entry->name, true, failure);
-            }
-            result.append(entry->value, from, at - from);
-            result += newText;
-            from = at + oldText.size();
+        if (!substitute(entry->value, oldText, newText, result)) {
+            return fail(entry->name, true, failure);
         }
-        result.append(entry->value, from, std::string::npos);
-        substitutions_.push_back(std::move(result));
-        text = substitutions_.back().data();
-        size = substitutions_.back().size();
+        substitutions_.push_back(std::make_unique<std::string>(std::move(result)));
+        text = substitutions_.back()->data();
+        size = substitutions_.back()->size();
     }
     if (size == 0) {
         return true;
     }
-    if (!spend(size)) {
+    // A substitution has counted its result already.
+    if (colon == std::string::npos && !spend(size)) {
         return fail(entry->name, true, failure);
     }
     if (nesting + 1 > kMaxNesting) {

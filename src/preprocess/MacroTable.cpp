@@ -38,23 +38,37 @@ MacroTable::~MacroTable() {
     destroyEntries(tree_.root);
 }
 
+std::string MacroTable::foldedKey(const std::string& name) {
+    std::string key(name);
+    for (char& c : key) {
+        c = static_cast<char>(foldName(static_cast<unsigned char>(c)));
+    }
+    return key;
+}
+
 MacroEntry* MacroTable::find(const std::string& name) const {
-    return static_cast<MacroEntry*>(tree_.find(name));
+    // The index answers what the tree would: names are unique in the table.
+    const auto found = index_.find(foldedKey(name));
+    return found == index_.end() ? nullptr : found->second;
 }
 
 const MacroEntry* MacroTable::entry(const std::string& name) const {
     return find(name);
 }
 
-void MacroTable::define(const std::string& name, const std::string& value) {
+void MacroTable::define(std::string name, std::string value) {
     if (MacroEntry* old = find(name)) {
-        if (old->locked) {
-            return;
+        // Replacing the entry in place keeps its position, which the new name
+        // (equal but for letter case) would take as well.
+        if (!old->locked) {
+            old->name = std::move(name);
+            old->value = std::move(value);
         }
-        tree_.remove(old);
-        delete old;
+        return;
     }
-    tree_.insert(new MacroEntry(name, value));
+    MacroEntry* entry = new MacroEntry(std::move(name), std::move(value));
+    tree_.insert(entry);
+    index_.emplace(foldedKey(entry->name), entry);
 }
 
 void MacroTable::lock(const std::string& name) {
@@ -73,6 +87,7 @@ void MacroTable::undefine(const std::string& name) {
     MacroEntry* found = find(name);
     if (found != nullptr && !found->locked) {
         tree_.remove(found);
+        index_.erase(foldedKey(found->name));
         delete found;
     }
 }
@@ -102,7 +117,7 @@ void MacroTable::defineMacroFromLine(const std::string& line) {
     while (i < line.size() && !isDelimiter(line[i])) {
         ++i;
     }
-    const std::string name = line.substr(0, i);
+    std::string name = line.substr(0, i);
     while (i < line.size() && isBlank(line[i])) {
         ++i;
     }
@@ -116,8 +131,7 @@ void MacroTable::defineMacroFromLine(const std::string& line) {
     while (end > i && isBlank(line[end - 1])) {
         --end;
     }
-    if (isDefined(name)) {
-        undefine(name);
-    }
-    define(name, line.substr(i, end - i));
+    // Undefining first would change nothing that define does not: a locked
+    // macro stays, an unlocked one is replaced.
+    define(std::move(name), line.substr(i, end - i));
 }

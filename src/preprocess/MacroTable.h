@@ -3,6 +3,7 @@
 #include "containers/OrderedTree.h"
 
 #include <string>
+#include <unordered_map>
 
 class MacroEntry : public TreeNode {
   public:
@@ -32,7 +33,7 @@ class MacroTable {
     MacroTable& operator=(const MacroTable&) = delete;
     ~MacroTable();
 
-    void define(const std::string& name, const std::string& value);
+    void define(std::string name, std::string value);
     void lock(const std::string& name);
     void unlock(const std::string& name);
     void undefine(const std::string& name);
@@ -57,9 +58,13 @@ class MacroTable {
 
   private:
     MacroEntry* find(const std::string& name) const;
+    static std::string foldedKey(const std::string& name);
 
     std::size_t expansionLimit_ = std::size_t(1) << 26;
     OrderedTree tree_;
+    // Lookups by folded name go through a hash index beside the tree: a
+    // makefile with thousands of macros looks them up on nearly every line.
+    std::unordered_map<std::string, MacroEntry*> index_;
 };
 
 // True for the characters that end macro names, directive words and condition words.

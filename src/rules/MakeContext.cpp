@@ -6,18 +6,26 @@
 #include <cstdio>
 #include <cstring>
 
-std::string MakeContext::keyOf(const Rule& rule, const std::string& name) {
-    const Rule* address = &rule;
-    std::string key(sizeof address, '\0');
-    std::memcpy(&key[0], &address, sizeof address);
-    key.reserve(key.size() + name.size());
-    for (const char c : name) {
-        key += static_cast<char>(foldName(static_cast<unsigned char>(c)));
+MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& name) {
+    std::string key(name);
+    for (char& c : key) {
+        c = static_cast<char>(foldName(static_cast<unsigned char>(c)));
     }
-    return key;
+    Record* record = &targets_[key];
+    if (record->rule == nullptr) {
+        record->rule = &rule;
+    }
+    while (record->rule != &rule) {
+        if (!record->next) {
+            record->next = std::make_unique<Record>();
+            record->next->rule = &rule;
+        }
+        record = record->next.get();
+    }
+    return record->target;
 }
 
-bool MakeContext::enter(const std::string& key, const Rule& rule, const std::string& name) {
+bool MakeContext::enter(Target& target, const Rule& rule, const std::string& name) {
     RunState& state = runState();
     if (chain.size() >= kMaxDepth) {
         std::printf("Error (tarvo): Dependencies nested more than %zu levels deep, from %s to %s\n",
@@ -26,9 +34,8 @@ bool MakeContext::enter(const std::string& key, const Rule& rule, const std::str
         state.stopRequested = true;
         return false;
     }
-    int& depth = onChain_[key];
-    if (depth == 0) {
-        ++depth;
+    if (target.onChain == 0) {
+        ++target.onChain;
         chain.emplace_back(&rule, name);
         return true;
     }
@@ -48,24 +55,22 @@ bool MakeContext::enter(const std::string& key, const Rule& rule, const std::str
     return false;
 }
 
-void MakeContext::leave(const std::string& key) {
+void MakeContext::leave(Target& target) {
     chain.pop_back();
-    const auto found = onChain_.find(key);
-    if (found != onChain_.end() && --found->second == 0) {
-        onChain_.erase(found);
-    }
+    --target.onChain;
 }
 
-const bool* MakeContext::remembered(const std::string& key) const {
-    const auto found = decisions_.find(key);
-    if (found == decisions_.end() || found->second.generation != generation()) {
+const bool* MakeContext::remembered(const Target& target) const {
+    if (!target.decided || target.generation != generation()) {
         return nullptr;
     }
-    return &found->second.outOfDate;
+    return &target.outOfDate;
 }
 
-void MakeContext::remember(const std::string& key, std::uint64_t generation, bool outOfDate) {
+void MakeContext::remember(Target& target, std::uint64_t generation, bool outOfDate) {
     if (generation == this->generation() && !runState().stopRequested) {
-        decisions_[key] = Decision{generation, outOfDate};
+        target.decided = true;
+        target.generation = generation;
+        target.outOfDate = outOfDate;
     }
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "containers/NameHash.h"
 #include "exec/FileTimeCache.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -23,11 +25,19 @@ class RuleTable;
 // So such decisions are remembered until the cache's generation moves on.
 class MakeContext {
   public:
+    // What is known of one rule making one name (letter case ignored).
+    struct Target {
+        int onChain = 0;
+        bool decided = false;
+        bool outOfDate = false;
+        std::uint64_t generation = 0;
+    };
+
     MakeContext(RuleTable& rules, Platform& system)
         : rules(rules), cache_(system), platform(cache_) {}
 
-    // Identifies a rule making a name (letter case ignored).
-    static std::string keyOf(const Rule& rule, const std::string& name);
+    // The record of the rule making the name; it stays in place for the run.
+    Target& targetOf(const Rule& rule, const std::string& name);
 
     // Each level of dependencies is one level of recursion, so the chain is
     // bounded well within the smallest stack the tool runs on.
@@ -36,26 +46,29 @@ class MakeContext {
     // Puts the rule and name on the chain. When the same rule is already making
     // the same name, or the chain is kMaxDepth long, reports it, stops the run
     // and returns false; the chain is then left as it was.
-    bool enter(const std::string& key, const Rule& rule, const std::string& name);
-    void leave(const std::string& key);
+    bool enter(Target& target, const Rule& rule, const std::string& name);
+    void leave(Target& target);
 
     std::uint64_t generation() const { return cache_.generation(); }
-    // The remembered decision for the key, if it is still valid.
-    const bool* remembered(const std::string& key) const;
+    // The remembered decision, if it is still valid.
+    const bool* remembered(const Target& target) const;
     // Remembers a decision that began at `generation`, unless files changed meanwhile.
-    void remember(const std::string& key, std::uint64_t generation, bool outOfDate);
+    void remember(Target& target, std::uint64_t generation, bool outOfDate);
 
     RuleTable& rules;
 
   private:
-    struct Decision {
-        std::uint64_t generation;
-        bool outOfDate;
+    // Records by folded name. A name is normally made by one rule only (the one
+    // its lookup finds); any other gets a record chained behind the first.
+    // Records never move once made, since makes in progress refer to them.
+    struct Record {
+        const Rule* rule = nullptr;
+        Target target;
+        std::unique_ptr<Record> next;
     };
 
     FileTimeCache cache_;
-    std::unordered_map<std::string, int> onChain_;
-    std::unordered_map<std::string, Decision> decisions_;
+    std::unordered_map<std::string, Record, NameHash> targets_;
 
   public:
     Platform& platform;
@@ -65,12 +78,12 @@ class MakeContext {
 // Holds one entry of the chain for the time of one make.
 class ChainEntry {
   public:
-    ChainEntry(MakeContext& context, const std::string& key, const Rule& rule,
+    ChainEntry(MakeContext& context, MakeContext::Target& target, const Rule& rule,
                const std::string& name)
-        : context_(context), key_(key), entered_(context.enter(key, rule, name)) {}
+        : context_(context), target_(target), entered_(context.enter(target, rule, name)) {}
     ~ChainEntry() {
         if (entered_) {
-            context_.leave(key_);
+            context_.leave(target_);
         }
     }
     ChainEntry(const ChainEntry&) = delete;
@@ -80,6 +93,6 @@ class ChainEntry {
 
   private:
     MakeContext& context_;
-    const std::string& key_;
+    MakeContext::Target& target_;
     bool entered_;
 };

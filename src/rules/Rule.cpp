@@ -4,7 +4,7 @@
 #include "driver/RunState.h"
 #include "exec/CommandRunner.h"
 #include "exec/Platform.h"
-#include "exec/SpecialMacros.h"
+#include "exec/CommandMacros.h"
 #include "rules/MakeContext.h"
 #include "rules/RuleTable.h"
 
@@ -41,36 +41,42 @@ void Rule::runCommands(const std::string& target, MakeContext& context) {
 
 void Rule::expandSpecials(std::string&, const std::string&) const {}
 
-bool InferenceRule::make(const std::string& target, MakeContext& context) {
+bool Rule::decide(const std::string& target, MakeContext& context) {
     if (runState().stopRequested) {
         return false;
     }
-    const std::string key = MakeContext::keyOf(*this, target);
-    if (const bool* outcome = context.remembered(key)) {
+    MakeContext::Target& record = context.targetOf(*this, target);
+    if (const bool* outcome = context.remembered(record)) {
         return *outcome;
     }
-    const ChainEntry entry(context, key, *this, target);
+    const ChainEntry entry(context, record, *this, target);
     if (!entry.entered()) {
         return false;
     }
     const std::uint64_t generation = context.generation();
-    const std::string source = withoutExtension(target) + sourceExtension;
-    bool outOfDate = false;
-    if (Rule* rule = context.rules.lookup(source)) {
-        outOfDate = rule->make(source, context);
-        if (runState().stopRequested) {
-            return false;
-        }
-    }
-    if (!outOfDate) {
-        outOfDate =
-            signedFileTime(context.platform, source) > signedFileTime(context.platform, target);
+    const bool outOfDate = isOutOfDate(target, context);
+    if (runState().stopRequested) {
+        return false;
     }
     if (outOfDate) {
         runCommands(target, context);
     }
-    context.remember(key, generation, outOfDate);
+    context.remember(record, generation, outOfDate);
     return outOfDate;
+}
+
+bool InferenceRule::make(const std::string& target, MakeContext& context) {
+    return decide(target, context);
+}
+
+bool InferenceRule::isOutOfDate(const std::string& target, MakeContext& context) {
+    const std::string source = withoutExtension(target) + sourceExtension;
+    if (Rule* rule = context.rules.lookup(source)) {
+        if (rule->make(source, context)) {
+            return true;
+        }
+    }
+    return signedFileTime(context.platform, source) > signedFileTime(context.platform, target);
 }
 
 void InferenceRule::expandSpecials(std::string& line, const std::string& target) const {
@@ -81,18 +87,10 @@ void InferenceRule::expandSpecials(std::string& line, const std::string& target)
 }
 
 bool TargetRule::make(const std::string& target, MakeContext& context) {
-    if (runState().stopRequested) {
-        return false;
-    }
-    const std::string key = MakeContext::keyOf(*this, target);
-    if (const bool* outcome = context.remembered(key)) {
-        return *outcome;
-    }
-    const ChainEntry entry(context, key, *this, target);
-    if (!entry.entered()) {
-        return false;
-    }
-    const std::uint64_t generation = context.generation();
+    return decide(target, context);
+}
+
+bool TargetRule::isOutOfDate(const std::string& target, MakeContext& context) {
     bool outOfDate = false;
     for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
         if (Rule* rule = context.rules.lookup(item->text())) {
@@ -113,14 +111,7 @@ bool TargetRule::make(const std::string& target, MakeContext& context) {
             }
         }
     }
-    if (dependencies.head() == nullptr) {
-        outOfDate = true;
-    }
-    if (outOfDate) {
-        runCommands(target, context);
-    }
-    context.remember(key, generation, outOfDate);
-    return outOfDate;
+    return outOfDate || dependencies.head() == nullptr;
 }
 
 void TargetRule::expandSpecials(std::string& line, const std::string& target) const {

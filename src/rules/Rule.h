@@ -40,6 +40,13 @@ class Rule : public TreeNode {
     // A rule that shares the command lines of another.
     Rule(std::string name, const Rule& sibling)
         : name(std::move(name)), commandList_(sibling.commandList_), commands(*commandList_) {}
+
+    // One decision for the target: nothing once the run is stopped or when the
+    // target is already being made by this rule (a cycle); a decision taken
+    // while no file changed is reused; otherwise isOutOfDate decides and the
+    // commands run when it says so.
+    bool decide(const std::string& target, MakeContext& context);
+    virtual bool isOutOfDate(const std::string& target, MakeContext& context) = 0;
 };
 
 class InferenceRule : public Rule {
@@ -51,6 +58,9 @@ class InferenceRule : public Rule {
     void expandSpecials(std::string& line, const std::string& target) const override;
 
     std::string sourceExtension;
+
+  protected:
+    bool isOutOfDate(const std::string& target, MakeContext& context) override;
 };
 
 class TargetRule : public Rule {
@@ -75,4 +85,7 @@ class TargetRule : public Rule {
 
   public:
     LinkedList& dependencies;
+
+  protected:
+    bool isOutOfDate(const std::string& target, MakeContext& context) override;
 };

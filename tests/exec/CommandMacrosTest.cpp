@@ -1,4 +1,4 @@
-#include "exec/SpecialMacros.h"
+#include "exec/CommandMacros.h"
 #include "rules/Rule.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,152 @@
+#include "exec/SystemPlatform.h"
+
+#include "exec/FileTimeUnits.h"
+#include "exec/Interrupts.h"
+#include "exec/TempNames.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// Starts a command line as a process in the tool's console, environment and
+// directory, and waits for it. False when it could not be started.
+bool startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
+    // CreateProcessA may write into the line it is given.
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof process);
+    // Noted before the start, so that a Ctrl-C arriving meanwhile waits for the
+    // child (which gets it too) instead of ending the run under it.
+    noteChildStarted(0);
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                        nullptr, nullptr, &startup, &process)) {
+        noteChildEnded();
+        endIfInterrupted();
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.hProcess, &code)) {
+        code = 1;
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    noteChildEnded();
+    endIfInterrupted();
+    exitCode = code;
+    return true;
+}
+
+bool isWindows95Family() {
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)
+#endif
+    const DWORD version = GetVersion();
+    return (version & 0x80000000u) != 0;
+}
+
+// A search handle that is closed when it goes out of scope.
+class FindHandle {
+  public:
+    FindHandle(const std::string& pattern, WIN32_FIND_DATAA& data)
+        : handle_(FindFirstFileA(pattern.c_str(), &data)) {}
+    ~FindHandle() {
+        if (found()) {
+            FindClose(handle_);
+        }
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+
+    bool found() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool next(WIN32_FIND_DATAA& data) { return FindNextFileA(handle_, &data) != 0; }
+
+  private:
+    HANDLE handle_;
+};
+
+} // namespace
+
+std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
+    std::fflush(stdout);
+    std::uint32_t exitCode = 0;
+    if (startAndWait(commandLine, exitCode)) {
+        return exitCode;
+    }
+    const std::string interpreter = isWindows95Family() ? "command.com /C " : "cmd /C ";
+    if (startAndWait(interpreter + commandLine, exitCode)) {
+        return exitCode;
+    }
+    std::printf("Error (tarvo): Unable to run the command %s\n", commandLine.c_str());
+    return 1;
+}
+
+std::uint32_t SystemPlatform::fileTime(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    const FindHandle search(path, data);
+    if (!search.found()) {
+        return 0;
+    }
+    return fileTimeFromHalves(data.ftLastWriteTime.dwHighDateTime,
+                              data.ftLastWriteTime.dwLowDateTime);
+}
+
+std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pattern) {
+    WIN32_FIND_DATAA data;
+    const FindHandle search(pattern, data);
+    if (!search.found()) {
+        return std::nullopt;
+    }
+    return std::string(data.cFileName);
+}
+
+void SystemPlatform::removeFile(const std::string& path) {
+    DeleteFileA(path.c_str());
+}
+
+std::string SystemPlatform::makeTempName() {
+    std::string name;
+    for (int number = 0; number < 1000; ++number) {
+        name = temporaryName(number);
+        if (!findFirstMatch(name)) {
+            break;
+        }
+    }
+    return name;
+}
+
+void SystemPlatform::sweepTemporaries() {
+    // The names are collected first and each is deleted once: an entry that
+    // cannot be deleted (read-only, held open, a directory) is left behind
+    // instead of being found again forever. The long name must match too, so
+    // that a file matching only by its short 8.3 name is kept.
+    std::vector<std::string> doomed;
+    {
+        WIN32_FIND_DATAA data;
+        FindHandle search("tarvo*.$$$", data);
+        if (!search.found()) {
+            return;
+        }
+        do {
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                isTemporaryName(data.cFileName)) {
+                doomed.emplace_back(data.cFileName);
+            }
+        } while (search.next(data));
+    }
+    for (const std::string& name : doomed) {
+        DeleteFileA(name.c_str());
+    }
+}
+
+Platform& systemPlatform() {
+    static SystemPlatform platform;
+    return platform;
+}

@@ -1,0 +1,167 @@
+#include "e2e/win32/WindowsRun.h"
+
+namespace {
+
+const std::string kBanner = "TARVO version 1.0\n\n";
+
+class Commands : public WindowsEndToEnd {};
+
+TEST_F(Commands, InterpreterBuiltInsRunThroughTheFallback) {
+    write("tarvo", "all:\n"
+                   "\techo hello\n"
+                   "\tcopy a.txt b.txt >nul\n"
+                   "\tdel a.txt\n"
+                   "\t-exit /b 3\n"
+                   "\texit /b 4\n"
+                   "\techo not reached\n");
+    write("a.txt", "text\r\n");
+    const RunResult result = run("");
+    EXPECT_EQ(result.output, crlf(kBanner + "echo hello \n"
+                                            "hello \n"
+                                            "copy a.txt b.txt >nul \n"
+                                            "del a.txt \n"
+                                            "exit /b 3 \n"
+                                            "exit /b 4 \n"))
+        << result.errors;
+    EXPECT_EQ(result.status, 4u);
+    EXPECT_FALSE(exists("a.txt"));
+    EXPECT_EQ(read("b.txt"), "text\r\n");
+}
+
+TEST_F(Commands, ExitCodesReachTheExitStatusWhole) {
+    struct Case {
+        const char* command;
+        unsigned long status;
+    };
+    const Case cases[] = {
+        {"exit 300", 300},
+        {"exit 70000", 70000},
+        // An NTSTATUS-like code, negative as a signed 32-bit number.
+        {"exit -1073741819", 0xC0000005ul},
+    };
+    for (const Case& c : cases) {
+        write("tarvo", std::string("all:\n\t@") + c.command + "\n");
+        const RunResult result = run("");
+        EXPECT_EQ(result.output, crlf(kBanner)) << c.command;
+        EXPECT_EQ(result.status, c.status) << c.command;
+    }
+}
+
+TEST_F(Commands, ProgramsStartDirectlyWithTheLineAsWritten) {
+    makeDirectory("bin");
+    installProbe("bin\\probe.exe");
+    // cmd.exe would expand %TARVO_SEEN% and drop the caret; a direct start does neither.
+    write("tarvo", "all:\n\tbin\\probe.exe  a^b   \"%TARVO_SEEN%  x\"\n");
+    const RunResult result = run("", {"TARVO_SEEN=expanded"});
+    EXPECT_EQ(result.output, crlf(kBanner + "bin\\probe.exe a^b \"%TARVO_SEEN% x\" \n"
+                                            "[bin\\probe.exe a^b \"%TARVO_SEEN% x\" ]\n"))
+        << result.errors;
+    EXPECT_EQ(result.status, 0u);
+}
+
+TEST_F(Commands, FileTimesAndWildcardsDecide) {
+    makeDirectory("src");
+    write("src\\a.c", "");
+    write("src\\b.c", "");
+    write("out.txt", "");
+    write("tarvo", "out.txt: SRC\\*.C\n\t@echo built from $@\n");
+    struct Case {
+        const char* what;
+        unsigned long long sourceTicks;
+        unsigned long long targetTicks;
+        bool runs;
+    };
+    const Case cases[] = {
+        {"sources newer", kTicks2020 + 60 * kTicksPerSecond, kTicks2020, true},
+        {"target newer", kTicks2020, kTicks2020 + 60 * kTicksPerSecond, false},
+        // Within one unit of about 6.7 seconds the times are equal: nothing to do.
+        {"same unit", (kTicks2020 & ~((1ULL << 26) - 1)) + 5 * kTicksPerSecond,
+         kTicks2020 & ~((1ULL << 26) - 1), false},
+    };
+    for (const Case& c : cases) {
+        setWriteTicks("src\\a.c", c.sourceTicks);
+        setWriteTicks("src\\b.c", c.sourceTicks);
+        setWriteTicks("out.txt", c.targetTicks);
+        const RunResult result = run("");
+        EXPECT_EQ(result.output, crlf(kBanner + (c.runs ? "built from *.C \n" : "")))
+            << c.what << result.errors;
+        EXPECT_EQ(result.status, 0u) << c.what;
+    }
+    // A missing target is always out of date; a missing dependency never makes it so.
+    write("tarvo", "new.txt: src\\*.c\n\t@echo new\n\nold.txt: src\\*.h\n\t@echo old\n");
+    EXPECT_EQ(run("new.txt old.txt").output, crlf(kBanner + "new \n"));
+}
+
+TEST_F(Commands, BackslashPathsAndTheSpecialMacros) {
+    makeDirectory("obj");
+    write("obj\\main.c", "int main;\n");
+    setWriteTicks("obj\\main.c", kTicks2020);
+    write("tarvo", "app.exe: obj\\main.obj c:util.lib\n"
+                   "\techo link /out:$< $@ $*\n"
+                   "\n"
+                   ".c.obj:\n"
+                   "\t@echo cl $< $* $& $@\n"
+                   "\tcopy $< $*.obj >nul\n");
+    const RunResult result = run("");
+    EXPECT_EQ(result.output, crlf(kBanner + "cl obj\\main.c obj\\main main $@ \n"
+                                            "copy obj\\main.c obj\\main.obj >nul \n"
+                                            "echo link /out:app.exe main.obj util.lib app \n"
+                                            "link /out:app.exe main.obj util.lib app \n"))
+        << result.errors;
+    EXPECT_EQ(result.status, 0u);
+    EXPECT_EQ(read("obj\\main.obj"), "int main;\n");
+
+    // Once the object is newer than its source, the inference rule does not run,
+    // and app.exe, still missing, is made from the existing object.
+    setWriteTicks("obj\\main.obj", kTicks2020 + 60 * kTicksPerSecond);
+    EXPECT_EQ(run("").output, crlf(kBanner + "echo link /out:app.exe main.obj util.lib app \n"
+                                             "link /out:app.exe main.obj util.lib app \n"));
+    // Requested in other letters, the target name is used as requested.
+    EXPECT_EQ(run("APP.EXE").output,
+              crlf(kBanner + "echo link /out:APP.EXE main.obj util.lib APP \n"
+                             "link /out:APP.EXE main.obj util.lib APP \n"));
+}
+
+TEST_F(Commands, InlineFilesArePassedAndSwept) {
+    write("tarvo", "all:\n"
+                   "\ttype <<\n"
+                   "first line of $<\n"
+                   "\n"
+                   "-@ kept as written\n"
+                   "<<\n"
+                   "\t@echo after\n");
+    const RunResult result = run("");
+    EXPECT_EQ(result.output, crlf(kBanner + "type tarvo0.$$$ \n"
+                                            "first line of all\n"
+                                            "\n"
+                                            "-@ kept as written\n"
+                                            "after \n"))
+        << result.errors;
+    EXPECT_EQ(result.status, 0u);
+    EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(Commands, KeepTemporariesLeavesInlineFilesForTheNextRun) {
+    write("tarvo", "all:\n\t@type <<\nline\n<<\n");
+    const RunResult kept = run("-k");
+    EXPECT_EQ(kept.output, crlf(kBanner + "line\n")) << kept.errors;
+    EXPECT_EQ(temporaries(), std::vector<std::string>{"tarvo0.$$$"});
+    EXPECT_EQ(read("tarvo0.$$$"), "line\r\n");
+
+    // The next run takes the next free number and sweeps both after its command.
+    write("tarvo", "all:\n\ttype <<\nagain\n<<\n");
+    const RunResult swept = run("");
+    EXPECT_EQ(swept.output, crlf(kBanner + "type tarvo1.$$$ \nagain\n")) << swept.errors;
+    EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(Commands, QuotedArgumentsNameTargets) {
+    write("tarvo", "ab:\n\t@echo ab\n\nc:\n\t@echo c\n\nd:\n\t@echo d\n\n"
+                   "show:\n\t@echo [$(A B)]\n");
+    // ab"c d" is three targets; "A B=c d" defines the macro "A B" as c.
+    const RunResult result = run("ab\"c d\" \"A B=c d\" show");
+    EXPECT_EQ(result.output, crlf(kBanner + "ab \nc \nd \n[c] \n")) << result.errors;
+    EXPECT_EQ(result.status, 0u);
+}
+
+} // namespace

@@ -1,0 +1,198 @@
+#include "exec/ScratchDirectory_win32.h"
+#include "exec/SystemPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr unsigned long long kTicksPerSecond = 10000000ULL;
+// 2020-01-01 00:00 UTC, and the start of the file-time unit that holds it.
+constexpr unsigned long long kTicks2020 = 132223104000000000ULL;
+constexpr unsigned long long kUnitStart = kTicks2020 & ~((1ULL << 26) - 1);
+
+class WindowsPlatform : public testing::Test {
+  protected:
+    ScratchDirectory scratch;
+    SystemPlatform platform;
+};
+
+TEST_F(WindowsPlatform, FileTimeOfMissingFileIsZero) {
+    EXPECT_EQ(platform.fileTime("missing.c"), 0u);
+    EXPECT_EQ(platform.fileTime("nodir\\missing.c"), 0u);
+    EXPECT_EQ(platform.fileTime("*.none"), 0u);
+}
+
+TEST_F(WindowsPlatform, FileTimeConvertsTheLastWriteTime) {
+    writeFile("main.c", "int main;\n");
+    setWriteTicks("main.c", kTicks2020);
+    EXPECT_EQ(platform.fileTime("main.c"), static_cast<std::uint32_t>(kTicks2020 >> 26));
+    // Letter case does not matter to the file system.
+    EXPECT_EQ(platform.fileTime("MAIN.C"), static_cast<std::uint32_t>(kTicks2020 >> 26));
+}
+
+TEST_F(WindowsPlatform, FileTimeStepsAreAbout6Point7Seconds) {
+    writeFile("a", "");
+    writeFile("b", "");
+    setWriteTicks("a", kUnitStart);
+    setWriteTicks("b", kUnitStart + 6 * kTicksPerSecond);
+    EXPECT_EQ(platform.fileTime("a"), platform.fileTime("b"));
+    setWriteTicks("a", kTicks2020);
+    setWriteTicks("b", kTicks2020 + 7 * kTicksPerSecond);
+    EXPECT_EQ(platform.fileTime("b"), platform.fileTime("a") + 1);
+}
+
+TEST_F(WindowsPlatform, FileTimeKeepsTheTopBitOfLateTimes) {
+    writeFile("late", "");
+    // 2060-01-01 00:00 UTC: the unit count no longer fits in 31 bits.
+    const unsigned long long ticks2060 = 144845280000000000ULL;
+    setWriteTicks("late", ticks2060);
+    EXPECT_EQ(platform.fileTime("late"), static_cast<std::uint32_t>(ticks2060 >> 26));
+    EXPECT_LT(static_cast<std::int32_t>(platform.fileTime("late")), 0);
+}
+
+TEST_F(WindowsPlatform, FileTimeMatchesWildcardsAndDirectories) {
+    ASSERT_TRUE(CreateDirectoryA("obj", nullptr));
+    writeFile("obj\\main.obj", "");
+    setWriteTicks("obj\\main.obj", kTicks2020);
+    EXPECT_EQ(platform.fileTime("obj\\*.obj"), static_cast<std::uint32_t>(kTicks2020 >> 26));
+    EXPECT_EQ(platform.fileTime("obj\\m?in.OBJ"), static_cast<std::uint32_t>(kTicks2020 >> 26));
+    EXPECT_EQ(platform.fileTime("obj\\*.c"), 0u);
+    setWriteTicks("obj", kTicks2020 + 60 * kTicksPerSecond);
+    EXPECT_EQ(platform.fileTime("obj"),
+              static_cast<std::uint32_t>((kTicks2020 + 60 * kTicksPerSecond) >> 26));
+}
+
+TEST_F(WindowsPlatform, FindFirstMatchGivesTheBareName) {
+    ASSERT_TRUE(CreateDirectoryA("src", nullptr));
+    writeFile("src\\Main.c", "");
+    EXPECT_EQ(platform.findFirstMatch("src\\*.c"), std::optional<std::string>("Main.c"));
+    EXPECT_EQ(platform.findFirstMatch("src\\main.c"), std::optional<std::string>("Main.c"));
+    EXPECT_EQ(platform.findFirstMatch("src"), std::optional<std::string>("src"));
+    EXPECT_EQ(platform.findFirstMatch("src\\*.h"), std::nullopt);
+    EXPECT_EQ(platform.findFirstMatch("nosuch\\*"), std::nullopt);
+}
+
+TEST_F(WindowsPlatform, RemoveFileDeletesOnlyTheNamedFile) {
+    writeFile("gone.txt", "x");
+    writeFile("kept.txt", "x");
+    platform.removeFile("gone.txt");
+    platform.removeFile("never-there.txt");
+    EXPECT_FALSE(fileExists("gone.txt"));
+    EXPECT_TRUE(fileExists("kept.txt"));
+}
+
+TEST_F(WindowsPlatform, MakeTempNameTakesTheFirstFreeNumber) {
+    struct Case {
+        std::vector<std::string> present;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {{}, "tarvo0.$$$"},
+        {{"tarvo0.$$$", "tarvo1.$$$"}, "tarvo2.$$$"},
+        {{"tarvo1.$$$"}, "tarvo0.$$$"},
+        // A directory takes a name as well as a file does, in any letter case.
+        {{"TARVO0.$$$", "tarvo1.$$$\\"}, "tarvo2.$$$"},
+    };
+    for (const Case& c : cases) {
+        ScratchDirectory inner;
+        for (const std::string& name : c.present) {
+            if (name.back() == '\\') {
+                CreateDirectoryA(name.substr(0, name.size() - 1).c_str(), nullptr);
+            } else {
+                writeFile(name, "");
+            }
+        }
+        EXPECT_EQ(platform.makeTempName(), c.expected);
+    }
+}
+
+TEST_F(WindowsPlatform, MakeTempNameGivesTheLastNameWhenAllAreTaken) {
+    for (int number = 0; number < 1000; ++number) {
+        writeFile("tarvo" + std::to_string(number) + ".$$$", "");
+    }
+    EXPECT_EQ(platform.makeTempName(), "tarvo999.$$$");
+}
+
+TEST_F(WindowsPlatform, SweepRemovesEveryTemporaryAndNothingElse) {
+    const std::vector<std::string> temporaries = {"tarvo0.$$$", "tarvo17.$$$", "tarvo.$$$",
+                                                  "tarvoX.$$$", "TARVO5.$$$"};
+    const std::vector<std::string> others = {"tarvo1.txt", "xtarvo1.$$$", "tarvo1.$$", "main.c"};
+    for (const std::string& name : temporaries) {
+        writeFile(name, "");
+    }
+    for (const std::string& name : others) {
+        writeFile(name, "");
+    }
+    platform.sweepTemporaries();
+    for (const std::string& name : temporaries) {
+        EXPECT_FALSE(fileExists(name)) << name;
+    }
+    for (const std::string& name : others) {
+        EXPECT_TRUE(fileExists(name)) << name;
+    }
+}
+
+TEST_F(WindowsPlatform, SweepSkipsEntriesItCannotDelete) {
+    writeFile("tarvo0.$$$", "");
+    writeFile("tarvo1.$$$", "");
+    SetFileAttributesA("tarvo1.$$$", FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(CreateDirectoryA("tarvo2.$$$", nullptr));
+    writeFile("tarvo3.$$$", "");
+    const HANDLE held = CreateFileA("tarvo3.$$$", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    writeFile("tarvo4.$$$", "");
+
+    platform.sweepTemporaries(); // must return
+
+    CloseHandle(held);
+    EXPECT_FALSE(fileExists("tarvo0.$$$"));
+    EXPECT_TRUE(fileExists("tarvo1.$$$"));
+    EXPECT_TRUE(fileExists("tarvo2.$$$"));
+    EXPECT_TRUE(fileExists("tarvo3.$$$"));
+    EXPECT_FALSE(fileExists("tarvo4.$$$"));
+}
+
+TEST_F(WindowsPlatform, RunProcessStartsProgramsDirectly) {
+    // cmd.exe itself is a program: its exit code comes back whole.
+    EXPECT_EQ(platform.runProcess("cmd /C exit 7"), 7u);
+    EXPECT_EQ(platform.runProcess("cmd.exe /C exit 300"), 300u);
+}
+
+TEST_F(WindowsPlatform, RunProcessFallsBackToTheInterpreter) {
+    struct Case {
+        std::string commandLine;
+        std::uint32_t exitCode;
+    };
+    const Case cases[] = {
+        {"echo hello", 0},
+        {"exit /b 3", 3},
+        {"exit 70000", 70000},
+        {"copy nul made.txt >nul", 0},
+        // Longer than any fixed interpreter buffer: the comparison sees it whole.
+        {"if " + std::string(300, 'x') + "==" + std::string(300, 'x') + " exit 5", 5},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(platform.runProcess(c.commandLine), c.exitCode) << c.commandLine;
+    }
+    EXPECT_TRUE(fileExists("made.txt"));
+    EXPECT_EQ(platform.runProcess("del made.txt"), 0u);
+    EXPECT_FALSE(fileExists("made.txt"));
+}
+
+TEST_F(WindowsPlatform, RunProcessReportsACommandNeitherStartCanRun) {
+    // Past the system's 32767-character limit neither start can succeed.
+    const std::string tooLong = "x" + std::string(40000, 'y');
+    testing::internal::CaptureStdout();
+    const std::uint32_t exitCode = platform.runProcess(tooLong);
+    const std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_NE(exitCode, 0u);
+    EXPECT_EQ(output.rfind("Error (tarvo): Unable to run the command x", 0), 0u);
+}
+
+} // namespace
