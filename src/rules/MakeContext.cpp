@@ -28,8 +28,8 @@ MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& 
 bool MakeContext::enter(Target& target, const Rule& rule, const std::string& name) {
     RunState& state = runState();
     if (chain.size() >= kMaxDepth) {
-        std::printf("Error (tarvo): Dependencies nested more than %zu levels deep, from %s to %s\n",
-                    kMaxDepth, chain.front().second.c_str(), name.c_str());
+        std::printf("Error (tarvo): Dependencies nested more than %d levels deep, from %s to %s\n",
+                    static_cast<int>(kMaxDepth), chain.front().second.c_str(), name.c_str());
         state.buildStatus = 1;
         state.stopRequested = true;
         return false;
