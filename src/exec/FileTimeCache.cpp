@@ -1,10 +1,5 @@
 #include "exec/FileTimeCache.h"
 
-void FileTimeCache::invalidate() {
-    times_.clear();
-    ++generation_;
-}
-
 std::uint32_t FileTimeCache::runProcess(const std::string& commandLine) {
     invalidate();
     const std::uint32_t code = system_.runProcess(commandLine);
@@ -14,13 +9,12 @@ std::uint32_t FileTimeCache::runProcess(const std::string& commandLine) {
 }
 
 std::uint32_t FileTimeCache::fileTime(const std::string& path) {
-    const auto found = times_.find(path);
-    if (found != times_.end()) {
-        return found->second;
+    Known& known = times_[path];
+    if (known.generation != generation_) {
+        known.time = system_.fileTime(path);
+        known.generation = generation_;
     }
-    const std::uint32_t time = system_.fileTime(path);
-    times_.emplace(path, time);
-    return time;
+    return known.time;
 }
 
 std::optional<std::string> FileTimeCache::findFirstMatch(const std::string& pattern) {

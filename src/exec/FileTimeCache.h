@@ -1,11 +1,10 @@
 #pragma once
 
-#include "containers/NameHash.h"
+#include "containers/NameTable.h"
 #include "exec/Platform.h"
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 
 // A platform that remembers file times. Within a run only the commands and the
 // tool itself change files, so the times stay valid until the next command,
@@ -26,9 +25,16 @@ class FileTimeCache : public Platform {
     std::uint64_t generation() const { return generation_; }
 
   private:
-    void invalidate();
+    void invalidate() { ++generation_; }
+
+    // A time is valid only in the generation it was read in; older ones are
+    // read again in place, so emptying the cache costs nothing.
+    struct Known {
+        std::uint64_t generation = 0;
+        std::uint32_t time = 0;
+    };
 
     Platform& system_;
-    std::unordered_map<std::string, std::uint32_t, NameHash> times_;
-    std::uint64_t generation_ = 0;
+    NameTable<Known> times_;
+    std::uint64_t generation_ = 1;
 };

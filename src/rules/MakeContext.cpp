@@ -7,11 +7,7 @@
 #include <cstring>
 
 MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& name) {
-    std::string key(name);
-    for (char& c : key) {
-        c = static_cast<char>(foldName(static_cast<unsigned char>(c)));
-    }
-    Record* record = &targets_[key];
+    Record* record = &targets_[name];
     if (record->rule == nullptr) {
         record->rule = &rule;
     }

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "containers/NameHash.h"
+#include "containers/NameTable.h"
 #include "exec/FileTimeCache.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -58,7 +57,7 @@ class MakeContext {
     RuleTable& rules;
 
   private:
-    // Records by folded name. A name is normally made by one rule only (the one
+    // Records by name, letter case ignored. A name is normally made by one rule only (the one
     // its lookup finds); any other gets a record chained behind the first.
     // Records never move once made, since makes in progress refer to them.
     struct Record {
@@ -68,7 +67,7 @@ class MakeContext {
     };
 
     FileTimeCache cache_;
-    std::unordered_map<std::string, Record, NameHash> targets_;
+    NameTable<Record, true> targets_;
 
   public:
     Platform& platform;
