@@ -38,18 +38,10 @@ MacroTable::~MacroTable() {
     destroyEntries(tree_.root);
 }
 
-std::string MacroTable::foldedKey(const std::string& name) {
-    std::string key(name);
-    for (char& c : key) {
-        c = static_cast<char>(foldName(static_cast<unsigned char>(c)));
-    }
-    return key;
-}
-
 MacroEntry* MacroTable::find(const std::string& name) const {
     // The index answers what the tree would: names are unique in the table.
-    const auto found = index_.find(foldedKey(name));
-    return found == index_.end() ? nullptr : found->second;
+    MacroEntry* const* found = index_.find(name);
+    return found == nullptr ? nullptr : *found;
 }
 
 const MacroEntry* MacroTable::entry(const std::string& name) const {
@@ -68,7 +60,7 @@ void MacroTable::define(std::string name, std::string value) {
     }
     MacroEntry* entry = new MacroEntry(std::move(name), std::move(value));
     tree_.insert(entry);
-    index_.emplace(foldedKey(entry->name), entry);
+    index_[entry->name] = entry;
 }
 
 void MacroTable::lock(const std::string& name) {
@@ -87,7 +79,7 @@ void MacroTable::undefine(const std::string& name) {
     MacroEntry* found = find(name);
     if (found != nullptr && !found->locked) {
         tree_.remove(found);
-        index_.erase(foldedKey(found->name));
+        index_[found->name] = nullptr;
         delete found;
     }
 }

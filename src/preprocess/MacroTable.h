@@ -1,9 +1,9 @@
 #pragma once
 
+#include "containers/NameTable.h"
 #include "containers/OrderedTree.h"
 
 #include <string>
-#include <unordered_map>
 
 class MacroEntry : public TreeNode {
   public:
@@ -58,13 +58,13 @@ class MacroTable {
 
   private:
     MacroEntry* find(const std::string& name) const;
-    static std::string foldedKey(const std::string& name);
 
     std::size_t expansionLimit_ = std::size_t(1) << 26;
     OrderedTree tree_;
-    // Lookups by folded name go through a hash index beside the tree: a
-    // makefile with thousands of macros looks them up on nearly every line.
-    std::unordered_map<std::string, MacroEntry*> index_;
+    // Lookups go through a hash index beside the tree: a makefile with
+    // thousands of macros looks them up on nearly every line. An undefined
+    // name keeps its place in the index with no entry.
+    NameTable<MacroEntry*, true> index_;
 };
 
 // True for the characters that end macro names, directive words and condition words.

@@ -69,6 +69,15 @@ TEST(MacroTable, DefineLockUndefine) {
     macros.undefine("CC");
     EXPECT_FALSE(macros.isDefined("CC"));
     EXPECT_EQ(macros.valueOf("CC"), "CC");
+    macros.lock("cC");
+    macros.unlock("cC");
+    macros.undefine("cC");
+    EXPECT_EQ(macros.entry("cc"), nullptr);
+    // Defined again after its removal, the name takes its new spelling.
+    macros.define("cC", "tcc");
+    ASSERT_NE(macros.entry("CC"), nullptr);
+    EXPECT_EQ(macros.entry("CC")->name, "cC");
+    EXPECT_EQ(macros.valueOf("cc"), "tcc");
 }
 
 struct DefinitionCase {
