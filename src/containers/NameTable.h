@@ -28,19 +28,8 @@ template <typename Value, bool ignoreCase = false> class NameTable {
         if (size_ == 0) {
             return nullptr;
         }
-        const std::uint32_t hash = hashOf(name);
-        for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
-            const Slot& slot = slots_[i];
-            if (slot.index == kEmpty) {
-                return nullptr;
-            }
-            if (slot.hash == hash) {
-                Entry& entry = entryAt(slot.index);
-                if (sameKey(entry.name, name)) {
-                    return &entry.value;
-                }
-            }
-        }
+        const Slot& slot = slots_[slotOf(name, hashOf(name))];
+        return slot.index == kEmpty ? nullptr : &entryAt(slot.index).value;
     }
 
     // The value of the name, made with Value() when the name is new.
@@ -49,18 +38,9 @@ template <typename Value, bool ignoreCase = false> class NameTable {
             grow();
         }
         const std::uint32_t hash = hashOf(name);
-        std::size_t i = hash & mask_;
-        for (;; i = (i + 1) & mask_) {
-            const Slot& slot = slots_[i];
-            if (slot.index == kEmpty) {
-                break;
-            }
-            if (slot.hash == hash) {
-                Entry& entry = entryAt(slot.index);
-                if (sameKey(entry.name, name)) {
-                    return entry.value;
-                }
-            }
+        const std::size_t i = slotOf(name, hash);
+        if (slots_[i].index != kEmpty) {
+            return entryAt(slots_[i].index).value;
         }
         if (size_ == chunks_.size() * kChunkSize) {
             chunks_.push_back(std::make_unique<Entry[]>(kChunkSize));
@@ -102,6 +82,16 @@ template <typename Value, bool ignoreCase = false> class NameTable {
 
     static bool sameKey(const std::string& a, const std::string& b) {
         return ignoreCase ? sameName(a, b) : a == b;
+    }
+
+    // The slot holding the name, or the empty slot where it would go.
+    std::size_t slotOf(const std::string& name, std::uint32_t hash) const {
+        std::size_t i = hash & mask_;
+        while (slots_[i].index != kEmpty &&
+               !(slots_[i].hash == hash && sameKey(entryAt(slots_[i].index).name, name))) {
+            i = (i + 1) & mask_;
+        }
+        return i;
     }
 
     Entry& entryAt(std::uint32_t index) const {
