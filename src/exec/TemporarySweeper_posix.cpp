@@ -13,8 +13,13 @@
 #include <vector>
 
 namespace {
-constexpr int kSweepsBeforeWatching = 2;
-}
+// What a scan costs in directory entries before reading any; an empty
+// directory is not free.
+constexpr std::size_t kScanOverhead = 64;
+} // namespace
+
+TemporarySweeper::TemporarySweeper(std::size_t entriesBeforeWatching)
+    : entriesBeforeWatching_(entriesBeforeWatching) {}
 
 TemporarySweeper::~TemporarySweeper() {
     stopWatching();
@@ -90,8 +95,10 @@ bool TemporarySweeper::stillInWatchedDirectory() const {
 
 void TemporarySweeper::fullScan() {
     candidates_.clear();
+    entriesScanned_ += kScanOverhead;
     if (DIR* directory = opendir(".")) {
         while (const dirent* entry = readdir(directory)) {
+            ++entriesScanned_;
             if (isTemporaryName(entry->d_name)) {
                 candidates_.insert(entry->d_name);
             }
@@ -111,13 +118,14 @@ void TemporarySweeper::removeCandidates() {
 }
 
 void TemporarySweeper::sweep() {
-    ++sweeps_;
     if (!watching_) {
-        // A run that sweeps once or twice (no command, or one) is done before a
-        // watch would pay for itself: setting one up and closing it costs the
-        // kernel more than a scan. From the second sweep on, watch first, then
-        // scan: whatever appears after the scan is reported.
-        if (sweeps_ >= kSweepsBeforeWatching) {
+        // Closing a watch can wait milliseconds for the kernel, as long as a
+        // scan of tens of thousands of entries, and a short run or a small
+        // directory never earns that back. So scan until the scans so far have
+        // cost about what closing a watch does, then watch: never much worse than
+        // the better of the two. Watch first, then scan, so that whatever appears
+        // after the scan is reported.
+        if (entriesScanned_ >= entriesBeforeWatching_) {
             startWatching();
         }
         fullScan();

@@ -1,15 +1,20 @@
 #pragma once
 
+#include <cstddef>
 #include <set>
 #include <string>
 
-// Removes every "tarvo*.$$$" entry of the current directory. After a first full
-// scan it learns from inotify which such names have appeared since, so a sweep
-// after each of thousands of commands does not rescan a large directory. It
-// scans in full again whenever the events may be incomplete.
+// Removes every "tarvo*.$$$" entry of the current directory. Once its scans have
+// cost enough, it learns from inotify which such names have appeared since the
+// last scan, so a sweep after each of thousands of commands does not rescan a
+// large directory. It scans in full again whenever the events may be incomplete.
 class TemporarySweeper {
   public:
-    TemporarySweeper() = default;
+    // Scans alone until the scans have read this many directory entries, about
+    // 7 ms of reading here: what closing a watch can cost.
+    static constexpr std::size_t kEntriesBeforeWatching = 40000;
+
+    explicit TemporarySweeper(std::size_t entriesBeforeWatching = kEntriesBeforeWatching);
     TemporarySweeper(const TemporarySweeper&) = delete;
     TemporarySweeper& operator=(const TemporarySweeper&) = delete;
     ~TemporarySweeper();
@@ -25,7 +30,8 @@ class TemporarySweeper {
     void stopWatching();
     void removeCandidates();
 
-    int sweeps_ = 0;
+    const std::size_t entriesBeforeWatching_;
+    std::size_t entriesScanned_ = 0;
     int notifier_ = -1;
     bool watching_ = false;
     // The directory watched; the current directory may be another by now.

@@ -1,5 +1,6 @@
 #include "exec/FileTimeUnits.h"
 #include "exec/SystemPlatform.h"
+#include "exec/TemporarySweeper_posix.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 namespace {
@@ -108,36 +110,76 @@ namespace {
 
 class SweeperTest : public SystemPlatformTest {};
 
-TEST_F(SweeperTest, LaterSweepsFindNewNamesAndRetryStubbornOnes) {
-    platform.sweepTemporaries(); // the first sweep scans
+bool exists(const std::string& name) {
+    struct stat info;
+    return lstat(name.c_str(), &info) == 0;
+}
+
+// The same sweeps must remove the same names whether the sweeper watches the
+// directory from its first sweep or never does.
+class SweeperModeTest : public SystemPlatformTest,
+                        public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(SweeperModeTest, LaterSweepsFindNewNamesAndRetryStubbornOnes) {
+    TemporarySweeper sweeper(GetParam());
+    touch("tarvo.$$$");
+    sweeper.sweep();
+    EXPECT_FALSE(exists("tarvo.$$$"));
     touch("tarvo1.$$$");
     touch("Tarvo-made-by-a-command.$$$");
     touch("other.txt");
+    touch("tarvo2.$$$.bak");
     ASSERT_EQ(mkdir("tarvo5.$$$", 0755), 0);
     ASSERT_EQ(rename("other.txt", "tarvo9.$$$"), 0);
-    platform.sweepTemporaries();
-    struct stat info;
-    EXPECT_NE(lstat("tarvo1.$$$", &info), 0);
-    EXPECT_NE(lstat("Tarvo-made-by-a-command.$$$", &info), 0);
-    EXPECT_NE(lstat("tarvo9.$$$", &info), 0);
-    EXPECT_EQ(lstat("tarvo5.$$$", &info), 0);
+    sweeper.sweep();
+    EXPECT_FALSE(exists("tarvo1.$$$"));
+    EXPECT_FALSE(exists("Tarvo-made-by-a-command.$$$"));
+    EXPECT_FALSE(exists("tarvo9.$$$"));
+    EXPECT_TRUE(exists("tarvo2.$$$.bak"));
+    EXPECT_TRUE(exists("tarvo5.$$$"));
     // Once the stubborn entry can go, the next sweep takes it.
     ASSERT_EQ(rmdir("tarvo5.$$$"), 0);
     touch("tarvo5.$$$");
-    platform.sweepTemporaries();
-    EXPECT_NE(lstat("tarvo5.$$$", &info), 0);
+    sweeper.sweep();
+    EXPECT_FALSE(exists("tarvo5.$$$"));
 }
 
+TEST_P(SweeperModeTest, FollowsTheCurrentDirectory) {
+    TemporarySweeper sweeper(GetParam());
+    sweeper.sweep();
+    ASSERT_EQ(mkdir("sub", 0755), 0);
+    touch("sub/tarvo1.$$$");
+    ASSERT_EQ(chdir("sub"), 0);
+    sweeper.sweep();
+    EXPECT_FALSE(exists("tarvo1.$$$"));
+    ASSERT_EQ(chdir(".."), 0);
+    touch("tarvo2.$$$");
+    sweeper.sweep();
+    EXPECT_FALSE(exists("tarvo2.$$$"));
+}
+
+INSTANTIATE_TEST_SUITE_P(WatchingAndScanning, SweeperModeTest,
+                         ::testing::Values(std::size_t{0},
+                                           std::numeric_limits<std::size_t>::max()));
+
+// Crosses from scanning to watching part way through.
 TEST_F(SweeperTest, ManySweepsInALargeDirectory) {
     for (int i = 0; i < 3000; ++i) {
         touch("file" + std::to_string(i) + ".o");
     }
+    TemporarySweeper sweeper;
     for (int i = 0; i < 200; ++i) {
-        touch("tarvo" + std::to_string(i) + ".$$$");
-        platform.sweepTemporaries();
-        struct stat info;
-        ASSERT_NE(lstat(("tarvo" + std::to_string(i) + ".$$$").c_str(), &info), 0) << i;
+        const std::string name = "tarvo" + std::to_string(i) + ".$$$";
+        if (i % 2 == 0) {
+            touch(name);
+        } else {
+            touch("renamed.tmp");
+            ASSERT_EQ(rename("renamed.tmp", name.c_str()), 0);
+        }
+        sweeper.sweep();
+        ASSERT_FALSE(exists(name)) << i;
     }
+    EXPECT_TRUE(exists("file2999.o"));
 }
 
 } // namespace
