@@ -69,8 +69,8 @@ class Expansion {
     void readBody(std::string& body);
     bool replace(const std::string& body, int nesting, ExpansionFailure* failure);
 
-    // Replaces every occurrence of oldText, the search going on after each
-    // replacement; false when the result would run away.
+    // Appends value to result with every occurrence of oldText replaced, the
+    // search going on after each replacement; false when the result would run away.
     bool substitute(const std::string& value, const std::string& oldText,
                     const std::string& newText, std::string& result);
 
@@ -152,12 +152,13 @@ bool Expansion::substitute(const std::string& value, const std::string& oldText,
     if (!spend(size)) {
         return false;
     }
+    const std::size_t start = result.size();
     // The pieces are mostly a few bytes long. Short ones are copied as one
     // 16-byte block into a result with room to spare, and the output position
     // moves on by the true length; the slack is cut off at the end.
     constexpr std::size_t kBlock = 16;
-    result.resize(size + kBlock);
-    char* out = &result[0];
+    result.resize(start + size + kBlock);
+    char* out = &result[start];
     const auto copy = [&out](const char* from, std::size_t count, const char* limit) {
         if (count <= kBlock && static_cast<std::size_t>(limit - from) >= kBlock) {
             std::memcpy(out, from, kBlock);
@@ -179,7 +180,7 @@ bool Expansion::substitute(const std::string& value, const std::string& oldText,
         from = at + length;
     }
     std::memcpy(out, text + from, value.size() - from);
-    result.resize(size);
+    result.resize(start + size);
     return true;
 }
 
@@ -200,6 +201,28 @@ bool Expansion::replace(const std::string& body, int nesting, ExpansionFailure* 
         const std::string oldText = body.substr(colon + 1, equals - colon - 1);
         const std::string newText = body.substr(equals + 1);
         if (name.empty() || oldText.empty() || newText.empty()) {
+            return true;
+        }
+        // A result without "$" would only be copied when read again, unless a
+        // "$" already output joins its leading "(" into a reference: write it
+        // straight to the output.
+        const bool plain = entry->value.find('$') == std::string::npos &&
+                           newText.find('$') == std::string::npos &&
+                           !(!out_.empty() && out_.back() == '$');
+        if (plain) {
+            const std::size_t before = out_.size();
+            if (!substitute(entry->value, oldText, newText, out_)) {
+                out_.resize(before);
+                return fail(entry->name, true, failure);
+            }
+            if (out_.size() == before) {
+                return true;
+            }
+            if (nesting + 1 > kMaxNesting) {
+                out_.resize(before);
+                return fail(entry->name, false, failure);
+            }
+            tailNesting_ = nesting + 1;
             return true;
         }
         std::string result;

@@ -1,19 +1,8 @@
 #include "preprocess/MacroTable.h"
 
-#include "containers/NameCompare.h"
-
 #include <cstring>
 
 namespace {
-
-void destroyEntries(TreeNode* node) {
-    if (node == nullptr) {
-        return;
-    }
-    destroyEntries(node->left);
-    destroyEntries(node->right);
-    delete static_cast<MacroEntry*>(node);
-}
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -26,22 +15,9 @@ bool isDelimiter(char c) {
     return c != '\0' && std::strchr(kDelimiters, c) != nullptr;
 }
 
-int MacroEntry::compareKey(const std::string& key) const {
-    return compareNames(name, key);
-}
-
-int MacroEntry::compareNode(const TreeNode& other) const {
-    return compareNames(name, static_cast<const MacroEntry&>(other).name);
-}
-
-MacroTable::~MacroTable() {
-    destroyEntries(tree_.root);
-}
-
 MacroEntry* MacroTable::find(const std::string& name) const {
-    // The index answers what the tree would: names are unique in the table.
-    MacroEntry* const* found = index_.find(name);
-    return found == nullptr ? nullptr : *found;
+    Slot* const slot = slots_.find(name);
+    return slot != nullptr && slot->defined ? &slot->entry : nullptr;
 }
 
 const MacroEntry* MacroTable::entry(const std::string& name) const {
@@ -49,18 +25,13 @@ const MacroEntry* MacroTable::entry(const std::string& name) const {
 }
 
 void MacroTable::define(std::string name, std::string value) {
-    if (MacroEntry* old = find(name)) {
-        // Replacing the entry in place keeps its position, which the new name
-        // (equal but for letter case) would take as well.
-        if (!old->locked) {
-            old->name = std::move(name);
-            old->value = std::move(value);
-        }
+    Slot& slot = slots_[name];
+    if (slot.defined && slot.entry.locked) {
         return;
     }
-    MacroEntry* entry = new MacroEntry(std::move(name), std::move(value));
-    tree_.insert(entry);
-    index_[entry->name] = entry;
+    slot.defined = true;
+    slot.entry.name = std::move(name);
+    slot.entry.value = std::move(value);
 }
 
 void MacroTable::lock(const std::string& name) {
@@ -76,11 +47,10 @@ void MacroTable::unlock(const std::string& name) {
 }
 
 void MacroTable::undefine(const std::string& name) {
-    MacroEntry* found = find(name);
-    if (found != nullptr && !found->locked) {
-        tree_.remove(found);
-        index_[found->name] = nullptr;
-        delete found;
+    Slot* const slot = slots_.find(name);
+    if (slot != nullptr && slot->defined && !slot->entry.locked) {
+        slot->defined = false;
+        slot->entry = MacroEntry();
     }
 }
 
@@ -104,7 +74,7 @@ bool MacroTable::isMacroDefinitionLine(const std::string& line) {
     return i < line.size() && line[i] == '=';
 }
 
-void MacroTable::defineMacroFromLine(const std::string& line) {
+void MacroTable::defineMacroFromLine(std::string line) {
     std::size_t i = 0;
     while (i < line.size() && !isDelimiter(line[i])) {
         ++i;
@@ -124,6 +94,14 @@ void MacroTable::defineMacroFromLine(const std::string& line) {
         --end;
     }
     // Undefining first would change nothing that define does not: a locked
-    // macro stays, an unlocked one is replaced.
-    define(std::move(name), line.substr(i, end - i));
+    // macro stays, an unlocked one is replaced. A long value keeps the line's
+    // storage rather than being copied, unless most of that would be wasted.
+    const std::size_t length = end - i;
+    if (length * 2 < line.capacity()) {
+        define(std::move(name), line.substr(i, length));
+        return;
+    }
+    line.resize(end);
+    line.erase(0, i);
+    define(std::move(name), std::move(line));
 }

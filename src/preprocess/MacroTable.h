@@ -1,19 +1,12 @@
 #pragma once
 
 #include "containers/NameTable.h"
-#include "containers/OrderedTree.h"
 
 #include <string>
 
-class MacroEntry : public TreeNode {
+// One macro, its name spelled as in its latest definition.
+class MacroEntry {
   public:
-    MacroEntry(std::string name, std::string value)
-        : name(std::move(name)), value(std::move(value)) {}
-    virtual ~MacroEntry() = default;
-
-    int compareKey(const std::string& key) const override;
-    int compareNode(const TreeNode& other) const override;
-
     bool locked = false;
     std::string name;
     std::string value;
@@ -31,7 +24,7 @@ class MacroTable {
     MacroTable() = default;
     MacroTable(const MacroTable&) = delete;
     MacroTable& operator=(const MacroTable&) = delete;
-    ~MacroTable();
+    ~MacroTable() = default;
 
     void define(std::string name, std::string value);
     void lock(const std::string& name);
@@ -45,7 +38,7 @@ class MacroTable {
 
     // Line operations of pass 1, on the line in place.
     static bool isMacroDefinitionLine(const std::string& line);
-    void defineMacroFromLine(const std::string& line);
+    void defineMacroFromLine(std::string line);
     // Replaces every $(NAME) and $(NAME:old=new) reference. Returns false, with
     // the line cut short, when a value refers to itself without end or the
     // line grows beyond all reason; `failure` then names the macro.
@@ -59,12 +52,16 @@ class MacroTable {
   private:
     MacroEntry* find(const std::string& name) const;
 
+    struct Slot {
+        bool defined = false;
+        MacroEntry entry;
+    };
+
     std::size_t expansionLimit_ = std::size_t(1) << 26;
-    OrderedTree tree_;
-    // Lookups go through a hash index beside the tree: a makefile with
-    // thousands of macros looks them up on nearly every line. An undefined
-    // name keeps its place in the index with no entry.
-    NameTable<MacroEntry*, true> index_;
+    // A hash table, not a search tree: a makefile with thousands of macros
+    // looks them up on nearly every line and never lists them in order. An
+    // undefined name keeps its slot, with no macro.
+    NameTable<Slot, true> slots_;
 };
 
 // True for the characters that end macro names, directive words and condition words.

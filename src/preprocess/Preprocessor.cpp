@@ -41,7 +41,7 @@ void Preprocessor::preprocessFile(std::FILE* input, std::FILE* intermediate) {
             continue;
         }
         if (MacroTable::isMacroDefinitionLine(*line)) {
-            macros_.defineMacroFromLine(*line);
+            macros_.defineMacroFromLine(std::move(*line));
             continue;
         }
         writeRecord(*line, intermediate);
