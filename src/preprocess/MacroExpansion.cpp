@@ -1,4 +1,5 @@
 #include "preprocess/MacroTable.h"
+#include "preprocess/Occurrences.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,8 +28,10 @@ struct Piece {
 
 class Expansion {
   public:
-    Expansion(const MacroTable& macros, const std::string& source, std::string& out)
-        : macros_(macros), out_(out), budget_(macros.expansionLimit() + 16 * source.size()) {
+    Expansion(const MacroTable& macros, const std::string& source, std::string& out,
+              std::vector<std::size_t>& occurrences)
+        : macros_(macros), out_(out), occurrences_(occurrences),
+          budget_(macros.expansionLimit() + 16 * source.size()) {
         stack_.push_back(Piece{source.data(), source.size(), 0, 0});
     }
 
@@ -90,12 +93,13 @@ class Expansion {
 
     const MacroTable& macros_;
     std::string& out_;
+    // Kept by the table from line to line: a long list has thousands.
+    std::vector<std::size_t>& occurrences_;
     std::size_t produced_ = 0;
     std::size_t budget_;
     std::vector<Piece> stack_;
     // Owned apart from the vector, so that their text stays where the pieces point.
     std::vector<std::unique_ptr<std::string>> substitutions_;
-    std::vector<std::size_t> occurrences_;
     int tailNesting_ = 0;
 };
 
@@ -127,27 +131,10 @@ bool Expansion::substitute(const std::string& value, const std::string& oldText,
     // and filled with plain copies.
     std::vector<std::size_t>& found = occurrences_;
     found.clear();
+    findOccurrences(value.data(), value.size(), oldText, found);
     const char* const text = value.data();
     const char* const end = text + value.size();
-    const char first = oldText[0];
     const std::size_t length = oldText.size();
-    const char* const rest = oldText.data() + 1;
-    for (const char* at = text; static_cast<std::size_t>(end - at) >= length;) {
-        at = static_cast<const char*>(std::memchr(at, first, static_cast<std::size_t>(end - at)));
-        if (at == nullptr || static_cast<std::size_t>(end - at) < length) {
-            break;
-        }
-        std::size_t same = 1;
-        while (same < length && at[same] == rest[same - 1]) {
-            ++same;
-        }
-        if (same == length) {
-            found.push_back(static_cast<std::size_t>(at - text));
-            at += length;
-        } else {
-            ++at;
-        }
-    }
     const std::size_t size = value.size() - found.size() * length + found.size() * newText.size();
     if (!spend(size)) {
         return false;
@@ -301,6 +288,6 @@ bool MacroTable::expandMacros(std::string& line, ExpansionFailure* failure) cons
     const std::string source = std::move(line);
     line.clear();
     line.reserve(source.size());
-    Expansion expansion(*this, source, line);
+    Expansion expansion(*this, source, line, occurrences_);
     return expansion.run(failure);
 }

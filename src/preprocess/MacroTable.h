@@ -3,6 +3,7 @@
 #include "containers/NameTable.h"
 
 #include <string>
+#include <vector>
 
 // One macro, its name spelled as in its latest definition.
 class MacroEntry {
@@ -62,6 +63,8 @@ class MacroTable {
     // looks them up on nearly every line and never lists them in order. An
     // undefined name keeps its slot, with no macro.
     NameTable<Slot, true> slots_;
+    // Scratch space of the substitutions, reused from line to line.
+    mutable std::vector<std::size_t> occurrences_;
 };
 
 // True for the characters that end macro names, directive words and condition words.
