@@ -13,7 +13,15 @@ LineReader::LineReader(std::FILE* file) : file_(file), chunk_(kChunkSize) {}
 bool LineReader::fillChunk() {
     chunkPosition_ = 0;
     chunkEnd_ = std::fread(chunk_.data(), 1, chunk_.size(), file_);
+    findZero();
     return chunkEnd_ > 0;
+}
+
+void LineReader::findZero() {
+    const char* start = chunk_.data() + chunkPosition_;
+    const auto* zero =
+        static_cast<const char*>(std::memchr(start, '\0', chunkEnd_ - chunkPosition_));
+    zeroAt_ = zero != nullptr ? static_cast<std::size_t>(zero - chunk_.data()) : chunkEnd_;
 }
 
 bool LineReader::readPhysicalLine() {
@@ -30,15 +38,17 @@ bool LineReader::readPhysicalLine() {
         const std::size_t span =
             newline != nullptr ? static_cast<std::size_t>(newline - start) + 1 : available;
         if (!cut) {
-            const char* zero = static_cast<const char*>(std::memchr(start, '\0', span));
-            if (zero != nullptr) {
-                line_.append(start, static_cast<std::size_t>(zero - start));
+            if (zeroAt_ < chunkPosition_ + span) {
+                line_.append(start, zeroAt_ - chunkPosition_);
                 cut = true;
             } else {
                 line_.append(start, span);
             }
         }
         chunkPosition_ += span;
+        if (zeroAt_ < chunkPosition_) {
+            findZero();
+        }
         if (newline != nullptr) {
             return true;
         }

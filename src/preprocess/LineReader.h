@@ -21,12 +21,16 @@ class LineReader {
     // Appends one physical line (through its line feed) to line_; false at end of file.
     bool readPhysicalLine();
     bool fillChunk();
+    void findZero();
 
     std::FILE* file_;
     std::string line_;
     std::vector<char> chunk_;
     std::size_t chunkPosition_ = 0;
     std::size_t chunkEnd_ = 0;
+    // The first zero byte of the chunk at or after chunkPosition_, or chunkEnd_:
+    // found once per chunk rather than searched for on every line.
+    std::size_t zeroAt_ = 0;
 };
 
 bool isCommentLine(const std::string& line);

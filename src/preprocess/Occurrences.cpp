@@ -14,11 +14,15 @@ std::uint64_t zeroBytes(std::uint64_t x) {
 }
 
 // The index of the lowest byte marked in a non-zero mask of high bits.
-// Multiplying by 1 << 8k moves byte 7 - k of the constant, which holds k + 1,
-// to the top.
 std::size_t lowestMarkedByte(std::uint64_t mask) {
+#if defined(__GNUC__) || defined(__clang__)
+    return static_cast<std::size_t>(__builtin_ctzll(mask)) / 8;
+#else
+    // Multiplying by 1 << 8k moves byte 7 - k of the constant, which holds
+    // k + 1, to the top.
     const std::uint64_t lowest = (mask & (~mask + 1)) >> 7;
     return static_cast<std::size_t>((lowest * 0x0102030405060708ULL) >> 56) - 1;
+#endif
 }
 
 bool littleEndian() {
@@ -28,8 +32,9 @@ bool littleEndian() {
     return low == 1;
 }
 
-bool matchesAt(const char* at, const std::string& needle) {
-    for (std::size_t i = 1; i < needle.size(); ++i) {
+// Whether the needle's bytes after its first follow at `at`.
+bool restMatches(const char* at, const char* needle, std::size_t length) {
+    for (std::size_t i = 1; i < length; ++i) {
         if (at[i] != needle[i]) {
             return false;
         }
@@ -41,6 +46,9 @@ bool matchesAt(const char* at, const std::string& needle) {
 
 void findOccurrences(const char* text, std::size_t size, const std::string& needle,
                      std::vector<std::size_t>& found) {
+    // Locals, so that storing an offset cannot make the compiler read the
+    // needle again.
+    const char* const wanted = needle.data();
     const std::size_t length = needle.size();
     if (length == 0 || length > size) {
         return;
@@ -50,7 +58,7 @@ void findOccurrences(const char* text, std::size_t size, const std::string& need
     // Eight bytes at a time: every byte equal to the needle's first is marked
     // at once, so dense matches cost no call each.
     if (littleEndian()) {
-        const std::uint64_t pattern = kOnes * static_cast<unsigned char>(needle[0]);
+        const std::uint64_t pattern = kOnes * static_cast<unsigned char>(wanted[0]);
         for (std::size_t block = 0; block + 8 <= size && block <= last; block += 8) {
             std::uint64_t word;
             std::memcpy(&word, text + block, 8);
@@ -62,7 +70,7 @@ void findOccurrences(const char* text, std::size_t size, const std::string& need
                 if (candidate > last) {
                     return;
                 }
-                if (matchesAt(text + candidate, needle)) {
+                if (restMatches(text + candidate, wanted, length)) {
                     found.push_back(candidate);
                     at = candidate + length;
                 }
@@ -71,7 +79,7 @@ void findOccurrences(const char* text, std::size_t size, const std::string& need
         }
     }
     for (; at <= last; ++at) {
-        if (text[at] == needle[0] && matchesAt(text + at, needle)) {
+        if (text[at] == wanted[0] && restMatches(text + at, wanted, length)) {
             found.push_back(at);
             at += length - 1;
         }

@@ -60,6 +60,9 @@ INSTANTIATE_TEST_SUITE_P(
                   std::string("ab\0cd\\\nef\n", 10),
                   {{"ab", 1}, {"ef", 2}}},
         PlainCase{"ZeroByteFirstGivesEmptyLine", std::string("\0x\ny\n", 5), {{"", 1}, {"y", 2}}},
+        PlainCase{"ZeroBytesOnSeveralLines",
+                  std::string("a\0b\0c\nd\0\ne\n\0\0\n", 14),
+                  {{"a", 1}, {"d", 2}, {"e", 3}, {"", 4}}},
         PlainCase{"EmptyFile", "", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -69,6 +72,19 @@ TEST(LineReader, LongLinesAreReadWhole) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].text, big + big);
     EXPECT_EQ(lines[1].text, "z");
+}
+
+// Lines that cross the reader's buffer, with zero bytes before and after the cut.
+TEST(LineReader, ZeroBytesInLongLines) {
+    const std::string big(100000, 'q');
+    std::string input = big + std::string("\0", 1) + big + "\n";
+    input += "x" + big + big + std::string("\0", 1) + "y\n";
+    input += "ok\n";
+    const std::vector<Line> lines = readAll(input, true);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].text, big);
+    EXPECT_EQ(lines[1].text, "x" + big + big);
+    EXPECT_EQ(lines[2].text, "ok");
 }
 
 TEST(LineReader, RecordsSplitTheirTags) {
