@@ -1,7 +1,5 @@
 #include "preprocess/MacroTable.h"
 
-#include <cstring>
-
 namespace {
 
 bool isBlank(char c) {
@@ -10,9 +8,24 @@ bool isBlank(char c) {
 
 } // namespace
 
+namespace {
+
+struct DelimiterTable {
+    bool marks[256] = {};
+    constexpr DelimiterTable() {
+        for (const char* c = " \t\r\n\\$,()*&^%$#@![]{}|/-+=<>?:"; *c != '\0'; ++c) {
+            marks[static_cast<unsigned char>(*c)] = true;
+        }
+    }
+};
+
+// Names are scanned a character at a time on every definition and condition.
+constexpr DelimiterTable kDelimiterTable;
+
+} // namespace
+
 bool isDelimiter(char c) {
-    static const char kDelimiters[] = " \t\r\n\\$,()*&^%$#@![]{}|/-+=<>?:";
-    return c != '\0' && std::strchr(kDelimiters, c) != nullptr;
+    return kDelimiterTable.marks[static_cast<unsigned char>(c)];
 }
 
 MacroEntry* MacroTable::find(const std::string& name) const {

@@ -171,3 +171,16 @@ TEST(MacroTable, ManyReferencesInOneLine) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Delimiters, ExactlyTheListedCharacters) {
+    const std::string listed = " \t\r\n\\$,()*&^%#@![]{}|/-+=<>?:";
+    for (int c = 0; c < 256; ++c) {
+        const char ch = static_cast<char>(c);
+        const bool expected = c != 0 && listed.find(ch) != std::string::npos;
+        EXPECT_EQ(isDelimiter(ch), expected) << "character " << c;
+    }
+}
+
+} // namespace
