@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // Names (macros, rules, extensions, directives, operators) compare without regard
 // to letter case: only A-Z fold, bytes compare unsigned, a prefix sorts first.
@@ -31,6 +32,6 @@ inline int compareNames(const std::string& a, const std::string& b) {
     return compareNames(a.data(), a.size(), b.data(), b.size());
 }
 
-inline bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && compareNames(a, b) == 0;
+inline bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && compareNames(a.data(), a.size(), b.data(), b.size()) == 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,7 +25,7 @@ template <typename Value, bool ignoreCase = false> class NameTable {
     std::size_t size() const { return size_; }
 
     // The value of the name, or nullptr.
-    Value* find(const std::string& name) const {
+    Value* find(std::string_view name) const {
         if (size_ == 0) {
             return nullptr;
         }
@@ -71,7 +72,7 @@ template <typename Value, bool ignoreCase = false> class NameTable {
     }
 
     // FNV-1a, cheap on the short names of a build.
-    static std::uint32_t hashOf(const std::string& name) {
+    static std::uint32_t hashOf(std::string_view name) {
         std::uint64_t hash = 1469598103934665603ULL;
         for (const char c : name) {
             hash ^= keyByte(c);
@@ -80,12 +81,12 @@ template <typename Value, bool ignoreCase = false> class NameTable {
         return static_cast<std::uint32_t>(hash ^ (hash >> 32));
     }
 
-    static bool sameKey(const std::string& a, const std::string& b) {
+    static bool sameKey(std::string_view a, std::string_view b) {
         return ignoreCase ? sameName(a, b) : a == b;
     }
 
     // The slot holding the name, or the empty slot where it would go.
-    std::size_t slotOf(const std::string& name, std::uint32_t hash) const {
+    std::size_t slotOf(std::string_view name, std::uint32_t hash) const {
         std::size_t i = hash & mask_;
         while (slots_[i].index != kEmpty &&
                !(slots_[i].hash == hash && sameKey(entryAt(slots_[i].index).name, name))) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 // Expansion reads the line as a stack of pieces: the rest of the line at the
@@ -19,19 +20,18 @@ constexpr int kMaxNesting = 1000;
 // line itself) has run away: a value that holds itself more than once
 // multiplies with every level long before the nesting limit.
 
-struct Piece {
-    const char* data;
-    std::size_t size;
-    std::size_t position;
-    int nesting;
-};
+using Piece = ExpansionPiece;
 
 class Expansion {
   public:
-    Expansion(const MacroTable& macros, const std::string& source, std::string& out,
-              std::vector<std::size_t>& occurrences)
-        : macros_(macros), out_(out), occurrences_(occurrences),
-          budget_(macros.expansionLimit() + 16 * source.size()) {
+    Expansion(const MacroTable& macros, const std::string& source, ExpansionScratch& scratch)
+        : macros_(macros), out_(scratch.output), stack_(scratch.stack),
+          substitutions_(scratch.substitutions), occurrences_(scratch.occurrences),
+          body_(scratch.body), budget_(macros.expansionLimit() + 16 * source.size()) {
+        out_.clear();
+        out_.reserve(source.size());
+        stack_.clear();
+        substitutions_.clear();
         stack_.push_back(Piece{source.data(), source.size(), 0, 0});
     }
 
@@ -68,14 +68,15 @@ class Expansion {
         return '\0';
     }
 
-    // Reads the reference body after "(" up to its matching ")" or the end of input.
-    void readBody(std::string& body);
-    bool replace(const std::string& body, int nesting, ExpansionFailure* failure);
+    // Reads the reference body after "(" up to its matching ")" or the end of
+    // input. The text stays valid until the next body is read.
+    std::string_view readBody();
+    bool replace(std::string_view body, int nesting, ExpansionFailure* failure);
 
     // Appends value to result with every occurrence of oldText replaced, the
     // search going on after each replacement; false when the result would run away.
-    bool substitute(const std::string& value, const std::string& oldText,
-                    const std::string& newText, std::string& result);
+    bool substitute(const std::string& value, std::string_view oldText, std::string_view newText,
+                    std::string& result);
 
     // Counts text produced for the line; false once it has run away.
     bool spend(std::size_t amount) {
@@ -93,18 +94,35 @@ class Expansion {
 
     const MacroTable& macros_;
     std::string& out_;
-    // Kept by the table from line to line: a long list has thousands.
+    std::vector<Piece>& stack_;
+    std::vector<std::unique_ptr<std::string>>& substitutions_;
     std::vector<std::size_t>& occurrences_;
+    std::string& body_;
     std::size_t produced_ = 0;
     std::size_t budget_;
-    std::vector<Piece> stack_;
-    // Owned apart from the vector, so that their text stays where the pieces point.
-    std::vector<std::unique_ptr<std::string>> substitutions_;
     int tailNesting_ = 0;
 };
 
-void Expansion::readBody(std::string& body) {
+std::string_view Expansion::readBody() {
     int depth = 1;
+    dropFinishedPieces();
+    if (stack_.empty()) {
+        return {};
+    }
+    // Most bodies lie within one piece: point into it rather than copy.
+    Piece& first = stack_.back();
+    for (std::size_t i = first.position; i < first.size; ++i) {
+        const char c = first.data[i];
+        if (c == '(') {
+            ++depth;
+        } else if (c == ')' && --depth == 0) {
+            const std::string_view body(first.data + first.position, i - first.position);
+            first.position = i + 1;
+            return body;
+        }
+    }
+    body_.assign(first.data + first.position, first.size - first.position);
+    first.position = first.size;
     dropFinishedPieces();
     while (!stack_.empty()) {
         Piece& top = stack_.back();
@@ -114,19 +132,20 @@ void Expansion::readBody(std::string& body) {
             if (c == '(') {
                 ++depth;
             } else if (c == ')' && --depth == 0) {
-                body.append(top.data + start, top.position - start);
+                body_.append(top.data + start, top.position - start);
                 ++top.position;
-                return;
+                return body_;
             }
             ++top.position;
         }
-        body.append(top.data + start, top.position - start);
+        body_.append(top.data + start, top.position - start);
         dropFinishedPieces();
     }
+    return body_;
 }
 
-bool Expansion::substitute(const std::string& value, const std::string& oldText,
-                           const std::string& newText, std::string& result) {
+bool Expansion::substitute(const std::string& value, std::string_view oldText,
+                           std::string_view newText, std::string& result) {
     // Occurrences are found once and kept, so that the result is sized exactly
     // and filled with plain copies.
     std::vector<std::size_t>& found = occurrences_;
@@ -155,7 +174,7 @@ bool Expansion::substitute(const std::string& value, const std::string& oldText,
         out += count;
     };
     // The new text gets the same room to spare, so its copies are blocks too.
-    std::string padded = newText;
+    std::string padded(newText);
     padded.resize(newText.size() + kBlock);
     const char* const replacement = padded.data();
     const std::size_t replacementLength = newText.size();
@@ -171,9 +190,9 @@ bool Expansion::substitute(const std::string& value, const std::string& oldText,
     return true;
 }
 
-bool Expansion::replace(const std::string& body, int nesting, ExpansionFailure* failure) {
+bool Expansion::replace(std::string_view body, int nesting, ExpansionFailure* failure) {
     const std::size_t colon = body.find(':');
-    const std::string name = body.substr(0, colon);
+    const std::string_view name = body.substr(0, colon);
     const MacroEntry* entry = macros_.entry(name);
     if (entry == nullptr) {
         return true;
@@ -185,8 +204,8 @@ bool Expansion::replace(const std::string& body, int nesting, ExpansionFailure* 
         if (equals == std::string::npos) {
             return true;
         }
-        const std::string oldText = body.substr(colon + 1, equals - colon - 1);
-        const std::string newText = body.substr(equals + 1);
+        const std::string_view oldText = body.substr(colon + 1, equals - colon - 1);
+        const std::string_view newText = body.substr(equals + 1);
         if (name.empty() || oldText.empty() || newText.empty()) {
             return true;
         }
@@ -194,7 +213,7 @@ bool Expansion::replace(const std::string& body, int nesting, ExpansionFailure* 
         // "$" already output joins its leading "(" into a reference: write it
         // straight to the output.
         const bool plain = entry->value.find('$') == std::string::npos &&
-                           newText.find('$') == std::string::npos &&
+                           newText.find('$') == std::string_view::npos &&
                            !(!out_.empty() && out_.back() == '$');
         if (plain) {
             const std::size_t before = out_.size();
@@ -229,6 +248,13 @@ bool Expansion::replace(const std::string& body, int nesting, ExpansionFailure* 
     }
     if (nesting + 1 > kMaxNesting) {
         return fail(entry->name, false, failure);
+    }
+    // Likewise a value without "$": it would only be copied when read again.
+    if (colon == std::string_view::npos && std::memchr(text, '$', size) == nullptr &&
+        !(text[0] == '(' && !out_.empty() && out_.back() == '$')) {
+        out_.append(text, size);
+        tailNesting_ = nesting + 1;
+        return true;
     }
     stack_.push_back(Piece{text, size, 0, nesting + 1});
     return true;
@@ -271,9 +297,7 @@ bool Expansion::run(ExpansionFailure* failure) {
             dropFinishedPieces();
             ++stack_.back().position; // the "("
         }
-        std::string body;
-        readBody(body);
-        if (!replace(body, nesting, failure)) {
+        if (!replace(readBody(), nesting, failure)) {
             return false;
         }
     }
@@ -285,9 +309,13 @@ bool MacroTable::expandMacros(std::string& line, ExpansionFailure* failure) cons
     if (line.find("$(") == std::string::npos) {
         return true;
     }
-    const std::string source = std::move(line);
-    line.clear();
-    line.reserve(source.size());
-    Expansion expansion(*this, source, line, occurrences_);
-    return expansion.run(failure);
+    bool expanded = false;
+    {
+        Expansion expansion(*this, line, scratch_);
+        expanded = expansion.run(failure);
+    }
+    // The line's storage becomes the output of the next expansion.
+    line.swap(scratch_.output);
+    scratch_.substitutions.clear();
+    return expanded;
 }

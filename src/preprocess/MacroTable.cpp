@@ -28,12 +28,12 @@ bool isDelimiter(char c) {
     return kDelimiterTable.marks[static_cast<unsigned char>(c)];
 }
 
-MacroEntry* MacroTable::find(const std::string& name) const {
+MacroEntry* MacroTable::find(std::string_view name) const {
     Slot* const slot = slots_.find(name);
     return slot != nullptr && slot->defined ? &slot->entry : nullptr;
 }
 
-const MacroEntry* MacroTable::entry(const std::string& name) const {
+const MacroEntry* MacroTable::entry(std::string_view name) const {
     return find(name);
 }
 

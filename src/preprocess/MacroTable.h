@@ -1,9 +1,10 @@
 #pragma once
 
 #include "containers/NameTable.h"
+#include "preprocess/ExpansionScratch.h"
 
 #include <string>
-#include <vector>
+#include <string_view>
 
 // One macro, its name spelled as in its latest definition.
 class MacroEntry {
@@ -35,7 +36,7 @@ class MacroTable {
     // The value, or the name itself when no such macro exists.
     const std::string& valueOf(const std::string& name) const;
     // The entry, or nullptr.
-    const MacroEntry* entry(const std::string& name) const;
+    const MacroEntry* entry(std::string_view name) const;
 
     // Line operations of pass 1, on the line in place.
     static bool isMacroDefinitionLine(const std::string& line);
@@ -51,7 +52,7 @@ class MacroTable {
     std::size_t expansionLimit() const { return expansionLimit_; }
 
   private:
-    MacroEntry* find(const std::string& name) const;
+    MacroEntry* find(std::string_view name) const;
 
     struct Slot {
         bool defined = false;
@@ -63,8 +64,7 @@ class MacroTable {
     // looks them up on nearly every line and never lists them in order. An
     // undefined name keeps its slot, with no macro.
     NameTable<Slot, true> slots_;
-    // Scratch space of the substitutions, reused from line to line.
-    mutable std::vector<std::size_t> occurrences_;
+    mutable ExpansionScratch scratch_;
 };
 
 // True for the characters that end macro names, directive words and condition words.

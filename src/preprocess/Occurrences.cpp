@@ -44,7 +44,7 @@ bool restMatches(const char* at, const char* needle, std::size_t length) {
 
 } // namespace
 
-void findOccurrences(const char* text, std::size_t size, const std::string& needle,
+void findOccurrences(const char* text, std::size_t size, std::string_view needle,
                      std::vector<std::size_t>& found) {
     // Locals, so that storing an offset cannot make the compiler read the
     // needle again.
