@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string_view>
 #include <system_error>
 
 namespace {
@@ -19,9 +20,8 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-bool hasPrefix(const std::string& name, const char* prefix) {
-    const std::string wanted(prefix);
-    return name.size() >= wanted.size() && sameName(name.substr(0, wanted.size()), wanted);
+bool hasPrefix(std::string_view name, std::string_view prefix) {
+    return name.size() >= prefix.size() && sameName(name.substr(0, prefix.size()), prefix);
 }
 
 // The first word of the text between delimiter characters; empty when there is none.
