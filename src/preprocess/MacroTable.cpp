@@ -87,12 +87,21 @@ bool MacroTable::isMacroDefinitionLine(const std::string& line) {
     return i < line.size() && line[i] == '=';
 }
 
-void MacroTable::defineMacroFromLine(std::string line) {
+namespace {
+
+// Where the name and the value of a definition line lie.
+struct DefinitionParts {
+    std::size_t nameEnd;
+    std::size_t valueStart;
+    std::size_t valueEnd;
+};
+
+DefinitionParts splitDefinition(const std::string& line) {
     std::size_t i = 0;
     while (i < line.size() && !isDelimiter(line[i])) {
         ++i;
     }
-    std::string name = line.substr(0, i);
+    const std::size_t nameEnd = i;
     while (i < line.size() && isBlank(line[i])) {
         ++i;
     }
@@ -106,15 +115,32 @@ void MacroTable::defineMacroFromLine(std::string line) {
     while (end > i && isBlank(line[end - 1])) {
         --end;
     }
-    // Undefining first would change nothing that define does not: a locked
-    // macro stays, an unlocked one is replaced. A long value keeps the line's
-    // storage rather than being copied, unless most of that would be wasted.
-    const std::size_t length = end - i;
-    if (length * 2 < line.capacity()) {
-        define(std::move(name), line.substr(i, length));
+    return DefinitionParts{nameEnd, i, end};
+}
+
+} // namespace
+
+// Undefining first would change nothing that define does not: a locked macro
+// stays, an unlocked one is replaced.
+void MacroTable::defineMacroFromLine(const std::string& line) {
+    const DefinitionParts parts = splitDefinition(line);
+    define(line.substr(0, parts.nameEnd),
+           line.substr(parts.valueStart, parts.valueEnd - parts.valueStart));
+}
+
+void MacroTable::defineMacroFromLine(std::string&& line) {
+    // A long value keeps the line's storage rather than being copied, unless
+    // most of that would be wasted; a short one is copied, so that the line's
+    // storage serves the next line.
+    constexpr std::size_t kLongValue = 4096;
+    const DefinitionParts parts = splitDefinition(line);
+    const std::size_t length = parts.valueEnd - parts.valueStart;
+    if (length < kLongValue || length * 2 < line.capacity()) {
+        defineMacroFromLine(static_cast<const std::string&>(line));
         return;
     }
-    line.resize(end);
-    line.erase(0, i);
+    std::string name = line.substr(0, parts.nameEnd);
+    line.resize(parts.valueEnd);
+    line.erase(0, parts.valueStart);
     define(std::move(name), std::move(line));
 }

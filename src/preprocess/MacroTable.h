@@ -40,7 +40,9 @@ class MacroTable {
 
     // Line operations of pass 1, on the line in place.
     static bool isMacroDefinitionLine(const std::string& line);
-    void defineMacroFromLine(std::string line);
+    void defineMacroFromLine(const std::string& line);
+    // May take the line's storage for the value.
+    void defineMacroFromLine(std::string&& line);
     // Replaces every $(NAME) and $(NAME:old=new) reference. Returns false, with
     // the line cut short, when a value refers to itself without end or the
     // line grows beyond all reason; `failure` then names the macro.
