@@ -21,12 +21,6 @@ void destroyEntries(TreeNode* node) {
     delete static_cast<OperatorEntry*>(node);
 }
 
-// One item of the postfix sequence: an operator, or else an operand's value.
-struct PostfixEntry {
-    const Operator* op = nullptr;
-    std::unique_ptr<Value> value;
-};
-
 } // namespace
 
 Evaluator::~Evaluator() {
@@ -71,9 +65,10 @@ const std::string* Evaluator::nextToken(const std::string* text) {
 }
 
 std::unique_ptr<Value> Evaluator::evaluate(const std::string& text) {
-    std::vector<PostfixEntry> postfix;
-    // Operators waiting for their right operand; nullptr marks an open "(".
-    std::vector<const Operator*> pending;
+    std::vector<PostfixEntry>& postfix = postfix_;
+    std::vector<const Operator*>& pending = pending_;
+    postfix.clear();
+    pending.clear();
     const auto movePendingTop = [&postfix, &pending]() {
         postfix.push_back(PostfixEntry{pending.back(), nullptr});
         pending.pop_back();
@@ -109,7 +104,8 @@ std::unique_ptr<Value> Evaluator::evaluate(const std::string& text) {
         movePendingTop();
     }
 
-    std::vector<std::unique_ptr<Value>> values;
+    std::vector<std::unique_ptr<Value>>& values = values_;
+    values.clear();
     for (PostfixEntry& entry : postfix) {
         if (entry.op == nullptr) {
             values.push_back(std::move(entry.value));
@@ -127,5 +123,7 @@ std::unique_ptr<Value> Evaluator::evaluate(const std::string& text) {
     if (values.size() != 1) {
         return nullptr;
     }
-    return std::move(values.back());
+    std::unique_ptr<Value> result = std::move(values.back());
+    values.clear();
+    return result;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Evaluates infix expressions of words, binary operators and parentheses:
 // converts them to postfix (shunting yard) and walks the postfix sequence on a
@@ -33,8 +34,19 @@ class Evaluator {
     ~Evaluator();
 
   private:
+    // One item of the postfix sequence: an operator, or else an operand's value.
+    struct PostfixEntry {
+        const Operator* op = nullptr;
+        std::unique_ptr<Value> value;
+    };
+
     OrderedTree operators_;
     std::string scanText_;
     std::size_t scanPosition_ = 0;
     std::string token_;
+    // Working storage of evaluate, kept from one condition to the next.
+    std::vector<PostfixEntry> postfix_;
+    // Operators waiting for their right operand; nullptr marks an open "(".
+    std::vector<const Operator*> pending_;
+    std::vector<std::unique_ptr<Value>> values_;
 };
