@@ -2,9 +2,9 @@
 
 #include "containers/NameCompare.h"
 #include "driver/RunState.h"
+#include "exec/CommandMacros.h"
 #include "exec/CommandRunner.h"
 #include "exec/Platform.h"
-#include "exec/CommandMacros.h"
 #include "rules/MakeContext.h"
 #include "rules/RuleTable.h"
 
@@ -31,8 +31,8 @@ void Rule::addCommand(const std::string& text) {
     commands.append(new CommandItem(text));
 }
 
-void TargetRule::addDependency(const std::string& dependency) {
-    dependencies.append(new DependencyItem(dependency));
+void TargetRule::addDependency(std::string dependency) {
+    dependencies.append(new DependencyItem(std::move(dependency)));
 }
 
 void Rule::runCommands(const std::string& target, MakeContext& context) {

@@ -78,7 +78,7 @@ class TargetRule : public Rule {
     bool make(const std::string& target, MakeContext& context) override;
     void expandSpecials(std::string& line, const std::string& target) const override;
 
-    void addDependency(const std::string& name);
+    void addDependency(std::string name);
 
   private:
     std::shared_ptr<LinkedList> dependencyList_;

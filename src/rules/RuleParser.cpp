@@ -9,6 +9,8 @@
 #include "rules/RuleTable.h"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -17,9 +19,9 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::vector<std::string> splitAtBlanks(const std::string& text, std::size_t begin,
-                                       std::size_t end) {
-    std::vector<std::string> words;
+// Calls `use` with each blank-separated word of text[begin, end), in order.
+template <typename Use>
+void forEachWord(const std::string& text, std::size_t begin, std::size_t end, Use use) {
     std::size_t i = begin;
     while (i < end) {
         while (i < end && isBlank(text[i])) {
@@ -30,10 +32,9 @@ std::vector<std::string> splitAtBlanks(const std::string& text, std::size_t begi
             ++i;
         }
         if (i > start) {
-            words.push_back(text.substr(start, i - start));
+            use(std::string_view(text).substr(start, i - start));
         }
     }
-    return words;
 }
 
 } // namespace
@@ -88,33 +89,33 @@ void RuleParser::parseInferenceRule(const std::string& line, LineReader& reader)
 void RuleParser::parseExplicitRule(const std::string& line, LineReader& reader) {
     RunState& state = runState();
     const std::size_t colon = line.find(':');
-    const std::vector<std::string> targets = splitAtBlanks(line, 0, colon);
-    const std::vector<std::string> dependencies = splitAtBlanks(line, colon + 1, line.size());
-
-    if (state.defaultTargetPending && state.requestedTargets.empty()) {
-        if (!targets.empty()) {
-            state.requestedTargets.push_back(targets.front());
-        }
-        state.defaultTargetPending = false;
-    }
 
     // Every target of the line gets the same dependencies and command lines:
     // the rules share one list of each, filled through the first rule.
     std::vector<Rule*> made;
-    made.reserve(targets.size());
     TargetRule* first = nullptr;
-    for (const std::string& target : targets) {
-        TargetRule* rule =
-            first == nullptr ? new TargetRule(target) : new TargetRule(target, *first);
+    forEachWord(line, 0, colon, [&made, &first](std::string_view target) {
+        TargetRule* rule = first == nullptr ? new TargetRule(std::string(target))
+                                            : new TargetRule(std::string(target), *first);
         if (first == nullptr) {
             first = rule;
         }
         made.push_back(rule);
-    }
-    if (first != nullptr) {
-        for (const std::string& dependency : dependencies) {
-            first->addDependency(dependency);
+    });
+
+    if (state.defaultTargetPending && state.requestedTargets.empty()) {
+        if (first != nullptr) {
+            state.requestedTargets.push_back(first->name);
         }
+        state.defaultTargetPending = false;
+    }
+
+    // The dependencies go straight from the line into the list: a line may
+    // name thousands.
+    if (first != nullptr) {
+        forEachWord(line, colon + 1, line.size(), [first](std::string_view dependency) {
+            first->addDependency(std::string(dependency));
+        });
     }
     readCommandBlock(reader, first);
     // The targets of one line enter the table in ascending order of name, equal
