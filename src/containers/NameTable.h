@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -66,19 +67,55 @@ template <typename Value, bool ignoreCase = false> class NameTable {
     static constexpr std::size_t kChunkBits = 8;
     static constexpr std::size_t kChunkSize = std::size_t(1) << kChunkBits;
 
-    static unsigned char keyByte(char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return ignoreCase ? foldName(byte) : byte;
+    // Letters A-Z of all eight bytes made lower case at once: bytes of 'A' to
+    // 'Z' (below 0x80) get 0x20 added; no sum carries into the next byte.
+    static std::uint64_t foldWord(std::uint64_t word) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+        constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+        const std::uint64_t low = word & ~kHigh;
+        const std::uint64_t atLeastA = low + kOnes * (0x80 - 'A');
+        const std::uint64_t aboveZ = low + kOnes * (0x80 - 'Z' - 1);
+        const std::uint64_t upper = atLeastA & ~aboveZ & ~word & kHigh;
+        return word | (upper >> 2);
     }
 
-    // FNV-1a, cheap on the short names of a build.
+    static std::uint64_t keyWord(std::uint64_t word) { return ignoreCase ? foldWord(word) : word; }
+
+    // Eight bytes at a time: a byte at a time, hashing was most of a lookup.
     static std::uint32_t hashOf(std::string_view name) {
-        std::uint64_t hash = 1469598103934665603ULL;
-        for (const char c : name) {
-            hash ^= keyByte(c);
-            hash *= 1099511628211ULL;
+        constexpr std::uint64_t kMultiplier = 0x9e3779b97f4a7c15ULL;
+        const char* const data = name.data();
+        const std::size_t size = name.size();
+        std::uint64_t hash = size * kMultiplier;
+        std::size_t i = 0;
+        for (; i + 8 <= size; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, data + i, 8);
+            hash = (hash ^ keyWord(word)) * kMultiplier;
+            hash ^= hash >> 29;
         }
-        return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+        // The last one to seven bytes: at least four are read as two words of
+        // four that may overlap, fewer one by one.
+        const std::size_t rest = size - i;
+        if (rest >= 4) {
+            std::uint32_t first;
+            std::uint32_t last;
+            std::memcpy(&first, data + i, 4);
+            std::memcpy(&last, data + size - 4, 4);
+            const std::uint64_t word = first | (std::uint64_t(last) << 32);
+            hash = (hash ^ keyWord(word)) * kMultiplier;
+        } else if (rest > 0) {
+            std::uint64_t word = 0;
+            for (std::size_t shift = 0; i < size; ++i, shift += 8) {
+                word |= std::uint64_t(static_cast<unsigned char>(data[i])) << shift;
+            }
+            hash = (hash ^ keyWord(word)) * kMultiplier;
+        }
+        // The slot comes from the low bits, which a product alone leaves poor.
+        hash ^= hash >> 33;
+        hash *= 0xff51afd7ed558ccdULL;
+        hash ^= hash >> 33;
+        return static_cast<std::uint32_t>(hash);
     }
 
     static bool sameKey(std::string_view a, std::string_view b) {

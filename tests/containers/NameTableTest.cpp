@@ -69,6 +69,34 @@ TEST(NameTable, LetterCaseMattersOnlyWhenAsked) {
     }
 }
 
+// Names are hashed several bytes at a time; letter case must fold, and only
+// A-Z, at every position of names of every length.
+TEST(NameTable, EveryByteAtEveryPositionFoldsLikeTheComparison) {
+    for (std::size_t length = 1; length <= 19; ++length) {
+        for (std::size_t position = 0; position < length; ++position) {
+            NameTable<int, true> folded;
+            NameTable<int> exact;
+            std::string base(length, 'k');
+            for (int byte = 0; byte < 256; ++byte) {
+                std::string name = base;
+                name[position] = static_cast<char>(byte);
+                ++folded[name];
+                ++exact[name];
+            }
+            // 26 upper-case letters fold onto their lower-case twins.
+            EXPECT_EQ(folded.size(), 256u - 26u) << length << " " << position;
+            EXPECT_EQ(exact.size(), 256u) << length << " " << position;
+            std::string upper = base;
+            upper[position] = 'Q';
+            std::string lower = base;
+            lower[position] = 'q';
+            ASSERT_NE(folded.find(lower), nullptr);
+            EXPECT_EQ(*folded.find(lower), 2);
+            EXPECT_EQ(folded.find(upper), folded.find(lower));
+        }
+    }
+}
+
 TEST(NameTable, NamesWithEqualHashSlotsStayApart) {
     // Many short names crowd the first slots of a small table; every one must
     // still be found after the probes pass over the others.
