@@ -19,17 +19,32 @@ RuleTable::~RuleTable() {
 
 void RuleTable::insert(Rule* rule) {
     tree_.insert(rule);
+    index_.reset();
+}
+
+Rule* RuleTable::find(std::string_view name) const {
+    if (!index_) {
+        index_ = std::make_unique<NameTable<Rule*, true>>();
+        for (const Rule* rule = first(); rule != nullptr; rule = next(*rule)) {
+            Rule*& found = (*index_)[rule->name];
+            if (found == nullptr) {
+                found = static_cast<Rule*>(tree_.find(rule->name));
+            }
+        }
+    }
+    Rule* const* found = index_->find(name);
+    return found != nullptr ? *found : nullptr;
 }
 
 Rule* RuleTable::lookup(const std::string& name) const {
-    if (TreeNode* found = tree_.find(name)) {
-        return static_cast<Rule*>(found);
+    if (Rule* found = find(name)) {
+        return found;
     }
     const std::size_t dot = name.rfind('.');
     if (dot == std::string::npos) {
         return nullptr;
     }
-    return static_cast<Rule*>(tree_.find(name.substr(dot)));
+    return find(std::string_view(name).substr(dot));
 }
 
 Rule* RuleTable::first() const {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "containers/NameTable.h"
 #include "containers/OrderedTree.h"
 
+#include <memory>
 #include <string>
 
 class Rule;
@@ -24,5 +26,12 @@ class RuleTable {
     Rule* next(const Rule& rule) const;
 
   private:
+    Rule* find(std::string_view name) const;
+
     OrderedTree tree_;
+    // What the tree's find gives for each name, made at the first lookup after
+    // an insert: a make looks up every dependency and source, mostly names
+    // that have no rule. Names equal but for letter case compare alike all the
+    // way down the tree, so one entry answers for all of them.
+    mutable std::unique_ptr<NameTable<Rule*, true>> index_;
 };

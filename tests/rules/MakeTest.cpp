@@ -1,3 +1,4 @@
+#include "containers/OrderedTree.h"
 #include "driver/RunState.h"
 #include "rules/MakeContext.h"
 #include "rules/Rule.h"
@@ -5,6 +6,9 @@
 #include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
 
 #include <string>
 #include <vector>
@@ -84,6 +88,51 @@ TEST(RuleTableLookup, FirstOfTwoEqualKeysWins) {
     table.insert(first);
     table.insert(new TargetRule("APP"));
     EXPECT_EQ(table.lookup("app"), first);
+}
+
+// Lookups answer what the search tree does, also among equal names in
+// several spellings, and still after rules arrive between lookups.
+TEST(RuleTableLookup, AnswersAsTheTreeDoes) {
+    RuleTable table;
+    OrderedTree reference;
+    std::vector<std::unique_ptr<TargetRule>> twins;
+    const auto add = [&](const std::string& name, int tag) {
+        auto* rule = new TargetRule(name);
+        rule->addDependency(std::to_string(tag));
+        table.insert(rule);
+        twins.push_back(std::make_unique<TargetRule>(name));
+        twins.back()->addDependency(std::to_string(tag));
+        reference.insert(twins.back().get());
+    };
+    const auto tagOf = [](const Rule* rule) {
+        const auto* target = static_cast<const TargetRule*>(rule);
+        return rule == nullptr ? std::string("none") : target->dependencies.head()->text();
+    };
+    const auto check = [&](const std::string& name) {
+        const TreeNode* expected = reference.find(name);
+        EXPECT_EQ(tagOf(table.lookup(name)), tagOf(static_cast<const Rule*>(expected))) << name;
+    };
+    int tag = 0;
+    // A rotation lifts the second "m" above the first.
+    add("m", tag++);
+    add("M", tag++);
+    add("n", tag++);
+    check("m");
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 40; ++i) {
+            if ((i + round) % 3 != 0) {
+                std::string name = "t" + std::to_string(i);
+                if (round == 1) {
+                    name[0] = 'T';
+                }
+                add(name, tag++);
+            }
+        }
+        for (int i = 0; i < 45; ++i) {
+            check("t" + std::to_string(i));
+            check("T" + std::to_string(i));
+        }
+    }
 }
 
 struct DecisionCase {
