@@ -38,4 +38,8 @@ struct RunState {
     void reset() { *this = RunState(); }
 };
 
-RunState& runState();
+// Inline: the make of every target asks it whether the run was stopped.
+inline RunState& runState() {
+    static RunState state;
+    return state;
+}

@@ -1,6 +1,0 @@
-#include "driver/RunState.h"
-
-RunState& runState() {
-    static RunState state;
-    return state;
-}
