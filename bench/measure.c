@@ -5,7 +5,8 @@
  * The command runs in the current directory with standard input from /dev/null and standard
  * output and error into OUTPUT_FILE, in a process group of its own so that a run past the time
  * limit is ended together with the commands it started. Prints one line:
- *   WALL_SECONDS PEAK_RSS_KB EXIT_CODE TIMED_OUT
+ *   WALL_SECONDS PEAK_RSS_KB EXIT_CODE TIMED_OUT CPU_SECONDS
+ * CPU_SECONDS is the user and system time of the command and of the commands it waited for.
  * The exit code is 128 + the signal number for a command ended by a signal.
  *
  * A small program of its own does the start, because the kernel counts the memory of the
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
     while (wait4(pid, &status, 0, &usage) < 0)
         ;
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    printf("%.6f %ld %d %d\n", wall, usage.ru_maxrss, code, expired ? 1 : 0);
+    double cpu = (double)usage.ru_utime.tv_sec + (double)usage.ru_utime.tv_usec / 1e6 +
+                 (double)usage.ru_stime.tv_sec + (double)usage.ru_stime.tv_usec / 1e6;
+    printf("%.6f %ld %d %d %.6f\n", wall, usage.ru_maxrss, code, expired ? 1 : 0, cpu);
     return 0;
 }

@@ -40,8 +40,9 @@ TEMP_RE = re.compile(r"^tarvo.*\.\$\$\$$")
 
 
 class Run:
-    def __init__(self, wall, rss_kb, code, timed_out, output):
+    def __init__(self, wall, cpu, rss_kb, code, timed_out, output):
         self.wall = wall
+        self.cpu = cpu
         self.rss_kb = rss_kb
         self.code = code
         self.timed_out = timed_out
@@ -53,13 +54,13 @@ MEASURE = None  # path of the compiled measure.c, set by main
 
 def run_once(argv, cwd, env, out_path, timeout):
     """Run argv in cwd through measure.c, with stdout and stderr going to out_path, and return
-    its wall time, peak RSS, exit code and whether it ran past the time limit."""
+    its wall time, CPU time, peak RSS, exit code and whether it ran past the time limit."""
     done = subprocess.run([MEASURE, "%g" % timeout, out_path] + list(argv), cwd=cwd, env=env,
                           capture_output=True, text=True, check=True)
-    wall, rss, code, expired = done.stdout.split()
+    wall, rss, code, expired, cpu = done.stdout.split()
     with open(out_path, "r", errors="replace") as f:
         output = f.read()
-    return Run(float(wall), int(rss), int(code), expired == "1", output)
+    return Run(float(wall), float(cpu), int(rss), int(code), expired == "1", output)
 
 
 # --- projects and phases ----------------------------------------------------------------------
@@ -240,6 +241,7 @@ class Measurement:
         self.phase = phase
         self.tool = tool
         self.samples = []
+        self.cpu_samples = []
         self.rss_kb = []
         self.problems = []
         self.skipped = None
@@ -254,6 +256,10 @@ class Measurement:
         return statistics.median(self.samples) if self.samples else None
 
     @property
+    def cpu_median(self):
+        return statistics.median(self.cpu_samples) if self.cpu_samples else None
+
+    @property
     def peak_rss_kb(self):
         return max(self.rss_kb) if self.rss_kb else None
 
@@ -264,6 +270,8 @@ class Measurement:
             "tool": self.tool,
             "median_s": self.median,
             "samples_s": self.samples,
+            "cpu_median_s": self.cpu_median,
+            "cpu_samples_s": self.cpu_samples,
             "peak_rss_kb": self.peak_rss_kb,
             "problems": self.problems,
             "skipped": self.skipped,
@@ -327,6 +335,7 @@ class Bench:
                         m.problems.append(problem)
                 if i > 0:
                     m.samples.append(run.wall)
+                    m.cpu_samples.append(run.cpu)
                     m.rss_kb.append(run.rss_kb)
         for case, m in active:
             if isinstance(case, FullBuild):
@@ -532,6 +541,43 @@ def table(results, tools):
     return "\n".join(rows)
 
 
+def cpu_table(results, tools):
+    """The CPU times of the same runs: steadier than wall time on a shared machine, where a
+    run can wait for the processor."""
+    rows = []
+    seen = []
+    for m in results:
+        key = (m.workload, m.phase)
+        if key not in seen and m.phase != "floor":
+            seen.append(key)
+    peers = [t for t in tools if t != "tarvo"]
+    head = ["workload", "phase"] + ["%s CPU s" % t for t in tools]
+    if "tarvo" in tools:
+        head += ["tarvo/%s" % t for t in peers] + ["tarvo/floor"]
+    rows.append("| " + " | ".join(head) + " |")
+    rows.append("|" + "---|" * len(head))
+
+    def cpu(m):
+        return m.cpu_median if m is not None and m.ok else None
+
+    for workload, phase in seen:
+        ms = {t: find(results, workload, phase, t) for t in tools}
+        row = [workload, phase] + [fmt_time(cpu(ms[t])) for t in tools]
+        if "tarvo" in tools:
+            mine = cpu(ms["tarvo"])
+            row += [fmt_ratio(mine, cpu(ms[t])) for t in peers]
+            floor = find(results, workload, "floor", "floor") if phase == "no-op" else None
+            row.append(fmt_ratio(mine, cpu(floor)) if floor else "-")
+        rows.append("| " + " | ".join(row) + " |")
+    floors = [m for m in results if m.phase == "floor"]
+    if floors:
+        rows.append("")
+        for m in floors:
+            rows.append("CPU time of the floor of the %s no-op: %s s" % (
+                m.workload, fmt_time(cpu(m))))
+    return "\n".join(rows)
+
+
 def targets(results):
     """The goals set for tarvo, each checked where the run measured both sides."""
     lines = []
@@ -666,7 +712,9 @@ def main(argv):
     report += ["Load average (1, 5, 15 min) before the run %s, after it %s." % (
         load_before, load_after),
         "Median of %d runs after one warm-up; RSS is the peak over those runs." % args.runs,
-               "", table(bench.results, args.tools)]
+               "", table(bench.results, args.tools), "",
+               "CPU time (user and system, of the tool and the commands it waited for), median of "
+               "the same runs:", "", cpu_table(bench.results, args.tools)]
     goals = targets(bench.results)
     if goals:
         report += ["", "Goals:", goals]
