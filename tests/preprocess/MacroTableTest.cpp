@@ -52,8 +52,42 @@ INSTANTIATE_TEST_SUITE_P(
         ExpansionCase{
             "ValuesWithReferencesExpandAgain", {{"A", "<$(B)>"}, {"B", "b"}}, "$(A)", "<b>"},
         ExpansionCase{"ReferenceSpanningValueAndRest", {{"A", "$(B"}, {"B", "z"}}, "$(A))", "z"},
-        ExpansionCase{"LoneDollarsStay", {{"A", "1"}}, "$ $$ $x $", "$ $$ $x $"}),
+        ExpansionCase{"LoneDollarsStay", {{"A", "1"}}, "$ $$ $x $", "$ $$ $x $"},
+        ExpansionCase{"DollarBeforePlainValue", {{"A", "x"}}, "$$(A)", "$x"},
+        ExpansionCase{"DollarJoinsSubstitutionStartingWithParen",
+                      {{"A", "(X)"}, {"B", "2"}},
+                      "$$(A:X=B)",
+                      "2"},
+        ExpansionCase{
+            "SubstitutionResultExpandsAgain", {{"A", "$(B).c"}, {"B", "x"}}, "$(A:.c=.o)", "x.o"},
+        ExpansionCase{
+            "ReferenceInNewText", {{"A", "a.c b.c"}, {"B", "z"}}, "$(A:.c=$(B))", "az bz"},
+        ExpansionCase{"PlainValuesInARow", {{"A", "1"}, {"B", "2"}}, "$(A)$(B)-$(A)", "12-1"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// One table expands line after line with the same working storage; nothing
+// of a line, not even of one that failed, may reach the next.
+TEST(MacroTable, LinesInSequenceShareNothing) {
+    MacroTable macros;
+    macros.define("SELF", "<$(SELF)>");
+    macros.define("LIST", "a.c b.c");
+    macros.define("X", "(x)");
+    const std::pair<std::string, std::string> lines[] = {
+        {"$(LIST:.c=.obj) tail", "a.obj b.obj tail"},
+        {"short", "short"},
+        {"$(X)$(X)", "(x)(x)"},
+        {"$(LIST)", "a.c b.c"},
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& [line, expected] : lines) {
+            std::string text = line;
+            ASSERT_TRUE(macros.expandMacros(text));
+            EXPECT_EQ(text, expected);
+        }
+        std::string failing = "x $(SELF) y";
+        EXPECT_FALSE(macros.expandMacros(failing));
+    }
+}
 
 TEST(MacroTable, DefineLockUndefine) {
     MacroTable macros;
