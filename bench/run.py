@@ -508,7 +508,9 @@ def find(results, workload, phase, tool):
     return None
 
 
-def table(results, tools):
+def timing_table(results, tools, median, show, label, rss, floor_line):
+    """One row per workload and phase: each tool's time as `show` writes it, tarvo's ratios of
+    `median` to each peer's and to the floor's, and the peak RSS when `rss` is set."""
     rows = []
     seen = []
     for m in results:
@@ -516,66 +518,47 @@ def table(results, tools):
         if key not in seen and m.phase != "floor":
             seen.append(key)
     peers = [t for t in tools if t != "tarvo"]
-    head = ["workload", "phase"] + ["%s s" % t for t in tools]
+    head = ["workload", "phase"] + [label % t for t in tools]
     if "tarvo" in tools:
         head += ["tarvo/%s" % t for t in peers] + ["tarvo/floor"]
-    head += ["RSS MB %s" % t for t in tools]
+    if rss:
+        head += ["RSS MB %s" % t for t in tools]
     rows.append("| " + " | ".join(head) + " |")
     rows.append("|" + "---|" * len(head))
     for workload, phase in seen:
         ms = {t: find(results, workload, phase, t) for t in tools}
-        row = [workload, phase] + [cell(ms[t]) for t in tools]
+        row = [workload, phase] + [show(ms[t]) for t in tools]
         if "tarvo" in tools:
-            mine = good_median(ms["tarvo"])
-            row += [fmt_ratio(mine, good_median(ms[t])) for t in peers]
+            mine = median(ms["tarvo"])
+            row += [fmt_ratio(mine, median(ms[t])) for t in peers]
             floor = find(results, workload, "floor", "floor") if phase == "no-op" else None
-            row.append(fmt_ratio(mine, good_median(floor)) if floor else "-")
-        row += ["%.1f" % (ms[t].peak_rss_kb / 1024.0) if ms[t] and ms[t].peak_rss_kb else "-"
-                for t in tools]
+            row.append(fmt_ratio(mine, median(floor)) if floor else "-")
+        if rss:
+            row += ["%.1f" % (ms[t].peak_rss_kb / 1024.0) if ms[t] and ms[t].peak_rss_kb
+                    else "-" for t in tools]
         rows.append("| " + " | ".join(row) + " |")
     floors = [m for m in results if m.phase == "floor"]
     if floors:
         rows.append("")
         for m in floors:
-            rows.append("Floor of the %s no-op (floor.c): %s s" % (m.workload, cell(m)))
+            rows.append(floor_line % (m.workload, show(m)))
     return "\n".join(rows)
+
+
+def table(results, tools):
+    return timing_table(results, tools, good_median, cell, "%s s", True,
+                        "Floor of the %s no-op (floor.c): %s s")
+
+
+def good_cpu_median(m):
+    return m.cpu_median if m is not None and m.ok else None
 
 
 def cpu_table(results, tools):
     """The CPU times of the same runs: steadier than wall time on a shared machine, where a
     run can wait for the processor."""
-    rows = []
-    seen = []
-    for m in results:
-        key = (m.workload, m.phase)
-        if key not in seen and m.phase != "floor":
-            seen.append(key)
-    peers = [t for t in tools if t != "tarvo"]
-    head = ["workload", "phase"] + ["%s CPU s" % t for t in tools]
-    if "tarvo" in tools:
-        head += ["tarvo/%s" % t for t in peers] + ["tarvo/floor"]
-    rows.append("| " + " | ".join(head) + " |")
-    rows.append("|" + "---|" * len(head))
-
-    def cpu(m):
-        return m.cpu_median if m is not None and m.ok else None
-
-    for workload, phase in seen:
-        ms = {t: find(results, workload, phase, t) for t in tools}
-        row = [workload, phase] + [fmt_time(cpu(ms[t])) for t in tools]
-        if "tarvo" in tools:
-            mine = cpu(ms["tarvo"])
-            row += [fmt_ratio(mine, cpu(ms[t])) for t in peers]
-            floor = find(results, workload, "floor", "floor") if phase == "no-op" else None
-            row.append(fmt_ratio(mine, cpu(floor)) if floor else "-")
-        rows.append("| " + " | ".join(row) + " |")
-    floors = [m for m in results if m.phase == "floor"]
-    if floors:
-        rows.append("")
-        for m in floors:
-            rows.append("CPU time of the floor of the %s no-op: %s s" % (
-                m.workload, fmt_time(cpu(m))))
-    return "\n".join(rows)
+    return timing_table(results, tools, good_cpu_median, lambda m: fmt_time(good_cpu_median(m)),
+                        "%s CPU s", False, "CPU time of the floor of the %s no-op: %s s")
 
 
 def targets(results):
