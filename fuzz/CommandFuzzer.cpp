@@ -11,10 +11,12 @@
 // command is started in its rebuilt form (words joined by single blanks, one
 // blank at the end); its inline file, if it has one, exists when it starts; a failed command
 // is the last one started; no command line starts more than one command.
-#include "driver/RunState.h"
-#include "exec/CommandRunner.h"
+#include "exec/FileTimeCache.h"
+#include "exec/SequentialExecutor.h"
 #include "exec/TempNames.h"
+#include "rules/MakeContext.h"
 #include "rules/Rule.h"
+#include "rules/RuleTable.h"
 #include "support/FuzzPlatform.h"
 #include "support/ScratchDirectory.h"
 
@@ -115,8 +117,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     gScratch->enter();
-    runState().reset();
-    runState().keepTemporaries = kind == 'K';
     FuzzPlatform platform;
     int namesAtLastStart = 0;
     platform.onRun = [&platform, &namesAtLastStart](const std::string& command) {
@@ -132,16 +132,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         namesAtLastStart = platform.tempNamesTaken;
     };
-    CommandRunner(platform).run(*rule, target);
+    FileTimeCache files(platform);
+    SequentialExecutor executor(files, kind == 'K');
+    RuleTable rules;
+    MakeContext context(rules, files, executor);
+    rule->runCommands(target, context);
 
-    const int status = runState().buildStatus;
+    const int status = context.status();
     check(platform.started.size() <= commandLines);
     check(status == 0 || status == 1 || status == static_cast<int>(FuzzPlatform::kFailureCode));
     if (status == static_cast<int>(FuzzPlatform::kFailureCode)) {
         check(!platform.started.empty() &&
               platform.started.back().find("fail") != std::string::npos);
     }
-    runState().reset();
     gScratch->leave();
     return 0;
 }

@@ -11,7 +11,6 @@
 // failed; the intermediate file is gone; no file but the tool's temporaries
 // appears.
 #include "driver/Driver.h"
-#include "driver/RunState.h"
 #include "exec/TempNames.h"
 #include "support/FuzzPlatform.h"
 #include "support/ScratchDirectory.h"
@@ -95,10 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         start = end + sizeof kSeparator - 1;
     }
 
-    runState().reset();
-    runState().expansionLimit = 1 << 14;
+    RunLimits limits;
+    limits.expansionBytes = 1 << 14;
     FuzzPlatform platform;
-    const int status = runTarvo({}, environment, platform);
+    const int status = runTarvo({}, environment, platform, limits);
 
     check(status == 0 || status == 1 || status == static_cast<int>(FuzzPlatform::kFailureCode));
     if (status == static_cast<int>(FuzzPlatform::kFailureCode)) {
@@ -115,7 +114,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         check(expected);
     }
-    runState().reset();
     gScratch->leave();
     return 0;
 }

@@ -1,9 +1,11 @@
 #include "driver/Driver.h"
 
 #include "driver/CommandLine.h"
-#include "driver/RunState.h"
+#include "exec/File.h"
+#include "exec/FileTimeCache.h"
 #include "exec/Interrupts.h"
 #include "exec/Platform.h"
+#include "exec/SequentialExecutor.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
@@ -11,27 +13,11 @@
 #include "rules/Rule.h"
 #include "rules/RuleParser.h"
 #include "rules/RuleTable.h"
+#include "text/ErrorReport.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <memory>
-#include <system_error>
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Some systems open a directory as an empty file; it is no makefile.
-File openForReading(const std::string& name) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(name, ignored)) {
-        return File();
-    }
-    return File(std::fopen(name.c_str(), "rb"));
-}
 
 File openMakefile(std::string& name) {
     File file = openForReading(name);
@@ -53,25 +39,8 @@ void copyToStandardOutput(std::FILE* file) {
     }
 }
 
-} // namespace
-
-int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-             Platform& platform) {
-    RunState& state = runState();
-    std::fputs("TARVO version 1.0\n\n", stdout);
-    setInterruptCleanup([&platform, &state] {
-        if (!state.keepTemporaries) {
-            platform.sweepTemporaries();
-        }
-    });
-
-    MacroTable macros;
-    if (state.expansionLimit != 0) {
-        macros.setExpansionLimit(state.expansionLimit);
-    }
-    ConditionEvaluator evaluator;
-    RuleTable rules;
-
+void defineMacros(MacroTable& macros, const Options& options,
+                  const std::vector<std::string>& environment) {
     macros.define("MAKE", "TARVO");
     for (const std::string& entry : environment) {
         std::string name;
@@ -80,47 +49,83 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
             macros.define(name, value);
         }
     }
-
-    Options options = scanArguments(arguments);
     for (const auto& definition : options.definitions) {
         macros.define(definition.first, definition.second);
         macros.lock(definition.first);
     }
-    state.keepTemporaries = options.keepTemporaries;
-    state.requestedTargets = options.targets;
+}
+
+struct Made {
+    int status = 0;
+    // The run ends at once, without its clean-up: a target without a rule, or
+    // a cycle.
+    bool endsAtOnce = false;
+};
+
+Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
+                 const Options& options) {
+    FileTimeCache files(platform);
+    SequentialExecutor executor(files, options.keepTemporaries);
+    MakeContext context(rules, files, executor);
+    for (const std::string& target : targets) {
+        Rule* rule = rules.lookup(target);
+        if (rule == nullptr) {
+            return {reportError(message::kNoRule, target.c_str()), true};
+        }
+        rule->make(target, context);
+        if (context.stopped()) {
+            return {context.status(), true};
+        }
+    }
+    return {context.status(), false};
+}
+
+} // namespace
+
+int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+             Platform& platform, const RunLimits& limits) {
+    std::fputs("TARVO version 1.0\n\n", stdout);
+    const Options options = scanArguments(arguments);
+    setInterruptCleanup([&platform, &options] {
+        if (!options.keepTemporaries) {
+            platform.sweepTemporaries();
+        }
+    });
+
+    MacroTable macros;
+    if (limits.expansionBytes != 0) {
+        macros.setExpansionLimit(limits.expansionBytes);
+    }
+    ConditionEvaluator evaluator;
+    RuleTable rules;
+    defineMacros(macros, options, environment);
 
     std::string makefileName = options.makefileName;
     File makefile = openMakefile(makefileName);
     if (!makefile) {
-        std::printf("Error (tarvo):  Unable to open file %s", makefileName.c_str());
-        return 1;
+        return reportError(message::kUnableToOpenFile, makefileName.c_str());
     }
 
-    state.position.fileName = makefileName;
-    state.position.lineNumber = 0;
     const std::string intermediateName = platform.makeTempName();
     setFileToRemoveOnInterrupt(intermediateName);
     // With every name taken, the last one is used anew: whatever holds it goes
     // first, so that a link there is replaced rather than followed.
     platform.removeFile(intermediateName);
+    int status = 0;
     {
         File intermediate(std::fopen(intermediateName.c_str(), "w+b"));
         if (!intermediate) {
             setFileToRemoveOnInterrupt(std::string());
-            std::printf("Error (tarvo): Unable to create the intermediate file %s\n",
-                        intermediateName.c_str());
-            return 1;
+            return reportError(message::kUnableToCreateIntermediate, intermediateName.c_str());
         }
         Preprocessor preprocessor(macros, evaluator);
-        preprocessor.preprocessFile(makefile.get(), intermediate.get());
+        status = preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate.get());
         // A full disk must not pass for a shorter makefile.
         if (std::fflush(intermediate.get()) != 0 || std::ferror(intermediate.get()) != 0) {
             intermediate.reset();
             platform.removeFile(intermediateName);
             setFileToRemoveOnInterrupt(std::string());
-            std::printf("Error (tarvo): Unable to write the intermediate file %s\n",
-                        intermediateName.c_str());
-            return 1;
+            return reportError(message::kUnableToWriteIntermediate, intermediateName.c_str());
         }
     }
     makefile.reset();
@@ -134,34 +139,35 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         platform.removeFile(intermediateName);
         setFileToRemoveOnInterrupt(std::string());
     } else {
+        RuleParser parser(rules);
         File records(std::fopen(intermediateName.c_str(), "rb"));
+        // Pass 2 reads the records even after pass 1 failed; its own error wins.
         if (records) {
-            RuleParser parser(rules);
-            parser.parseRules(records.get());
+            const int parsed = parser.parseRules(records.get());
+            if (parsed != 0) {
+                status = parsed;
+            }
         }
         records.reset();
         platform.removeFile(intermediateName);
         setFileToRemoveOnInterrupt(std::string());
-        if (state.buildStatus != 0) {
-            return state.buildStatus;
+        if (status != 0) {
+            return status;
         }
-        MakeContext context(rules, platform);
-        for (const std::string& target : state.requestedTargets) {
-            Rule* rule = rules.lookup(target);
-            if (rule == nullptr) {
-                std::printf("Error (tarvo):  No rule for %s", target.c_str());
-                return 1;
-            }
-            rule->make(target, context);
-            if (state.stopRequested) {
-                return state.buildStatus;
-            }
+        std::vector<std::string> targets = options.targets;
+        if (targets.empty() && parser.defaultTarget()) {
+            targets.push_back(*parser.defaultTarget());
+        }
+        const Made made = makeTargets(targets, rules, platform, options);
+        status = made.status;
+        if (made.endsAtOnce) {
+            return status;
         }
     }
 
-    if (!state.keepTemporaries) {
+    if (!options.keepTemporaries) {
         platform.sweepTemporaries();
     }
     setInterruptCleanup(nullptr);
-    return state.buildStatus;
+    return status;
 }

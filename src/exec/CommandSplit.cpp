@@ -1,12 +1,10 @@
 #include "exec/CommandSplit.h"
 
+#include "text/Blanks.h"
+
 #include <cstring>
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 // True when the "$" at i belongs to a ".$$$" ending of a temporary name.
 bool isTemporaryDollar(const std::string& line, std::size_t i) {
@@ -46,24 +44,6 @@ bool needsShell(const std::string& line) {
         }
     }
     return false;
-}
-
-std::vector<std::string> splitWords(const std::string& line) {
-    std::vector<std::string> words;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && isBlank(line[i])) {
-            ++i;
-        }
-        const std::size_t start = i;
-        while (i < line.size() && !isBlank(line[i])) {
-            ++i;
-        }
-        if (i > start) {
-            words.push_back(line.substr(start, i - start));
-        }
-    }
-    return words;
 }
 
 std::string shellLine(const std::string& line) {

@@ -1,12 +1,10 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 // How a POSIX command line is started: directly, split at blanks, when it holds
 // nothing a shell would interpret; otherwise through /bin/sh -c.
 bool needsShell(const std::string& line);
-std::vector<std::string> splitWords(const std::string& line);
 // The line for /bin/sh, with the "$" of the tool's temporary names (".$$$")
 // escaped so that they reach the command intact.
 std::string shellLine(const std::string& line);

@@ -1,6 +1,6 @@
 #include "exec/ProcessStartup.h"
 
-#include "driver/CommandLine.h"
+#include "text/CommandLineSplit.h"
 
 #include <windows.h>
 

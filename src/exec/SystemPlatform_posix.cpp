@@ -5,6 +5,8 @@
 #include "exec/Interrupts.h"
 #include "exec/TempNames.h"
 #include "exec/TemporarySweeper_posix.h"
+#include "text/ErrorReport.h"
+#include "text/Words.h"
 
 #include <dirent.h>
 #include <signal.h>
@@ -143,8 +145,7 @@ std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     if (spawnAndWait(shell, exitCode)) {
         return exitCode;
     }
-    std::printf("Error (tarvo): Unable to run the command %s\n", commandLine.c_str());
-    return 1;
+    return static_cast<std::uint32_t>(reportError(message::kUnableToRun, commandLine.c_str()));
 }
 
 std::uint32_t SystemPlatform::fileTime(const std::string& path) {

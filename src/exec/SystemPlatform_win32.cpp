@@ -3,6 +3,7 @@
 #include "exec/FileTimeUnits.h"
 #include "exec/Interrupts.h"
 #include "exec/TempNames.h"
+#include "text/ErrorReport.h"
 
 #include <windows.h>
 
@@ -84,8 +85,7 @@ std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     if (startAndWait(interpreter + commandLine, exitCode)) {
         return exitCode;
     }
-    std::printf("Error (tarvo): Unable to run the command %s\n", commandLine.c_str());
-    return 1;
+    return static_cast<std::uint32_t>(reportError(message::kUnableToRun, commandLine.c_str()));
 }
 
 std::uint32_t SystemPlatform::fileTime(const std::string& path) {

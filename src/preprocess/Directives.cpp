@@ -1,24 +1,16 @@
 #include "preprocess/Preprocessor.h"
 
 #include "containers/NameCompare.h"
-#include "driver/RunState.h"
+#include "exec/File.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
+#include "text/Blanks.h"
+#include "text/Delimiters.h"
+#include "text/ErrorReport.h"
 
-#include <filesystem>
-#include <memory>
 #include <string_view>
-#include <system_error>
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 bool hasPrefix(std::string_view name, std::string_view prefix) {
     return name.size() >= prefix.size() && sameName(name.substr(0, prefix.size()), prefix);
@@ -53,15 +45,13 @@ std::string firstIncludeToken(const std::string& argument) {
     return argument.substr(start, end - start);
 }
 
-bool reportInvalidDirective(const std::string& name) {
-    RunState& state = runState();
-    std::printf("Error (tarvo): %s, line %ld: Invalid directive !%s",
-                state.position.fileName.c_str(), state.position.lineNumber, name.c_str());
-    state.buildStatus = 1;
+} // namespace
+
+bool Preprocessor::reportInvalidDirective(const std::string& name) {
+    status_ =
+        reportError(message::kInvalidDirective, fileName_.c_str(), lineNumber(), name.c_str());
     return false;
 }
-
-} // namespace
 
 std::optional<bool> Preprocessor::testCondition(const std::string& word,
                                                 const std::string& argument) {
@@ -76,10 +66,8 @@ std::optional<bool> Preprocessor::testCondition(const std::string& word,
     return std::nullopt;
 }
 
-// The conditional state is one saved (depth, state) pair rather than a stack:
-// it matches a stack for balanced blocks, and stray directives act on the pair.
 bool Preprocessor::processDirective(const std::string& line, std::FILE* intermediate) {
-    ConditionalState& c = runState().conditions;
+    Conditions& c = conditions_;
     std::size_t nameEnd = 1;
     while (nameEnd < line.size() && !isBlank(line[nameEnd])) {
         ++nameEnd;
@@ -88,28 +76,28 @@ bool Preprocessor::processDirective(const std::string& line, std::FILE* intermed
     const std::string argument = nameEnd < line.size() ? line.substr(nameEnd + 1) : std::string();
 
     if (hasPrefix(name, "if")) {
-        if (c.conditionState == 2) {
-            ++c.conditionDepth;
-        } else if (c.conditionState == 1) {
+        if (c.state == Conditions::kSkippingToEndif) {
+            ++c.depth;
+        } else if (c.state == Conditions::kSkippingBranchMayCome) {
             // The whole block lies in the skipped region: no condition is looked at.
-            c.savedDepth = c.conditionDepth;
-            c.savedState = 1;
-            c.conditionState = 2;
-            ++c.conditionDepth;
+            c.savedDepth = c.depth;
+            c.savedState = Conditions::kSkippingBranchMayCome;
+            c.state = Conditions::kSkippingToEndif;
+            ++c.depth;
         } else {
-            c.savedDepth = c.conditionDepth;
-            c.savedState = 0;
+            c.savedDepth = c.depth;
+            c.savedState = Conditions::kTaking;
             const std::optional<bool> holds = testCondition(name, argument);
             if (!holds) {
                 return reportInvalidDirective(name);
             }
-            c.conditionState = *holds ? 0 : 1;
-            ++c.conditionDepth;
+            c.state = *holds ? Conditions::kTaking : Conditions::kSkippingBranchMayCome;
+            ++c.depth;
         }
     } else if (hasPrefix(name, "el")) {
-        if (c.conditionState == 0) {
-            c.conditionState = 2;
-        } else if (c.conditionState == 1) {
+        if (c.state == Conditions::kTaking) {
+            c.state = Conditions::kSkippingToEndif;
+        } else if (c.state == Conditions::kSkippingBranchMayCome) {
             // "elif", "elifdef" and "elifndef" test what "if", "ifdef" and "ifndef" do.
             const std::optional<bool> holds = sameName(name, "else")
                                                   ? std::optional<bool>(true)
@@ -118,34 +106,33 @@ bool Preprocessor::processDirective(const std::string& line, std::FILE* intermed
                 return reportInvalidDirective(name);
             }
             if (*holds) {
-                c.conditionState = 0;
+                c.state = Conditions::kTaking;
             }
         }
     } else if (sameName(name, "endif")) {
-        --c.conditionDepth;
-        if (c.savedDepth == c.conditionDepth) {
-            c.conditionState = c.savedState;
+        --c.depth;
+        if (c.savedDepth == c.depth) {
+            c.state = c.savedState;
             --c.savedDepth;
-            c.savedState = 0;
+            c.savedState = Conditions::kTaking;
         }
     } else if (sameName(name, "undef")) {
         const std::string macro = firstMacroName(argument);
-        if (c.conditionState == 0 && !macro.empty()) {
+        if (c.state == Conditions::kTaking && !macro.empty()) {
             macros_.undefine(macro);
         }
     } else if (sameName(name, "error")) {
-        if (c.conditionState == 0) {
-            std::printf("Error (tarvo): Error Directive: %s\n", argument.c_str());
-            runState().buildStatus = 1;
+        if (c.state == Conditions::kTaking) {
+            status_ = reportError(message::kErrorDirective, argument.c_str());
         }
     } else if (sameName(name, "include")) {
-        if (c.conditionState == 0) {
+        if (c.state == Conditions::kTaking) {
             includeFile(argument, intermediate);
         }
     } else {
         return reportInvalidDirective(name);
     }
-    return c.conditionState == 0;
+    return c.state == Conditions::kTaking;
 }
 
 void Preprocessor::includeFile(const std::string& argument, std::FILE* intermediate) {
@@ -163,35 +150,23 @@ void Preprocessor::includeFile(const std::string& argument, std::FILE* intermedi
         path = token;
     }
 
-    RunState& state = runState();
-    if (state.includeDepth >= kMaxIncludeDepth) {
+    if (includeDepth_ >= kMaxIncludeDepth) {
         // A file that includes itself would otherwise nest without end.
-        std::printf("Error (tarvo): %s, line %ld: Include file %s nested more than %d levels "
-                    "deep\n",
-                    state.position.fileName.c_str(), state.position.lineNumber, path.c_str(),
-                    kMaxIncludeDepth);
-        state.buildStatus = 1;
+        status_ = reportError(message::kIncludeTooDeep, fileName_.c_str(), lineNumber(),
+                              path.c_str(), kMaxIncludeDepth);
         return;
     }
-    // Some systems open a directory as an empty file; it is no include file.
-    std::error_code ignored;
-    const bool isDirectory = std::filesystem::is_directory(path, ignored);
-    const std::unique_ptr<std::FILE, FileCloser> file(isDirectory ? nullptr
-                                                                  : std::fopen(path.c_str(), "rb"));
+    const File file = openForReading(path);
     if (!file) {
-        std::printf("Error (tarvo):  Unable to open include file %s\n"
-                    "                (make sure KEL_ROOT is defined)",
-                    path.c_str());
-        state.buildStatus = 1;
+        status_ = reportError(message::kUnableToOpenInclude, path.c_str());
         return;
     }
-    // Each include level keeps its own name, so records after a nested
-    // include return carry the right file name.
-    const Position saved = state.position;
-    state.position.fileName = path;
-    state.position.lineNumber = 0;
-    ++state.includeDepth;
+    // The include file's reader counts its own lines from 0; the including
+    // file's reader, and with it the line number, is back once it ends.
+    std::string including = std::move(fileName_);
+    fileName_ = path;
+    ++includeDepth_;
     preprocessFile(file.get(), intermediate);
-    --state.includeDepth;
-    state.position = saved;
+    --includeDepth_;
+    fileName_ = std::move(including);
 }

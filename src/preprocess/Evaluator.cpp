@@ -1,16 +1,13 @@
 #include "preprocess/Evaluator.h"
 
-#include "preprocess/MacroTable.h"
 #include "preprocess/OperatorEntry.h"
+#include "text/Blanks.h"
+#include "text/Delimiters.h"
 
 #include <utility>
 #include <vector>
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 void destroyEntries(TreeNode* node) {
     if (node == nullptr) {

@@ -1,7 +1,5 @@
 #include "preprocess/LineReader.h"
 
-#include "driver/RunState.h"
-
 #include <cstring>
 
 namespace {
@@ -56,7 +54,6 @@ bool LineReader::readPhysicalLine() {
 }
 
 std::string* LineReader::readLogicalLine(bool plain) {
-    Position& position = runState().position;
     line_.clear();
     std::size_t append = 0;
     for (;;) {
@@ -67,13 +64,13 @@ std::string* LineReader::readLogicalLine(bool plain) {
             // The tag ends at the first "|" after the first comma of the record.
             const std::size_t comma = line_.find(',', append);
             if (comma != std::string::npos) {
-                position.fileName.assign(line_, append, comma - append);
+                recordFile_.assign(line_, append, comma - append);
                 const std::size_t bar = line_.find('|', comma + 1);
                 if (bar != std::string::npos) {
-                    position.lineText.assign(line_, comma + 1, bar - comma - 1);
+                    recordLine_.assign(line_, comma + 1, bar - comma - 1);
                     line_.erase(append, bar + 1 - append);
                 } else {
-                    position.lineText.assign(line_, comma + 1, std::string::npos);
+                    recordLine_.assign(line_, comma + 1, std::string::npos);
                     line_.resize(append);
                 }
             }
@@ -92,7 +89,7 @@ std::string* LineReader::readLogicalLine(bool plain) {
             append = line_.size();
             continue;
         }
-        ++position.lineNumber;
+        ++lineNumber_;
         return &line_;
     }
 }

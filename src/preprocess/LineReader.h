@@ -6,8 +6,8 @@
 
 // Reads logical lines from an open file: makefile lines (plain), whose trailing
 // backslash joins the next physical line, or intermediate-file records, whose
-// "file,line|" tag it splits off into the current position. The returned line
-// lives in the reader's buffer until the next read and may be changed in place.
+// "file,line|" tag it splits off. The returned line lives in the reader's
+// buffer until the next read and may be changed in place.
 class LineReader {
   public:
     explicit LineReader(std::FILE* file);
@@ -16,6 +16,12 @@ class LineReader {
 
     // The next logical line, or nullptr at end of file.
     std::string* readLogicalLine(bool plain);
+
+    // The logical lines returned so far.
+    long lineNumber() const { return lineNumber_; }
+    // From the tag of the last record read: the file name and the line-number text.
+    const std::string& recordFile() const { return recordFile_; }
+    const std::string& recordLine() const { return recordLine_; }
 
   private:
     // Appends one physical line (through its line feed) to line_; false at end of file.
@@ -31,6 +37,9 @@ class LineReader {
     // The first zero byte of the chunk at or after chunkPosition_, or chunkEnd_:
     // found once per chunk rather than searched for on every line.
     std::size_t zeroAt_ = 0;
+    long lineNumber_ = 0;
+    std::string recordFile_;
+    std::string recordLine_;
 };
 
 bool isCommentLine(const std::string& line);

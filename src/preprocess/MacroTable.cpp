@@ -1,32 +1,7 @@
 #include "preprocess/MacroTable.h"
 
-namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-} // namespace
-
-namespace {
-
-struct DelimiterTable {
-    bool marks[256] = {};
-    constexpr DelimiterTable() {
-        for (const char* c = " \t\r\n\\$,()*&^%$#@![]{}|/-+=<>?:"; *c != '\0'; ++c) {
-            marks[static_cast<unsigned char>(*c)] = true;
-        }
-    }
-};
-
-// Names are scanned a character at a time on every definition and condition.
-constexpr DelimiterTable kDelimiterTable;
-
-} // namespace
-
-bool isDelimiter(char c) {
-    return kDelimiterTable.marks[static_cast<unsigned char>(c)];
-}
+#include "text/Blanks.h"
+#include "text/Delimiters.h"
 
 MacroEntry* MacroTable::find(std::string_view name) const {
     Slot* const slot = slots_.find(name);

@@ -68,6 +68,3 @@ class MacroTable {
     NameTable<Slot, true> slots_;
     mutable ExpansionScratch scratch_;
 };
-
-// True for the characters that end macro names, directive words and condition words.
-bool isDelimiter(char c);

@@ -1,43 +1,51 @@
 #include "preprocess/Preprocessor.h"
 
-#include "driver/RunState.h"
 #include "preprocess/LineReader.h"
 #include "preprocess/MacroTable.h"
+#include "text/ErrorReport.h"
 
-void Preprocessor::writeRecord(const std::string& line, std::FILE* intermediate) {
-    const Position& position = runState().position;
-    std::fwrite(position.fileName.data(), 1, position.fileName.size(), intermediate);
-    std::fprintf(intermediate, ",%ld|", position.lineNumber);
+int Preprocessor::preprocessMakefile(std::FILE* makefile, const std::string& fileName,
+                                     std::FILE* intermediate) {
+    fileName_ = fileName;
+    preprocessFile(makefile, intermediate);
+    return status_;
+}
+
+long Preprocessor::lineNumber() const {
+    return reader_ != nullptr ? reader_->lineNumber() : 0;
+}
+
+void Preprocessor::writeRecord(const std::string& line, std::FILE* intermediate) const {
+    std::fwrite(fileName_.data(), 1, fileName_.size(), intermediate);
+    std::fprintf(intermediate, ",%ld|", lineNumber());
     std::fwrite(line.data(), 1, line.size(), intermediate);
     std::fputc('\n', intermediate);
 }
 
 void Preprocessor::preprocessFile(std::FILE* input, std::FILE* intermediate) {
-    RunState& state = runState();
     LineReader reader(input);
-    while (state.buildStatus == 0) {
+    const LineReader* const outer = reader_;
+    reader_ = &reader;
+    while (status_ == 0) {
         std::string* line = reader.readLogicalLine(true);
         if (line == nullptr) {
-            return;
+            break;
         }
         if (isCommentLine(*line)) {
             continue;
         }
         ExpansionFailure failure;
         if (!macros_.expandMacros(*line, &failure)) {
-            std::printf(failure.tooLarge
-                            ? "Error (tarvo): %s, line %ld: Macro %s expands without bound\n"
-                            : "Error (tarvo): %s, line %ld: Macro %s refers to itself\n",
-                        state.position.fileName.c_str(), state.position.lineNumber,
-                        failure.macroName.c_str());
-            state.buildStatus = 1;
-            return;
+            status_ = reportError(failure.tooLarge ? message::kMacroWithoutBound
+                                                   : message::kMacroRefersToItself,
+                                  fileName_.c_str(), lineNumber(), failure.macroName.c_str());
+            break;
         }
         if (isDirectiveLine(*line)) {
-            state.takingLines = processDirective(*line, intermediate);
+            takingLines_ = processDirective(*line, intermediate);
             continue;
         }
-        if (!state.takingLines) {
+        if (!takingLines_) {
             continue;
         }
         if (MacroTable::isMacroDefinitionLine(*line)) {
@@ -46,4 +54,5 @@ void Preprocessor::preprocessFile(std::FILE* input, std::FILE* intermediate) {
         }
         writeRecord(*line, intermediate);
     }
+    reader_ = outer;
 }

@@ -5,28 +5,58 @@
 #include <string>
 
 class ConditionEvaluator;
+class LineReader;
 class MacroTable;
 
 // Pass 1: copies a makefile and its include files into the intermediate file,
-// expanding macros, recording definitions and obeying directives.
+// expanding macros, recording definitions and obeying directives. The state of
+// the conditional blocks lives as long as the preprocessor: blocks opened in
+// one file may close in another.
 class Preprocessor {
   public:
     Preprocessor(MacroTable& macros, ConditionEvaluator& evaluator)
         : macros_(macros), evaluator_(evaluator) {}
+    Preprocessor(const Preprocessor&) = delete;
+    Preprocessor& operator=(const Preprocessor&) = delete;
 
-    void preprocessFile(std::FILE* input, std::FILE* intermediate);
-    // Handles one directive line; returns whether lines are taken afterwards.
-    bool processDirective(const std::string& line, std::FILE* intermediate);
+    // Copies the open makefile `fileName` into the intermediate file. Returns the
+    // status: 0, or 1 once an error has been reported, which ends pass 1.
+    int preprocessMakefile(std::FILE* makefile, const std::string& fileName,
+                           std::FILE* intermediate);
+    // Whether lines are taken at this point of pass 1.
+    bool takingLines() const { return takingLines_; }
 
     // Include files nested deeper than this end pass 1 with an error.
     static constexpr int kMaxIncludeDepth = 64;
 
   private:
-    void writeRecord(const std::string& line, std::FILE* intermediate);
+    // One saved (depth, state) pair rather than a stack: it matches a stack for
+    // balanced blocks, and stray directives act on the pair.
+    struct Conditions {
+        enum State { kTaking, kSkippingBranchMayCome, kSkippingToEndif };
+        State state = kTaking;
+        int depth = 0; // if-family lines met minus !endif lines met
+        int savedDepth = 0;
+        State savedState = kTaking;
+    };
+
+    void preprocessFile(std::FILE* input, std::FILE* intermediate);
+    // Handles one directive line; returns whether lines are taken afterwards.
+    bool processDirective(const std::string& line, std::FILE* intermediate);
+    void writeRecord(const std::string& line, std::FILE* intermediate) const;
     // The condition of "if", "ifdef" or "ifndef"; nothing for any other word.
     std::optional<bool> testCondition(const std::string& word, const std::string& argument);
     void includeFile(const std::string& argument, std::FILE* intermediate);
+    bool reportInvalidDirective(const std::string& name);
+    long lineNumber() const;
 
     MacroTable& macros_;
     ConditionEvaluator& evaluator_;
+    // Where pass 1 reads: the current file's name, and its reader, which counts its lines.
+    std::string fileName_;
+    const LineReader* reader_ = nullptr;
+    Conditions conditions_;
+    bool takingLines_ = true;
+    int includeDepth_ = 0;
+    int status_ = 0;
 };

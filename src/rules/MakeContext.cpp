@@ -1,10 +1,8 @@
 #include "rules/MakeContext.h"
 
 #include "containers/NameCompare.h"
-#include "driver/RunState.h"
-
-#include <cstdio>
-#include <cstring>
+#include "exec/Executor.h"
+#include "text/ErrorReport.h"
 
 MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& name) {
     Record* record = &targets_[name];
@@ -21,38 +19,38 @@ MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& 
     return record->target;
 }
 
+void MakeContext::stop(int status) {
+    error_ = status;
+    stopped_ = true;
+}
+
 bool MakeContext::enter(Target& target, const Rule& rule, const std::string& name) {
-    RunState& state = runState();
-    if (chain.size() >= kMaxDepth) {
-        std::printf("Error (tarvo): Dependencies nested more than %d levels deep, from %s to %s\n",
-                    static_cast<int>(kMaxDepth), chain.front().second.c_str(), name.c_str());
-        state.buildStatus = 1;
-        state.stopRequested = true;
+    if (chain_.size() >= kMaxDepth) {
+        stop(reportError(message::kDependenciesTooDeep, static_cast<int>(kMaxDepth),
+                         chain_.front().second.c_str(), name.c_str()));
         return false;
     }
     if (target.onChain == 0) {
         ++target.onChain;
-        chain.emplace_back(&rule, name);
+        chain_.emplace_back(&rule, name);
         return true;
     }
     std::size_t start = 0;
-    while (!(chain[start].first == &rule && sameName(chain[start].second, name))) {
+    while (!(chain_[start].first == &rule && sameName(chain_[start].second, name))) {
         ++start;
     }
     std::string cycle;
-    for (std::size_t i = start; i < chain.size(); ++i) {
-        cycle += chain[i].second;
+    for (std::size_t i = start; i < chain_.size(); ++i) {
+        cycle += chain_[i].second;
         cycle += " -> ";
     }
     cycle += name;
-    std::printf("Error (tarvo): Dependency cycle %s\n", cycle.c_str());
-    state.buildStatus = 1;
-    state.stopRequested = true;
+    stop(reportError(message::kDependencyCycle, cycle.c_str()));
     return false;
 }
 
 void MakeContext::leave(Target& target) {
-    chain.pop_back();
+    chain_.pop_back();
     --target.onChain;
 }
 
@@ -64,9 +62,13 @@ const bool* MakeContext::remembered(const Target& target) const {
 }
 
 void MakeContext::remember(Target& target, std::uint64_t generation, bool outOfDate) {
-    if (generation == this->generation() && !runState().stopRequested) {
+    if (generation == this->generation() && !stopped_) {
         target.decided = true;
         target.generation = generation;
         target.outOfDate = outOfDate;
     }
+}
+
+int MakeContext::status() const {
+    return error_ != 0 ? error_ : executor.status();
 }

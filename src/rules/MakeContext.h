@@ -10,13 +10,14 @@
 #include <utility>
 #include <vector>
 
-class Platform;
+class Executor;
 class Rule;
 class RuleTable;
 
-// What a make needs besides its rule: the other rules, the platform (behind a
-// cache of file times), the chain of targets being made (to stop a dependency
-// cycle) and the decisions that may be reused.
+// What a make needs besides its rule: the other rules, the file times (behind
+// a cache), the executor that runs the jobs, the chain of targets being made
+// (to stop a dependency cycle), the decisions that may be reused, and the
+// status of the build.
 //
 // A decision during which no file changed depends only on the file times, the
 // rules and the build status, none of which changed either; until files
@@ -32,8 +33,10 @@ class MakeContext {
         std::uint64_t generation = 0;
     };
 
-    MakeContext(RuleTable& rules, Platform& system)
-        : rules(rules), cache_(system), platform(cache_) {}
+    MakeContext(RuleTable& rules, FileTimeCache& files, Executor& executor)
+        : rules(rules), platform(files), executor(executor), files_(files) {}
+    MakeContext(const MakeContext&) = delete;
+    MakeContext& operator=(const MakeContext&) = delete;
 
     // The record of the rule making the name; it stays in place for the run.
     Target& targetOf(const Rule& rule, const std::string& name);
@@ -48,15 +51,28 @@ class MakeContext {
     bool enter(Target& target, const Rule& rule, const std::string& name);
     void leave(Target& target);
 
-    std::uint64_t generation() const { return cache_.generation(); }
+    std::uint64_t generation() const { return files_.generation(); }
     // The remembered decision, if it is still valid.
     const bool* remembered(const Target& target) const;
     // Remembers a decision that began at `generation`, unless files changed meanwhile.
     void remember(Target& target, std::uint64_t generation, bool outOfDate);
 
+    // The status of the build: 0, the exit code of a failed command, or 1 after
+    // an error of the tool's own. While it is not 0 no command runs.
+    int status() const;
+    // Set when the run must end at once with the status (a dependency cycle);
+    // every later make returns without doing anything.
+    bool stopped() const { return stopped_; }
+    // How many makes are in progress, one inside the other.
+    std::size_t depth() const { return chain_.size(); }
+
     RuleTable& rules;
+    Platform& platform;
+    Executor& executor;
 
   private:
+    void stop(int status);
+
     // Records by name, letter case ignored. A name is normally made by one rule only (the one
     // its lookup finds); any other gets a record chained behind the first.
     // Records never move once made, since makes in progress refer to them.
@@ -66,12 +82,11 @@ class MakeContext {
         std::unique_ptr<Record> next;
     };
 
-    FileTimeCache cache_;
+    FileTimeCache& files_;
     NameTable<Record, true> targets_;
-
-  public:
-    Platform& platform;
-    std::vector<std::pair<const Rule*, std::string>> chain;
+    std::vector<std::pair<const Rule*, std::string>> chain_;
+    int error_ = 0;
+    bool stopped_ = false;
 };
 
 // Holds one entry of the chain for the time of one make.

@@ -1,12 +1,13 @@
 #include "rules/Rule.h"
 
 #include "containers/NameCompare.h"
-#include "driver/RunState.h"
-#include "exec/CommandMacros.h"
-#include "exec/CommandRunner.h"
+#include "exec/Executor.h"
+#include "exec/Job.h"
 #include "exec/Platform.h"
 #include "rules/MakeContext.h"
 #include "rules/RuleTable.h"
+#include "text/CommandMacros.h"
+#include "text/InlineBlock.h"
 
 #include <cstdint>
 
@@ -36,13 +37,48 @@ void TargetRule::addDependency(std::string dependency) {
 }
 
 void Rule::runCommands(const std::string& target, MakeContext& context) {
-    CommandRunner(context.platform).run(*this, target);
+    if (context.status() == 0) {
+        context.executor.run(jobFor(target));
+    }
+}
+
+Job Rule::jobFor(const std::string& target) const {
+    Job job{target, {}};
+    InlineBlock block;
+    std::string line;
+    for (const ListItem* item = commands.head(); item != nullptr; item = item->next()) {
+        line = item->text();
+        expandSpecials(line, target);
+        const InlineBlock::Step step = block.feed(line);
+        switch (step.role) {
+        case InlineBlock::Role::Command:
+            job.commands.push_back({std::move(line)});
+            break;
+        case InlineBlock::Role::Opening:
+            job.commands.push_back({std::move(line), step.at});
+            break;
+        case InlineBlock::Role::Content:
+            job.commands.back().inlineLines.push_back(std::move(line));
+            break;
+        case InlineBlock::Role::Closing:
+            // What stands before the terminator is the file's last line.
+            if (step.at > 0) {
+                line.resize(step.at);
+                job.commands.back().inlineLines.push_back(std::move(line));
+            }
+            break;
+        }
+    }
+    if (block.isOpen()) {
+        job.commands.back().inlineTerminated = false;
+    }
+    return job;
 }
 
 void Rule::expandSpecials(std::string&, const std::string&) const {}
 
 bool Rule::decide(const std::string& target, MakeContext& context) {
-    if (runState().stopRequested) {
+    if (context.stopped()) {
         return false;
     }
     MakeContext::Target& record = context.targetOf(*this, target);
@@ -55,7 +91,7 @@ bool Rule::decide(const std::string& target, MakeContext& context) {
     }
     const std::uint64_t generation = context.generation();
     const bool outOfDate = isOutOfDate(target, context);
-    if (runState().stopRequested) {
+    if (context.stopped()) {
         return false;
     }
     if (outOfDate) {
@@ -97,7 +133,7 @@ bool TargetRule::isOutOfDate(const std::string& target, MakeContext& context) {
             if (rule->make(item->text(), context)) {
                 outOfDate = true;
             }
-            if (runState().stopRequested) {
+            if (context.stopped()) {
                 return false;
             }
         }

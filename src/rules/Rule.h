@@ -7,6 +7,7 @@
 #include <string>
 
 class MakeContext;
+struct Job;
 
 // A rule of the makefile, filed in the RuleTable under its name: a target name
 // for a TargetRule, a target extension such as ".obj" for an InferenceRule.
@@ -22,9 +23,14 @@ class Rule : public TreeNode {
 
     // Decides whether the target is out of date and, if so, runs the commands.
     virtual bool make(const std::string& target, MakeContext& context) = 0;
+    // Hands the job of the target to the executor, unless the build has failed.
     virtual void runCommands(const std::string& target, MakeContext& context);
     // Replaces the special macros of one command line in place.
     virtual void expandSpecials(std::string& line, const std::string& target) const;
+
+    // The command lines that make the target, with their special macros
+    // replaced and their inline files gathered.
+    Job jobFor(const std::string& target) const;
 
     void addCommand(const std::string& text);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 class LineReader;
@@ -12,7 +13,12 @@ class RuleParser {
   public:
     explicit RuleParser(RuleTable& rules) : rules_(rules) {}
 
-    void parseRules(std::FILE* file);
+    // Reads the whole file. Returns the status: 0, or 1 after a syntax error,
+    // which has been reported and ends the reading.
+    int parseRules(std::FILE* file);
+    // The first target word of the first explicit-rule line, made when no
+    // target is requested; none when that line names no target.
+    const std::optional<std::string>& defaultTarget() const { return defaultTarget_; }
 
     static bool isInferenceRuleLine(const std::string& line);
     static bool isExplicitRuleLine(const std::string& line);
@@ -25,4 +31,6 @@ class RuleParser {
     static void readCommandBlock(LineReader& reader, Rule* rule);
 
     RuleTable& rules_;
+    bool defaultTargetPending_ = true;
+    std::optional<std::string> defaultTarget_;
 };

@@ -200,6 +200,16 @@ TEST(Errors, SyntaxError) {
     EXPECT_EQ(box.list(), Names{"build.mk"});
 }
 
+TEST(Errors, PassTwoReadsTheRecordsAfterPassOneFailed) {
+    Sandbox box;
+    box.write("tarvo", "stray\n!error stop\nnever: x\n");
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, banner("Error (tarvo): Error Directive: stop\n"
+                                    "Error (tarvo):  Syntax error in tarvo, line 1"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(box.list(), Names{"tarvo"});
+}
+
 TEST(Errors, DependencyCycle) {
     Sandbox box;
     box.write("tarvo", "all: a\n\techo all\n\na: b\n\techo a\n\nb: A\n\techo b\n");

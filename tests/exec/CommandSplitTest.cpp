@@ -1,6 +1,7 @@
 #include "exec/CommandSplit.h"
 #include "exec/FileTimeUnits.h"
 #include "exec/TempNames.h"
+#include "text/Words.h"
 
 #include <gtest/gtest.h>
 

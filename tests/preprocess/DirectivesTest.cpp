@@ -1,4 +1,3 @@
-#include "driver/RunState.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
@@ -75,8 +74,7 @@ struct MacroSetting {
 // Runs pass 1 over the makefile "makefile" in a scratch directory.
 class PassOne {
   public:
-    PassOne() { runState().reset(); }
-    ~PassOne() { runState().reset(); }
+    PassOne() = default;
     PassOne(const PassOne&) = delete;
     PassOne& operator=(const PassOne&) = delete;
 
@@ -93,14 +91,10 @@ class PassOne {
         std::FILE* intermediate = std::fopen("records.tmp", "w+b");
         EXPECT_NE(input, nullptr);
         EXPECT_NE(intermediate, nullptr);
-        RunState& state = runState();
-        state.position.fileName = "makefile";
-        state.position.lineNumber = 0;
         Outcome outcome;
         ::testing::internal::CaptureStdout();
-        Preprocessor(macros, evaluator).preprocessFile(input, intermediate);
+        outcome.status = preprocessor.preprocessMakefile(input, "makefile", intermediate);
         outcome.messages = ::testing::internal::GetCapturedStdout();
-        outcome.status = state.buildStatus;
         std::rewind(intermediate);
         char buffer[4096];
         std::size_t got;
@@ -114,6 +108,9 @@ class PassOne {
 
     MacroTable macros;
     CountingEvaluator evaluator;
+    // One preprocessor for every run: blocks left open carry over, as from one
+    // include file to the next.
+    Preprocessor preprocessor{macros, evaluator};
 };
 
 struct DirectiveCase {
@@ -146,8 +143,6 @@ TEST_P(Directives, WriteTheRecordsAndMessages) {
     EXPECT_EQ(outcome.records, c.records);
     EXPECT_EQ(outcome.messages, c.messages);
     EXPECT_EQ(outcome.status, c.status);
-    EXPECT_EQ(runState().includeDepth, 0);
-    EXPECT_EQ(runState().position.fileName, "makefile");
 }
 
 std::string nameOf(const ::testing::TestParamInfo<DirectiveCase>& info) {
@@ -459,9 +454,6 @@ TEST(DirectiveIncludes, SelfIncludeStopsAtTheNestingLimit) {
     EXPECT_EQ(outcome.messages, "Error (tarvo): self.mak, line 2: Include file self.mak nested "
                                 "more than 64 levels deep\n");
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(runState().includeDepth, 0);
-    EXPECT_EQ(runState().position.fileName, "makefile");
-    EXPECT_EQ(runState().position.lineNumber, 2);
 }
 
 TEST(DirectiveIncludes, MutualIncludesStopAtTheNestingLimit) {
@@ -533,36 +525,22 @@ TEST(DirectiveState, OneSavedPairRebuiltOnEndif) {
     ScratchDirectory scratch;
     PassOne pass;
     pass.run("!if 1 == 1\n!if 0\n!if 1 == 1\n");
-    ConditionalState& c = runState().conditions;
-    EXPECT_EQ(c.conditionState, 2);
-    EXPECT_EQ(c.conditionDepth, 3);
-    EXPECT_EQ(c.savedDepth, 2);
-    EXPECT_EQ(c.savedState, 1);
-    EXPECT_FALSE(runState().takingLines);
-    pass.run("!endif\n");
-    EXPECT_EQ(c.conditionState, 1);
-    EXPECT_EQ(c.conditionDepth, 2);
-    EXPECT_EQ(c.savedDepth, 1);
-    EXPECT_EQ(c.savedState, 0);
-    pass.run("!else\n");
-    EXPECT_EQ(c.conditionState, 0);
-    EXPECT_TRUE(runState().takingLines);
-    pass.run("!endif\n!endif\n");
-    EXPECT_EQ(c.conditionState, 0);
-    EXPECT_EQ(c.conditionDepth, 0);
-    EXPECT_EQ(c.savedDepth, -1);
+    EXPECT_FALSE(pass.preprocessor.takingLines());
+    // The innermost block lies in a skipped region: its !endif leaves the
+    // middle block skipping, where an !else is still taken.
+    EXPECT_EQ(pass.run("!endif\nskipped\n!else\ntaken\n").records, "makefile,4|taken\n");
+    // Stray !endif lines after the last block change nothing.
+    EXPECT_EQ(pass.run("!endif\n!endif\n!endif\nafter\n").records, "makefile,4|after\n");
+    EXPECT_TRUE(pass.preprocessor.takingLines());
 }
 
-TEST(DirectiveState, InvalidDirectiveLeavesDepthButNotTaking) {
+TEST(DirectiveState, InvalidDirectiveStopsTakingLines) {
     ScratchDirectory scratch;
     PassOne pass;
-    pass.run("!if 1 == 1\n!ifx\n");
-    const ConditionalState& c = runState().conditions;
-    EXPECT_EQ(c.conditionDepth, 1);
-    EXPECT_EQ(c.conditionState, 0);
-    EXPECT_EQ(c.savedDepth, 1);
-    EXPECT_FALSE(runState().takingLines);
-    EXPECT_EQ(runState().buildStatus, 1);
+    const Outcome outcome = pass.run("!if 1 == 1\n!ifx\nnever\n");
+    EXPECT_EQ(outcome.records, "");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_FALSE(pass.preprocessor.takingLines());
 }
 
 } // namespace

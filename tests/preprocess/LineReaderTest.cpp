@@ -1,5 +1,4 @@
 #include "preprocess/LineReader.h"
-#include "driver/RunState.h"
 #include "support/TempFile.h"
 
 #include <gtest/gtest.h>
@@ -21,12 +20,11 @@ std::ostream& operator<<(std::ostream& out, const Line& line) {
 }
 
 std::vector<Line> readAll(const std::string& content, bool plain) {
-    runState().reset();
     TempFile file(content);
     LineReader reader(file.get());
     std::vector<Line> lines;
     while (const std::string* line = reader.readLogicalLine(plain)) {
-        lines.push_back({*line, runState().position.lineNumber});
+        lines.push_back({*line, reader.lineNumber()});
     }
     return lines;
 }
@@ -88,30 +86,28 @@ TEST(LineReader, ZeroBytesInLongLines) {
 }
 
 TEST(LineReader, RecordsSplitTheirTags) {
-    runState().reset();
     TempFile file("make,12|app: x\ninc\\d.mak,3|\ta\\\nmk,4|  \nodd,name,5|t|u\n");
     LineReader reader(file.get());
-    const Position& position = runState().position;
 
     ASSERT_NE(reader.readLogicalLine(false), nullptr);
     const std::string* line = reader.readLogicalLine(false);
     // A record ending in a backslash is read back as written, never joined.
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(*line, "\ta\\");
-    EXPECT_EQ(position.fileName, "inc\\d.mak");
-    EXPECT_EQ(position.lineText, "3");
+    EXPECT_EQ(reader.recordFile(), "inc\\d.mak");
+    EXPECT_EQ(reader.recordLine(), "3");
 
     line = reader.readLogicalLine(false);
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(*line, "");
-    EXPECT_EQ(position.lineText, "4");
+    EXPECT_EQ(reader.recordLine(), "4");
 
     // A comma in the file name: the name stops at it, the rest is the line text.
     line = reader.readLogicalLine(false);
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(*line, "t|u");
-    EXPECT_EQ(position.fileName, "odd");
-    EXPECT_EQ(position.lineText, "name,5");
+    EXPECT_EQ(reader.recordFile(), "odd");
+    EXPECT_EQ(reader.recordLine(), "name,5");
     EXPECT_EQ(reader.readLogicalLine(false), nullptr);
 }
 

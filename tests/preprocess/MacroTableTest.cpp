@@ -1,4 +1,5 @@
 #include "preprocess/MacroTable.h"
+#include "text/Delimiters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "containers/OrderedTree.h"
-#include "driver/RunState.h"
+#include "exec/FileTimeCache.h"
+#include "exec/SequentialExecutor.h"
 #include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
@@ -20,9 +21,6 @@ using Names = std::vector<std::string>;
 class MakeTest : public ::testing::Test {
   public:
     using Names = std::vector<std::string>;
-
-    void SetUp() override { runState().reset(); }
-    void TearDown() override { runState().reset(); }
 
     TargetRule& target(const std::string& name, const Names& dependencies, const Names& commands) {
         TargetRule* rule = new TargetRule(name);
@@ -61,7 +59,9 @@ class MakeTest : public ::testing::Test {
 
     RuleTable table;
     FakePlatform platform;
-    MakeContext context{table, platform};
+    FileTimeCache files{platform};
+    SequentialExecutor executor{files, false};
+    MakeContext context{table, files, executor};
     std::string output;
 };
 
@@ -245,8 +245,8 @@ TEST_F(MakeTest, WalkGoesOnAfterAFailureButNoCommandRuns) {
     EXPECT_TRUE(make("all"));
     EXPECT_EQ(platform.started, Names{"fail "});
     EXPECT_EQ(platform.timeQueries, (Names{"a", "b", "b.c"}));
-    EXPECT_EQ(runState().buildStatus, 2);
-    EXPECT_FALSE(runState().stopRequested);
+    EXPECT_EQ(context.status(), 2);
+    EXPECT_FALSE(context.stopped());
 }
 
 TEST_F(MakeTest, DirectCycleIsReportedAndStopsTheRun) {
@@ -256,9 +256,9 @@ TEST_F(MakeTest, DirectCycleIsReportedAndStopsTheRun) {
     EXPECT_FALSE(make("a"));
     EXPECT_EQ(output, "Error (tarvo): Dependency cycle a -> b -> A\n");
     EXPECT_TRUE(platform.started.empty());
-    EXPECT_EQ(runState().buildStatus, 1);
-    EXPECT_TRUE(runState().stopRequested);
-    EXPECT_TRUE(context.chain.empty());
+    EXPECT_EQ(context.status(), 1);
+    EXPECT_TRUE(context.stopped());
+    EXPECT_TRUE(context.depth() == 0);
     EXPECT_FALSE(make("c"));
     EXPECT_TRUE(platform.started.empty());
 }
@@ -291,8 +291,8 @@ TEST_F(MakeTest, DependencyChainsAreBoundedInDepth) {
     target("t" + std::to_string(deepest + 1), {}, {"bottom"});
     EXPECT_TRUE(make("t2"));
     EXPECT_EQ(platform.started, Names{"bottom "});
-    EXPECT_FALSE(runState().stopRequested);
-    EXPECT_TRUE(context.chain.empty());
+    EXPECT_FALSE(context.stopped());
+    EXPECT_TRUE(context.depth() == 0);
 
     platform.started.clear();
     output.clear();
@@ -300,9 +300,9 @@ TEST_F(MakeTest, DependencyChainsAreBoundedInDepth) {
     EXPECT_EQ(output, "Error (tarvo): Dependencies nested more than 1000 levels deep, from t1 to "
                       "t1001\n");
     EXPECT_TRUE(platform.started.empty());
-    EXPECT_EQ(runState().buildStatus, 1);
-    EXPECT_TRUE(runState().stopRequested);
-    EXPECT_TRUE(context.chain.empty());
+    EXPECT_EQ(context.status(), 1);
+    EXPECT_TRUE(context.stopped());
+    EXPECT_TRUE(context.depth() == 0);
 }
 
 TEST_F(MakeTest, SameRuleForAnotherNameIsNoCycle) {
@@ -312,7 +312,7 @@ TEST_F(MakeTest, SameRuleForAnotherNameIsNoCycle) {
     platform.times = {{"y.c", 5}};
     EXPECT_TRUE(make("app"));
     EXPECT_EQ(platform.started, (Names{"cc y.c ", "gen x.c ", "cc x.c ", "link "}));
-    EXPECT_FALSE(runState().stopRequested);
+    EXPECT_FALSE(context.stopped());
 }
 
 } // namespace

@@ -1,11 +1,11 @@
 #include "rules/RuleParser.h"
-#include "driver/RunState.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,9 +25,6 @@ Lines texts(const LinkedList& list) {
 // "makefile,N|" with N counting from 1.
 class RuleParserTest : public ::testing::Test {
   protected:
-    void SetUp() override { runState().reset(); }
-    void TearDown() override { runState().reset(); }
-
     void parse(const Lines& lines) {
         std::FILE* file = std::tmpfile();
         ASSERT_NE(file, nullptr);
@@ -36,7 +33,9 @@ class RuleParserTest : public ::testing::Test {
         }
         std::rewind(file);
         ::testing::internal::CaptureStdout();
-        RuleParser(table).parseRules(file);
+        RuleParser parser(table);
+        status = parser.parseRules(file);
+        defaultTarget = parser.defaultTarget();
         output = ::testing::internal::GetCapturedStdout();
         std::fclose(file);
     }
@@ -62,6 +61,8 @@ class RuleParserTest : public ::testing::Test {
 
     RuleTable table;
     std::string output;
+    int status = -1;
+    std::optional<std::string> defaultTarget;
 };
 
 TEST(RuleParserLineClasses, InferenceAndExplicitLines) {
@@ -94,22 +95,15 @@ TEST_F(RuleParserTest, EmptyInputMakesNothing) {
     parse({"", "", ""});
     EXPECT_EQ(table.count(), 0);
     EXPECT_EQ(output, "");
-    EXPECT_TRUE(runState().requestedTargets.empty());
-    EXPECT_EQ(runState().buildStatus, 0);
+    EXPECT_FALSE(defaultTarget);
+    EXPECT_EQ(status, 0);
 }
 
 TEST_F(RuleParserTest, StrayWordIsASyntaxErrorAndStopsParsing) {
     parse({"a: b", "", "", "", "", "", "foo", "", "c: d"});
     EXPECT_EQ(output, "Error (tarvo):  Syntax error in makefile, line 7");
-    EXPECT_EQ(runState().buildStatus, 1);
+    EXPECT_EQ(status, 1);
     EXPECT_EQ(names(), Lines{"a"});
-}
-
-TEST_F(RuleParserTest, ParsesTheWholeFileEvenWhenPassOneFailed) {
-    runState().buildStatus = 3;
-    parse({"a: b", "", "c: d"});
-    EXPECT_EQ(names(), (Lines{"a", "c"}));
-    EXPECT_EQ(runState().buildStatus, 3);
 }
 
 TEST_F(RuleParserTest, SeveralTargetsShareDependenciesAndCommands) {
@@ -119,8 +113,7 @@ TEST_F(RuleParserTest, SeveralTargetsShareDependenciesAndCommands) {
         EXPECT_EQ(texts(target(name).dependencies), (Lines{"x", "y"}));
         EXPECT_EQ(texts(target(name).commands), Lines{"cmd $@"});
     }
-    EXPECT_EQ(runState().requestedTargets, Lines{"b"});
-    EXPECT_FALSE(runState().defaultTargetPending);
+    EXPECT_EQ(defaultTarget, "b");
 }
 
 TEST_F(RuleParserTest, TargetsOfOneLineHoldOneCopyOfItsLists) {
@@ -155,7 +148,7 @@ TEST_F(RuleParserTest, ColonsSplitOnlyOnce) {
     const Rule* a = table.first();
     ASSERT_EQ(a->name, "a");
     EXPECT_EQ(texts(static_cast<const TargetRule*>(a)->dependencies), (Lines{":", "b"}));
-    EXPECT_EQ(runState().requestedTargets, Lines{"c"});
+    EXPECT_EQ(defaultTarget, "c");
 }
 
 TEST_F(RuleParserTest, DuplicateTargetsAreNotMerged) {
@@ -181,8 +174,7 @@ TEST_F(RuleParserTest, InferenceRules) {
     const InferenceRule* blank = dynamic_cast<const InferenceRule*>(table.lookup("x.o"));
     ASSERT_NE(blank, nullptr);
     EXPECT_EQ(blank->sourceExtension, ".c ");
-    EXPECT_TRUE(runState().requestedTargets.empty());
-    EXPECT_TRUE(runState().defaultTargetPending);
+    EXPECT_FALSE(defaultTarget);
 }
 
 TEST_F(RuleParserTest, IgnoredInferenceLinesLeaveTheirCommandsToTheLoop) {
@@ -193,7 +185,6 @@ TEST_F(RuleParserTest, IgnoredInferenceLinesLeaveTheirCommandsToTheLoop) {
     EXPECT_EQ(output, "");
 
     RuleTable other;
-    runState().reset();
     ::testing::internal::CaptureStdout();
     std::FILE* file = std::tmpfile();
     std::fputs("mk,1|.obj\nmk,2|\tcl x\n", file);
@@ -230,19 +221,11 @@ TEST_F(RuleParserTest, RuleOnTheLastLineHasNoCommands) {
 }
 
 TEST_F(RuleParserTest, DefaultTarget) {
+    // Only the first explicit-rule line counts, even when it names no target.
     parse({": x", "", "a: b", ""});
-    EXPECT_TRUE(runState().requestedTargets.empty());
-    EXPECT_FALSE(runState().defaultTargetPending);
-
-    RuleTable other;
-    runState().reset();
-    runState().requestedTargets = {"given"};
-    std::FILE* file = std::tmpfile();
-    std::fputs("mk,1|a: b\nmk,2|\n", file);
-    std::rewind(file);
-    RuleParser(other).parseRules(file);
-    std::fclose(file);
-    EXPECT_EQ(runState().requestedTargets, Lines{"given"});
+    EXPECT_FALSE(defaultTarget);
+    parse({"B a: x", "", "c: d"});
+    EXPECT_EQ(defaultTarget, "B");
 }
 
 TEST_F(RuleParserTest, RuleWithoutTargetsDropsItsBlock) {

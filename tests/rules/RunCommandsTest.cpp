@@ -1,6 +1,8 @@
-#include "exec/CommandRunner.h"
-#include "driver/RunState.h"
+#include "exec/FileTimeCache.h"
+#include "exec/SequentialExecutor.h"
+#include "rules/MakeContext.h"
 #include "rules/Rule.h"
+#include "rules/RuleTable.h"
 #include "support/FakePlatform.h"
 #include "support/TempDirectory.h"
 
@@ -14,13 +16,11 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+// A rule's commands as the decision hands them to the executor that runs
+// them one at a time.
 class CommandRunnerTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        runState().reset();
-        platform.temporaryDirectory = directory.prefix();
-    }
-    void TearDown() override { runState().reset(); }
+    void SetUp() override { platform.temporaryDirectory = directory.prefix(); }
 
     // Runs the lines as the commands of a target rule with one dependency.
     void run(const Lines& lines, const std::string& target = "out.exe") {
@@ -32,11 +32,13 @@ class CommandRunnerTest : public ::testing::Test {
         runRule(rule, target);
     }
 
-    void runRule(const Rule& rule, const std::string& target) {
+    void runRule(Rule& rule, const std::string& target) {
         ::testing::internal::CaptureStdout();
-        CommandRunner(platform).run(rule, target);
+        rule.runCommands(target, context);
         output += ::testing::internal::GetCapturedStdout();
     }
+
+    int status() const { return context.status(); }
 
     std::string inlineName(int number) const {
         return directory.prefix() + "tarvo" + std::to_string(number) + ".$$$";
@@ -44,6 +46,10 @@ class CommandRunnerTest : public ::testing::Test {
 
     TempDirectory directory;
     FakePlatform platform;
+    FileTimeCache files{platform};
+    SequentialExecutor executor{files, false};
+    RuleTable rules;
+    MakeContext context{rules, files, executor};
     std::string output;
 };
 
@@ -65,7 +71,7 @@ TEST_P(Prefixes, EchoRunAndStatus) {
     const bool goesOn = c.status == 0;
     EXPECT_EQ(output, std::string(c.echoed) + (goesOn ? "next \n" : ""));
     EXPECT_EQ(platform.started, goesOn ? (Lines{c.started, "next "}) : Lines{c.started});
-    EXPECT_EQ(runState().buildStatus, c.status);
+    EXPECT_EQ(status(), c.status);
 }
 
 const PrefixCase kPrefixCases[] = {
@@ -88,17 +94,24 @@ INSTANTIATE_TEST_SUITE_P(Runner, Prefixes, ::testing::ValuesIn(kPrefixCases),
 TEST_F(CommandRunnerTest, SweepsAfterEachCommandUnlessKept) {
     run({"a", "b"});
     EXPECT_EQ(platform.sweeps, 2);
-    runState().keepTemporaries = true;
-    run({"c"});
+    SequentialExecutor keeping(files, true);
+    MakeContext keepingContext(rules, files, keeping);
+    TargetRule rule("out");
+    rule.addCommand("c");
+    ::testing::internal::CaptureStdout();
+    rule.runCommands("out", keepingContext);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(platform.started.back(), "c ");
     EXPECT_EQ(platform.sweeps, 2);
 }
 
 TEST_F(CommandRunnerTest, RunsNothingAfterAnEarlierFailure) {
-    runState().buildStatus = 4;
+    platform.exitCodes["a "] = 4;
     run({"a"});
-    EXPECT_TRUE(platform.started.empty());
-    EXPECT_EQ(output, "");
-    EXPECT_EQ(runState().buildStatus, 4);
+    run({"b"});
+    EXPECT_EQ(platform.started, Lines{"a "});
+    EXPECT_EQ(output, "a \n");
+    EXPECT_EQ(status(), 4);
 }
 
 TEST_F(CommandRunnerTest, SpecialMacrosInCommands) {
@@ -140,7 +153,7 @@ TEST_F(CommandRunnerTest, InlineFileThatCannotBeCreated) {
     run({"lib <<", "a", "<<", "echo after"});
     EXPECT_EQ(output, "Error (tarvo): Unable to create the inline file " + directory.prefix() +
                           "missing/tarvo0.$$$\n");
-    EXPECT_EQ(runState().buildStatus, 1);
+    EXPECT_EQ(status(), 1);
     EXPECT_TRUE(platform.started.empty());
 }
 
@@ -149,7 +162,7 @@ TEST_F(CommandRunnerTest, LinesEndingInsideAnInlineFile) {
     EXPECT_EQ(platform.started, Lines{"echo first "});
     EXPECT_EQ(output, "echo first \nError (tarvo): Inline file of app not terminated in the "
                       "command lib <<!\n");
-    EXPECT_EQ(runState().buildStatus, 1);
+    EXPECT_EQ(status(), 1);
     EXPECT_EQ(TempDirectory::read(inlineName(0)), "a.obj\n");
 }
 

@@ -1,4 +1,4 @@
-#include "exec/CommandMacros.h"
+#include "text/CommandMacros.h"
 
 std::string withoutExtension(const std::string& name) {
     const std::size_t dot = name.rfind('.');

@@ -1,4 +1,4 @@
-#include "exec/CommandMacros.h"
+#include "text/CommandMacros.h"
 #include "rules/Rule.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,29 @@
-#include "driver/CommandLine.h"
+#include "text/CommandLineSplit.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+
+using Words = std::vector<std::string>;
+
+struct SplitCase {
+    std::string text;
+    Words expected;
+};
+
+class Splitting : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(Splitting, FollowsQuotesAndBlanks) {
+    EXPECT_EQ(splitCommandLine(GetParam().text), GetParam().expected) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, Splitting,
+    ::testing::Values(SplitCase{"", {}}, SplitCase{" \t ", {}},
+                      SplitCase{"a  b\tc", {"a", "b", "c"}}, SplitCase{"\"A B=c d\"", {"A B=c d"}},
+                      SplitCase{"ab\"c d\"", {"ab", "c", "d"}}, SplitCase{"\"a b\"c", {"a b", "c"}},
+                      SplitCase{"\"\"", {""}}, SplitCase{"\"open to end", {"open to end"}},
+                      SplitCase{"x \"\" y", {"x", "", "y"}}, SplitCase{"a\"", {"a"}}));
 
 struct SkipCase {
     const char* commandLine;

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// One command line of a job, with its special macros replaced. A line that
+// opens an inline file carries the file's lines.
+struct JobCommand {
+    std::string line;
+    // Where the "<<" that opens an inline file stands; npos when there is none.
+    std::size_t inlineAt = std::string::npos;
+    std::vector<std::string> inlineLines;
+    // False when the rule's lines ended before the inline file's terminator.
+    bool inlineTerminated = true;
+
+    bool opensInlineFile() const { return inlineAt != std::string::npos; }
+};
+
+// What brings one target up to date: its commands, in order, as the decision
+// hands them over to be run.
+struct Job {
+    std::string target;
+    std::vector<JobCommand> commands;
+};

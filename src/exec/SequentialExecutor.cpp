@@ -1,0 +1,102 @@
+#include "exec/SequentialExecutor.h"
+
+#include "exec/File.h"
+#include "exec/Job.h"
+#include "exec/Platform.h"
+#include "text/ErrorReport.h"
+#include "text/Words.h"
+
+#include <cstdio>
+
+namespace {
+
+void writeLine(std::FILE* file, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fputc('\n', file);
+}
+
+// Closes the file; false when anything written to it was lost.
+bool closeFile(File& file) {
+    const bool written = std::ferror(file.get()) == 0;
+    return std::fclose(file.release()) == 0 && written;
+}
+
+} // namespace
+
+void SequentialExecutor::run(const Job& job) {
+    std::string pending;
+    for (const JobCommand& command : job.commands) {
+        if (status_ != 0) {
+            return;
+        }
+        if (!prepare(job, command, pending)) {
+            return;
+        }
+        runCommand(pending);
+    }
+}
+
+bool SequentialExecutor::prepare(const Job& job, const JobCommand& command, std::string& pending) {
+    if (!command.opensInlineFile()) {
+        pending = command.line;
+        return true;
+    }
+    const std::string name = platform_.makeTempName();
+    // With every name taken the last one is used anew: a link there is
+    // replaced, not written through.
+    platform_.removeFile(name);
+    File file(std::fopen(name.c_str(), "w+"));
+    if (!file) {
+        status_ = reportError(message::kUnableToCreateInline, name.c_str());
+        return false;
+    }
+    for (const std::string& line : command.inlineLines) {
+        writeLine(file.get(), line);
+    }
+    if (!command.inlineTerminated) {
+        // The rule's lines ended before the terminator: the command would see
+        // the rest of the makefile as its file, so it is not run.
+        closeFile(file);
+        status_ =
+            reportError(message::kInlineNotTerminated, job.target.c_str(), command.line.c_str());
+        return false;
+    }
+    if (!closeFile(file)) {
+        status_ = reportError(message::kUnableToWriteInline, name.c_str());
+        return false;
+    }
+    pending.assign(command.line, 0, command.inlineAt);
+    pending += name;
+    return true;
+}
+
+void SequentialExecutor::runCommand(const std::string& pending) {
+    bool echo = true;
+    bool stopOnError = true;
+    std::size_t i = 0;
+    for (; i < pending.size(); ++i) {
+        if (pending[i] == '-') {
+            stopOnError = false;
+        } else if (pending[i] == '@') {
+            echo = false;
+        } else {
+            break;
+        }
+    }
+    std::string rebuilt;
+    rebuilt.reserve(pending.size() - i + 1);
+    forEachWord(std::string_view(pending).substr(i), [&rebuilt](std::string_view word) {
+        rebuilt += word;
+        rebuilt += ' ';
+    });
+    if (echo) {
+        writeLine(stdout, rebuilt);
+    }
+    status_ = static_cast<int>(platform_.runProcess(rebuilt));
+    if (status_ != 0 && !stopOnError) {
+        status_ = 0;
+    }
+    if (!keepTemporaries_) {
+        platform_.sweepTemporaries();
+    }
+}

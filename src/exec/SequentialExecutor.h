@@ -1,0 +1,30 @@
+#pragma once
+
+#include "exec/Executor.h"
+
+#include <string>
+
+class Platform;
+struct JobCommand;
+
+// Runs each job at once, one command after the other: the inline files, the
+// "-" and "@" prefixes, the echo, the exit code, and the sweep of temporary
+// files after each command.
+class SequentialExecutor : public Executor {
+  public:
+    SequentialExecutor(Platform& platform, bool keepTemporaries)
+        : platform_(platform), keepTemporaries_(keepTemporaries) {}
+
+    void run(const Job& job) override;
+    int status() const override { return status_; }
+
+  private:
+    // Makes the command line to start and writes its inline file; false after
+    // an error, which has been reported.
+    bool prepare(const Job& job, const JobCommand& command, std::string& pending);
+    void runCommand(const std::string& pending);
+
+    Platform& platform_;
+    const bool keepTemporaries_;
+    int status_ = 0;
+};
