@@ -10,6 +10,12 @@ class Rule;
 
 // Every rule of the run. Rules with the same key stand side by side; nothing is
 // merged or removed. The table owns its rules.
+//
+// Which of several rules with the same name a lookup finds is surprising but
+// intended: the one nearest the root of the tree, which the order of insertion
+// and the tree's rotations decide, not simply the first or the last defined.
+// With two such rules it is the first; with three, the second. Makefiles may
+// rely on it, so the index below only caches what the tree's search gives.
 class RuleTable {
   public:
     RuleTable() = default;
