@@ -2,6 +2,86 @@
 
 #include "text/Blanks.h"
 
+#include <thread>
+
+namespace {
+
+bool isNumber(const std::string& text) {
+    if (text.empty()) {
+        return false;
+    }
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Sets the number of jobs from its text; an empty text means every processor.
+void takeJobs(Options& options, const std::string& argument, const std::string& count) {
+    if (count.empty()) {
+        const unsigned processors = std::thread::hardware_concurrency();
+        options.jobs = processors > 0 ? processors : 1;
+        return;
+    }
+    // A count beyond any machine's processes is as good as "many".
+    const std::string digits = count.size() > 6 ? std::string("999999") : count;
+    if (!isNumber(count) || std::stoul(digits) == 0) {
+        options.invalid = argument;
+        return;
+    }
+    options.jobs = static_cast<unsigned>(std::stoul(digits));
+}
+
+// A long option ("--name" or "--name=value"); false for one that is not known.
+bool takeLongOption(Options& options, const std::vector<std::string>& arguments, std::size_t& i) {
+    const std::string& argument = arguments[i];
+    const std::size_t equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    const bool hasValue = equals != std::string::npos;
+    const std::string value = hasValue ? argument.substr(equals + 1) : std::string();
+    if (hasValue && (name == "--help" || name == "--version" || name == "--dry-run" ||
+                     name == "--explain" || name == "--graph")) {
+        return false;
+    }
+    if (name == "--help") {
+        options.help = true;
+    } else if (name == "--version") {
+        options.version = true;
+    } else if (name == "--dry-run") {
+        options.dryRun = true;
+    } else if (name == "--explain") {
+        options.explain = true;
+    } else if (name == "--graph") {
+        options.graph = true;
+    } else if (name == "--directory") {
+        // Like -f, the next argument is the name, whatever it looks like.
+        if (!hasValue && i + 1 < arguments.size()) {
+            options.directory = arguments[++i];
+        } else {
+            options.directory = value;
+        }
+        if (options.directory.empty()) {
+            options.invalid = argument;
+        }
+    } else if (name == "--jobs") {
+        // As -j: the next argument is the count when it is a number.
+        if (hasValue) {
+            takeJobs(options, argument, value.empty() ? std::string("0") : value);
+        } else if (i + 1 < arguments.size() && isNumber(arguments[i + 1])) {
+            takeJobs(options, argument, arguments[++i]);
+        } else {
+            takeJobs(options, argument, std::string());
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 Options scanArguments(const std::vector<std::string>& arguments) {
     Options options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -18,6 +98,19 @@ Options scanArguments(const std::vector<std::string>& arguments) {
                 options.keepTemporaries = true;
             } else if (option == 'p' || option == 'P') {
                 options.print = true;
+            } else if (option == 'h' || option == 'H' || option == '?') {
+                options.help = true;
+            } else if (option == 'j' || option == 'J') {
+                std::string count = argument.substr(2);
+                if (count.empty() && i + 1 < arguments.size() && isNumber(arguments[i + 1])) {
+                    count = arguments[++i];
+                }
+                takeJobs(options, argument, count);
+            } else if (argument[0] == '-' && option == '-' &&
+                       takeLongOption(options, arguments, i)) {
+                // taken
+            } else {
+                options.ignored.push_back(argument);
             }
             continue;
         }

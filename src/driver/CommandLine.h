@@ -3,13 +3,27 @@
 #include <string>
 #include <vector>
 
-// What the arguments ask for, besides the macro definitions.
+// What the arguments ask for.
 struct Options {
     std::string makefileName = "tarvo";
     bool print = false;
     bool keepTemporaries = false;
     std::vector<std::string> targets;
     std::vector<std::pair<std::string, std::string>> definitions;
+
+    // Extensions, in forms that options of old never took: long options, and
+    // the second characters h, ? and j.
+    bool help = false;
+    bool version = false;
+    bool dryRun = false;
+    bool explain = false;
+    bool graph = false;
+    std::string directory; // empty: the current one
+    unsigned jobs = 1;
+    // Options that are ignored, as given, for a note each.
+    std::vector<std::string> ignored;
+    // An option that cannot be followed, as given (-j0); empty when all is well.
+    std::string invalid;
 };
 
 // Scans the arguments after the program name.

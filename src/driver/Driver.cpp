@@ -1,6 +1,8 @@
 #include "driver/Driver.h"
 
 #include "driver/CommandLine.h"
+#include "driver/DotGraph.h"
+#include "exec/DryRunExecutor.h"
 #include "exec/File.h"
 #include "exec/FileTimeCache.h"
 #include "exec/Interrupts.h"
@@ -14,8 +16,12 @@
 #include "rules/RuleParser.h"
 #include "rules/RuleTable.h"
 #include "text/ErrorReport.h"
+#include "text/Note.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
 
 namespace {
 
@@ -62,11 +68,22 @@ struct Made {
     bool endsAtOnce = false;
 };
 
+std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files) {
+    if (options.graph || options.dryRun) {
+        return std::make_unique<DryRunExecutor>(files, options.graph);
+    }
+    return std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
+}
+
 Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
                  const Options& options) {
     FileTimeCache files(platform);
-    SequentialExecutor executor(files, options.keepTemporaries);
-    MakeContext context(rules, files, executor);
+    const std::unique_ptr<Executor> executor = makeExecutor(options, files);
+    MakeContext context(rules, files, *executor);
+    DotGraph graph;
+    if (options.graph) {
+        context.observe(graph);
+    }
     for (const std::string& target : targets) {
         Rule* rule = rules.lookup(target);
         if (rule == nullptr) {
@@ -77,17 +94,51 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
             return {context.status(), true};
         }
     }
+    if (options.graph) {
+        graph.write(stdout, files);
+    }
     return {context.status(), false};
+}
+
+// The options of the run that end it before any makefile is read; nothing
+// when the run goes on.
+bool endsBeforeMakefile(const Options& options, int& status) {
+    for (const std::string& ignored : options.ignored) {
+        note("option %s ignored", ignored.c_str());
+    }
+    if (!options.invalid.empty()) {
+        status = reportError(message::kInvalidOption, options.invalid.c_str());
+        return true;
+    }
+    if (!options.directory.empty()) {
+        std::error_code error;
+        std::filesystem::current_path(options.directory, error);
+        if (error) {
+            status = reportError(message::kUnableToChangeDirectory, options.directory.c_str(),
+                                 error.message().c_str());
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
 
 int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
              Platform& platform, const RunLimits& limits) {
-    std::fputs("TARVO version 1.0\n\n", stdout);
     const Options options = scanArguments(arguments);
-    setInterruptCleanup([&platform, &options] {
-        if (!options.keepTemporaries) {
+    // The graph is all that the run writes on standard output.
+    if (!options.graph) {
+        std::fputs("TARVO version 1.0\n\n", stdout);
+    }
+    int status = 0;
+    if (endsBeforeMakefile(options, status)) {
+        return status;
+    }
+    // A dry run or a graph leaves every file as it is, other runs' leftovers too.
+    const bool sweeps = !options.keepTemporaries && !options.dryRun && !options.graph;
+    setInterruptCleanup([&platform, sweeps] {
+        if (sweeps) {
             platform.sweepTemporaries();
         }
     });
@@ -111,7 +162,6 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     // With every name taken, the last one is used anew: whatever holds it goes
     // first, so that a link there is replaced rather than followed.
     platform.removeFile(intermediateName);
-    int status = 0;
     {
         File intermediate(std::fopen(intermediateName.c_str(), "w+b"));
         if (!intermediate) {
@@ -130,7 +180,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     }
     makefile.reset();
 
-    if (options.print) {
+    if (options.print && !options.graph) {
         File listing(std::fopen(intermediateName.c_str(), "rb"));
         if (listing) {
             copyToStandardOutput(listing.get());
@@ -165,7 +215,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         }
     }
 
-    if (!options.keepTemporaries) {
+    if (sweeps) {
         platform.sweepTemporaries();
     }
     setInterruptCleanup(nullptr);

@@ -22,4 +22,6 @@ struct JobCommand {
 struct Job {
     std::string target;
     std::vector<JobCommand> commands;
+    // Why the target is out of date, when that is to be explained; else empty.
+    std::string reason;
 };

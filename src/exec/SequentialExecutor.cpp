@@ -3,8 +3,9 @@
 #include "exec/File.h"
 #include "exec/Job.h"
 #include "exec/Platform.h"
+#include "exec/RebuiltCommand.h"
 #include "text/ErrorReport.h"
-#include "text/Words.h"
+#include "text/Note.h"
 
 #include <cstdio>
 
@@ -24,6 +25,9 @@ bool closeFile(File& file) {
 } // namespace
 
 void SequentialExecutor::run(const Job& job) {
+    if (!job.reason.empty() && status_ == 0) {
+        note("%s", job.reason.c_str());
+    }
     std::string pending;
     for (const JobCommand& command : job.commands) {
         if (status_ != 0) {
@@ -32,7 +36,7 @@ void SequentialExecutor::run(const Job& job) {
         if (!prepare(job, command, pending)) {
             return;
         }
-        runCommand(pending);
+        runCommand(job, pending);
     }
 }
 
@@ -70,31 +74,18 @@ bool SequentialExecutor::prepare(const Job& job, const JobCommand& command, std:
     return true;
 }
 
-void SequentialExecutor::runCommand(const std::string& pending) {
-    bool echo = true;
-    bool stopOnError = true;
-    std::size_t i = 0;
-    for (; i < pending.size(); ++i) {
-        if (pending[i] == '-') {
-            stopOnError = false;
-        } else if (pending[i] == '@') {
-            echo = false;
+void SequentialExecutor::runCommand(const Job& job, const std::string& pending) {
+    const RebuiltCommand command = rebuildCommand(pending);
+    if (command.echo) {
+        writeLine(stdout, command.text);
+    }
+    status_ = static_cast<int>(platform_.runProcess(command.text));
+    if (status_ != 0) {
+        if (command.stopOnError) {
+            note("%s: command failed with status %d", job.target.c_str(), status_);
         } else {
-            break;
+            status_ = 0;
         }
-    }
-    std::string rebuilt;
-    rebuilt.reserve(pending.size() - i + 1);
-    forEachWord(std::string_view(pending).substr(i), [&rebuilt](std::string_view word) {
-        rebuilt += word;
-        rebuilt += ' ';
-    });
-    if (echo) {
-        writeLine(stdout, rebuilt);
-    }
-    status_ = static_cast<int>(platform_.runProcess(rebuilt));
-    if (status_ != 0 && !stopOnError) {
-        status_ = 0;
     }
     if (!keepTemporaries_) {
         platform_.sweepTemporaries();

@@ -22,7 +22,7 @@ class SequentialExecutor : public Executor {
     // Makes the command line to start and writes its inline file; false after
     // an error, which has been reported.
     bool prepare(const Job& job, const JobCommand& command, std::string& pending);
-    void runCommand(const std::string& pending);
+    void runCommand(const Job& job, const std::string& pending);
 
     Platform& platform_;
     const bool keepTemporaries_;

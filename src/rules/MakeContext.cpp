@@ -35,6 +35,9 @@ bool MakeContext::enter(Target& target, const Rule& rule, const std::string& nam
         chain_.emplace_back(&rule, name);
         return true;
     }
+    if (observer_ != nullptr) {
+        return false;
+    }
     std::size_t start = 0;
     while (!(chain_[start].first == &rule && sameName(chain_[start].second, name))) {
         ++start;

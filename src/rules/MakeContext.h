@@ -11,8 +11,19 @@
 #include <vector>
 
 class Executor;
+class InferenceRule;
 class Rule;
 class RuleTable;
+
+// Told of the walk as it goes: what depends on what, and what is out of date.
+class WalkObserver {
+  public:
+    virtual ~WalkObserver() = default;
+    // `via` is the inference rule that makes the target from the dependency, or null.
+    virtual void dependsOn(const std::string& target, const std::string& dependency,
+                           const InferenceRule* via) = 0;
+    virtual void decided(const std::string& target, bool outOfDate) = 0;
+};
 
 // What a make needs besides its rule: the other rules, the file times (behind
 // a cache), the executor that runs the jobs, the chain of targets being made
@@ -47,7 +58,8 @@ class MakeContext {
 
     // Puts the rule and name on the chain. When the same rule is already making
     // the same name, or the chain is kMaxDepth long, reports it, stops the run
-    // and returns false; the chain is then left as it was.
+    // and returns false; the chain is then left as it was. A walk that is only
+    // observed does not follow a cycle, and goes on.
     bool enter(Target& target, const Rule& rule, const std::string& name);
     void leave(Target& target);
 
@@ -65,6 +77,10 @@ class MakeContext {
     bool stopped() const { return stopped_; }
     // How many makes are in progress, one inside the other.
     std::size_t depth() const { return chain_.size(); }
+
+    // Reports the walk to the observer, which then sees cycles as edges.
+    void observe(WalkObserver& observer) { observer_ = &observer; }
+    WalkObserver* observer() const { return observer_; }
 
     RuleTable& rules;
     Platform& platform;
@@ -87,6 +103,7 @@ class MakeContext {
     std::vector<std::pair<const Rule*, std::string>> chain_;
     int error_ = 0;
     bool stopped_ = false;
+    WalkObserver* observer_ = nullptr;
 };
 
 // Holds one entry of the chain for the time of one make.

@@ -43,7 +43,8 @@ void Rule::runCommands(const std::string& target, MakeContext& context) {
 }
 
 Job Rule::jobFor(const std::string& target) const {
-    Job job{target, {}};
+    Job job;
+    job.target = target;
     InlineBlock block;
     std::string line;
     for (const ListItem* item = commands.head(); item != nullptr; item = item->next()) {
@@ -52,10 +53,12 @@ Job Rule::jobFor(const std::string& target) const {
         const InlineBlock::Step step = block.feed(line);
         switch (step.role) {
         case InlineBlock::Role::Command:
-            job.commands.push_back({std::move(line)});
-            break;
         case InlineBlock::Role::Opening:
-            job.commands.push_back({std::move(line), step.at});
+            job.commands.emplace_back();
+            job.commands.back().line = std::move(line);
+            if (step.role == InlineBlock::Role::Opening) {
+                job.commands.back().inlineAt = step.at;
+            }
             break;
         case InlineBlock::Role::Content:
             job.commands.back().inlineLines.push_back(std::move(line));
@@ -94,6 +97,9 @@ bool Rule::decide(const std::string& target, MakeContext& context) {
     if (context.stopped()) {
         return false;
     }
+    if (WalkObserver* observer = context.observer()) {
+        observer->decided(target, outOfDate);
+    }
     if (outOfDate) {
         runCommands(target, context);
     }
@@ -107,6 +113,9 @@ bool InferenceRule::make(const std::string& target, MakeContext& context) {
 
 bool InferenceRule::isOutOfDate(const std::string& target, MakeContext& context) {
     const std::string source = withoutExtension(target) + sourceExtension;
+    if (WalkObserver* observer = context.observer()) {
+        observer->dependsOn(target, source, this);
+    }
     if (Rule* rule = context.rules.lookup(source)) {
         if (rule->make(source, context)) {
             return true;
@@ -129,6 +138,9 @@ bool TargetRule::make(const std::string& target, MakeContext& context) {
 bool TargetRule::isOutOfDate(const std::string& target, MakeContext& context) {
     bool outOfDate = false;
     for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
+        if (WalkObserver* observer = context.observer()) {
+            observer->dependsOn(target, item->text(), nullptr);
+        }
         if (Rule* rule = context.rules.lookup(item->text())) {
             if (rule->make(item->text(), context)) {
                 outOfDate = true;

@@ -24,6 +24,8 @@ struct RunOptions {
     // A file that receives standard output instead of the result (such as
     // /dev/full); the result's output stays empty.
     std::string standardOutput;
+    // A file that receives standard error (notes, explanations), if not empty.
+    std::string standardError;
     // Bytes a file may grow to; writes beyond it fail (0: no limit).
     long fileSizeLimit = 0;
 };

@@ -1,0 +1,76 @@
+#include "driver/DotGraph.h"
+
+#include "exec/Platform.h"
+#include "rules/Rule.h"
+
+namespace {
+
+// A dot string: quotes and backslashes escaped, so that a Windows path is not
+// read as label escapes such as \n.
+std::string quoted(const std::string& text) {
+    std::string result = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            result += '\\';
+        }
+        result += c;
+    }
+    return result + '"';
+}
+
+} // namespace
+
+std::size_t DotGraph::nodeOf(const std::string& name) {
+    const auto found = index_.find(name);
+    if (found != index_.end()) {
+        return found->second;
+    }
+    nodes_.push_back({name});
+    index_.emplace(name, nodes_.size() - 1);
+    return nodes_.size() - 1;
+}
+
+void DotGraph::dependsOn(const std::string& target, const std::string& dependency,
+                         const InferenceRule* via) {
+    const std::size_t from = nodeOf(target);
+    const std::size_t to = nodeOf(dependency);
+    const std::string label = via != nullptr ? via->sourceExtension + via->name : std::string();
+    if (seen_.emplace(from, to, label).second) {
+        edges_.emplace_back(from, to, label);
+    }
+}
+
+void DotGraph::decided(const std::string& target, bool outOfDate) {
+    Node& node = nodes_[nodeOf(target)];
+    node.rebuilt = node.rebuilt || outOfDate;
+}
+
+void DotGraph::write(std::FILE* out, Platform& files) const {
+    std::fputs("digraph tarvo {\n    node [shape=box];\n", out);
+    for (std::size_t i = 0; i < nodes_.size(); ++i) {
+        const Node& node = nodes_[i];
+        const bool missing = files.fileTime(node.name) == 0;
+        std::string style;
+        if (node.rebuilt) {
+            style = "filled";
+        }
+        if (missing) {
+            style += style.empty() ? "dashed" : ",dashed";
+        }
+        std::fprintf(out, "    n%s [label=%s", std::to_string(i).c_str(),
+                     quoted(node.name).c_str());
+        if (!style.empty()) {
+            std::fprintf(out, ", style=\"%s\"", style.c_str());
+        }
+        std::fputs("];\n", out);
+    }
+    for (const auto& [from, to, label] : edges_) {
+        std::fprintf(out, "    n%s -> n%s", std::to_string(from).c_str(),
+                     std::to_string(to).c_str());
+        if (!label.empty()) {
+            std::fprintf(out, " [label=%s]", quoted(label).c_str());
+        }
+        std::fputs(";\n", out);
+    }
+    std::fputs("}\n", out);
+}

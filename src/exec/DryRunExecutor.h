@@ -1,0 +1,21 @@
+#pragma once
+
+#include "exec/Executor.h"
+
+class Platform;
+
+// Runs nothing and changes no file: prints what a real run would echo, "@"
+// commands included, with the lines of each inline file indented below its
+// command. Quiet, it prints nothing at all, for a walk that only looks.
+class DryRunExecutor : public Executor {
+  public:
+    DryRunExecutor(Platform& platform, bool quiet) : platform_(platform), quiet_(quiet) {}
+
+    void run(const Job& job) override;
+    int status() const override { return status_; }
+
+  private:
+    Platform& platform_;
+    const bool quiet_;
+    int status_ = 0;
+};

@@ -1,0 +1,158 @@
+#include "e2e/E2eHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+using e2e::kBanner;
+using e2e::kBaseTime;
+using e2e::Sandbox;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+struct Outcome {
+    std::string output;
+    std::string errors;
+    int status = -1;
+};
+
+// Runs tarvo with standard error kept as well.
+Outcome runKeepingErrors(const Sandbox& box, const std::vector<std::string>& arguments) {
+    e2e::RunOptions options;
+    options.standardError = box.path() + ".stderr";
+    const e2e::Result result = box.run(arguments, Sandbox::defaultEnvironment(), options);
+    std::ifstream in(options.standardError, std::ios::binary);
+    std::ostringstream errors;
+    errors << in.rdbuf();
+    std::remove(options.standardError.c_str());
+    return {result.output, errors.str(), result.status};
+}
+
+struct OptionCase {
+    const char* name;
+    std::string makefile;
+    std::vector<std::string> arguments;
+    std::string output; // after the banner, unless `noBanner`
+    std::string errors;
+    int status;
+    Names filesAfter = {}; // the sandbox's names afterwards; empty: not checked
+    bool noBanner = false;
+};
+
+void PrintTo(const OptionCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class Options : public ::testing::TestWithParam<OptionCase> {};
+
+TEST_P(Options, OutputErrorsAndStatus) {
+    const OptionCase& c = GetParam();
+    Sandbox box;
+    box.write("tarvo", c.makefile);
+    box.write("in.txt", "in\n");
+    box.setTime("in.txt", kBaseTime);
+    const Outcome outcome = runKeepingErrors(box, c.arguments);
+    EXPECT_EQ(outcome.output, (c.noBanner ? std::string() : std::string(kBanner)) + c.output);
+    EXPECT_EQ(outcome.errors, c.errors);
+    EXPECT_EQ(outcome.status, c.status);
+    if (!c.filesAfter.empty()) {
+        EXPECT_EQ(box.list(), c.filesAfter);
+    }
+}
+
+const char kChain[] =
+    "all: out.txt\n\t@echo done\n\n"
+    "out.txt: in.txt\n\tcp in.txt out.txt\n\t-@cat <<END\nline 1\n\n  line 3\nEND\n";
+
+const OptionCase kOptionCases[] = {
+    {"IgnoredOptionsAreNoted",
+     "all:\n\t@echo hi\n",
+     {"-x", "/nologo", "-", "--nonsense"},
+     "hi\n",
+     "tarvo: option -x ignored\ntarvo: option /nologo ignored\ntarvo: option - ignored\n"
+     "tarvo: option --nonsense ignored\n",
+     0},
+    {"FailedCommandIsNoted",
+     "out:\n\t-false\n\tsh -c \"exit 3\"\n",
+     {},
+     "false \nsh -c \"exit 3\" \n",
+     "tarvo: out: command failed with status 3\n",
+     3},
+    {"DryRunPrintsEveryEchoAndRunsNothing",
+     kChain,
+     {"--dry-run"},
+     "cp in.txt out.txt \ncat tarvo0.$$$ \n    line 1\n\n    line 3\necho done \n",
+     "",
+     0,
+     {"in.txt", "tarvo"}},
+    {"JobCountZero", "all:\n", {"-j0"}, "Error (tarvo): Invalid option -j0\n", "", 1},
+    {"JobCountNotANumber", "all:\n", {"/jx"}, "Error (tarvo): Invalid option /jx\n", "", 1},
+    {"LongJobCountZero", "all:\n", {"--jobs=0"}, "Error (tarvo): Invalid option --jobs=0\n", "", 1},
+    {"MissingDirectory",
+     "all:\n",
+     {"--directory=nowhere"},
+     "Error (tarvo): Unable to change to the directory nowhere: No such file or directory\n",
+     "",
+     1},
+    {"Graph",
+     "app: main.o lib.o\n\tld\n\nmain.o: in.txt\n\tcc\n\n.c.o:\n\tcc\n\nloop: app loop\n",
+     {"--graph", "loop"},
+     "digraph tarvo {\n    node [shape=box];\n"
+     "    n0 [label=\"loop\", style=\"filled,dashed\"];\n"
+     "    n1 [label=\"app\", style=\"filled,dashed\"];\n"
+     "    n2 [label=\"main.o\", style=\"filled,dashed\"];\n"
+     "    n3 [label=\"in.txt\"];\n"
+     "    n4 [label=\"lib.o\", style=\"dashed\"];\n"
+     "    n5 [label=\"lib.c\", style=\"dashed\"];\n"
+     "    n0 -> n1;\n    n1 -> n2;\n    n2 -> n3;\n    n1 -> n4;\n"
+     "    n4 -> n5 [label=\".c.o\"];\n    n0 -> n0;\n}\n",
+     "",
+     0,
+     {"in.txt", "tarvo"},
+     true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Extensions, Options, ::testing::ValuesIn(kOptionCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DryRun, EchoesWhatARealRunEchoes) {
+    const std::string makefile = "app: a.o b.o\n\tcat a.o b.o > app\n\n"
+                                 ".c.o:\n\tcp $< $*.o\n\na.c:\n\ttouch a.c\n";
+    Sandbox dry;
+    Sandbox real;
+    for (const Sandbox* box : {&dry, &real}) {
+        box->write("tarvo", makefile);
+        box->write("b.c", "b\n");
+        box->write("b.o", "b\n");
+        box->setTime("b.c", kBaseTime);
+        box->setTime("b.o", kBaseTime + 60);
+    }
+    const e2e::Result dryRun = dry.run({"--dry-run"});
+    EXPECT_EQ(dryRun.output,
+              std::string(kBanner) + "touch a.c \ncp a.c a.o \ncat a.o b.o > app \n");
+    EXPECT_EQ(dryRun.status, 0);
+    EXPECT_EQ(dry.list(), (Names{"b.c", "b.o", "tarvo"}));
+    const e2e::Result realRun = real.run({});
+    EXPECT_EQ(realRun.output, dryRun.output);
+    EXPECT_EQ(realRun.status, 0);
+}
+
+TEST(Directory, RunsEverythingThere) {
+    Sandbox box;
+    box.makeDirectory("sub");
+    box.write("sub/tarvo", "out.txt:\n\techo made > out.txt\n");
+    const e2e::Result result = box.run({"--directory", "sub"});
+    EXPECT_EQ(result.output, std::string(kBanner) + "echo made > out.txt \n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(box.read("sub/out.txt"), "made\n");
+    EXPECT_EQ(box.list("sub"), (Names{"out.txt", "tarvo"}));
+}
+
+} // namespace
