@@ -11,11 +11,13 @@ class DryRunExecutor : public Executor {
   public:
     DryRunExecutor(Platform& platform, bool quiet) : platform_(platform), quiet_(quiet) {}
 
-    void run(const Job& job) override;
+    JobId submit(Job job) override;
     int status() const override { return status_; }
 
   private:
+    void run(const Job& job);
     Platform& platform_;
     const bool quiet_;
     int status_ = 0;
+    JobId submitted_ = 0;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-struct Job;
+#include "exec/Job.h"
 
 // Runs the jobs that the decision hands over. It knows nothing of rules: a job
 // is a target's name and its command lines.
@@ -8,10 +8,13 @@ class Executor {
   public:
     virtual ~Executor() = default;
 
-    // Runs the job's commands in order, or arranges for them to run.
-    virtual void run(const Job& job) = 0;
+    // Takes a job and returns its id. Its commands run in order, once the jobs
+    // in job.after have ended; an executor of one job at a time runs them now.
+    virtual JobId submit(Job job) = 0;
+    // Waits until every job has ended, or can no longer start.
+    virtual void finish() {}
     // 0 while every command has succeeded or had its failure ignored; otherwise
     // the status the build ends with: the exit code of the command that
-    // failed, or 1 after an error of the tool's own. No command starts then.
+    // failed first, or 1 after an error of the tool's own. No command starts then.
     virtual int status() const = 0;
 };

@@ -17,6 +17,8 @@ struct JobCommand {
     bool opensInlineFile() const { return inlineAt != std::string::npos; }
 };
 
+using JobId = std::size_t;
+
 // What brings one target up to date: its commands, in order, as the decision
 // hands them over to be run.
 struct Job {
@@ -24,4 +26,6 @@ struct Job {
     std::vector<JobCommand> commands;
     // Why the target is out of date, when that is to be explained; else empty.
     std::string reason;
+    // The jobs that must end before this one starts.
+    std::vector<JobId> after;
 };

@@ -24,6 +24,11 @@ bool closeFile(File& file) {
 
 } // namespace
 
+JobId SequentialExecutor::submit(Job job) {
+    run(job);
+    return submitted_++;
+}
+
 void SequentialExecutor::run(const Job& job) {
     if (!job.reason.empty() && status_ == 0) {
         note("%s", job.reason.c_str());

@@ -15,10 +15,11 @@ class SequentialExecutor : public Executor {
     SequentialExecutor(Platform& platform, bool keepTemporaries)
         : platform_(platform), keepTemporaries_(keepTemporaries) {}
 
-    void run(const Job& job) override;
+    JobId submit(Job job) override;
     int status() const override { return status_; }
 
   private:
+    void run(const Job& job);
     // Makes the command line to start and writes its inline file; false after
     // an error, which has been reported.
     bool prepare(const Job& job, const JobCommand& command, std::string& pending);
@@ -27,4 +28,5 @@ class SequentialExecutor : public Executor {
     Platform& platform_;
     const bool keepTemporaries_;
     int status_ = 0;
+    JobId submitted_ = 0;
 };

@@ -2,10 +2,12 @@
 
 #include "containers/NameTable.h"
 #include "exec/FileTimeCache.h"
+#include "exec/Job.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +44,8 @@ class MakeContext {
         bool decided = false;
         bool outOfDate = false;
         std::uint64_t generation = 0;
+        // The job that made the target in this run, if any.
+        std::optional<JobId> job;
     };
 
     MakeContext(RuleTable& rules, FileTimeCache& files, Executor& executor)
@@ -78,6 +82,13 @@ class MakeContext {
     // How many makes are in progress, one inside the other.
     std::size_t depth() const { return chain_.size(); }
 
+    // Makes each target at most once in the run: one that has been handed to
+    // the executor counts as made when it is reached again. Jobs that run side
+    // by side need it, since a second run of a target's commands would
+    // overlap the first.
+    void makeEachTargetOnce() { once_ = true; }
+    bool makesEachTargetOnce() const { return once_; }
+
     // Reports the walk to the observer, which then sees cycles as edges.
     void observe(WalkObserver& observer) { observer_ = &observer; }
     WalkObserver* observer() const { return observer_; }
@@ -104,6 +115,7 @@ class MakeContext {
     int error_ = 0;
     bool stopped_ = false;
     WalkObserver* observer_ = nullptr;
+    bool once_ = false;
 };
 
 // Holds one entry of the chain for the time of one make.

@@ -36,10 +36,25 @@ void TargetRule::addDependency(std::string dependency) {
     dependencies.append(new DependencyItem(std::move(dependency)));
 }
 
-void Rule::runCommands(const std::string& target, MakeContext& context) {
-    if (context.status() == 0) {
-        context.executor.run(jobFor(target));
+std::optional<JobId> Rule::runCommands(const std::string& target, MakeContext& context,
+                                       const Decision& decision) {
+    if (context.status() != 0) {
+        return std::nullopt;
     }
+    Job job = jobFor(target);
+    job.after = decision.after;
+    return context.executor.submit(std::move(job));
+}
+
+bool Rule::makeDependency(Rule& rule, const std::string& name, MakeContext& context,
+                          Decision& decision) {
+    if (!rule.make(name, context)) {
+        return false;
+    }
+    if (const std::optional<JobId>& job = context.targetOf(rule, name).job) {
+        decision.after.push_back(*job);
+    }
+    return true;
 }
 
 Job Rule::jobFor(const std::string& target) const {
@@ -85,6 +100,9 @@ bool Rule::decide(const std::string& target, MakeContext& context) {
         return false;
     }
     MakeContext::Target& record = context.targetOf(*this, target);
+    if (record.job && context.makesEachTargetOnce()) {
+        return true;
+    }
     if (const bool* outcome = context.remembered(record)) {
         return *outcome;
     }
@@ -93,35 +111,39 @@ bool Rule::decide(const std::string& target, MakeContext& context) {
         return false;
     }
     const std::uint64_t generation = context.generation();
-    const bool outOfDate = isOutOfDate(target, context);
+    const Decision decision = isOutOfDate(target, context);
     if (context.stopped()) {
         return false;
     }
     if (WalkObserver* observer = context.observer()) {
-        observer->decided(target, outOfDate);
+        observer->decided(target, decision.outOfDate);
     }
-    if (outOfDate) {
-        runCommands(target, context);
+    if (decision.outOfDate) {
+        record.job = runCommands(target, context, decision);
     }
-    context.remember(record, generation, outOfDate);
-    return outOfDate;
+    context.remember(record, generation, decision.outOfDate);
+    return decision.outOfDate;
 }
 
 bool InferenceRule::make(const std::string& target, MakeContext& context) {
     return decide(target, context);
 }
 
-bool InferenceRule::isOutOfDate(const std::string& target, MakeContext& context) {
+Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& context) {
+    Decision decision;
     const std::string source = withoutExtension(target) + sourceExtension;
     if (WalkObserver* observer = context.observer()) {
         observer->dependsOn(target, source, this);
     }
     if (Rule* rule = context.rules.lookup(source)) {
-        if (rule->make(source, context)) {
-            return true;
+        if (makeDependency(*rule, source, context, decision)) {
+            decision.outOfDate = true;
+            return decision;
         }
     }
-    return signedFileTime(context.platform, source) > signedFileTime(context.platform, target);
+    decision.outOfDate =
+        signedFileTime(context.platform, source) > signedFileTime(context.platform, target);
+    return decision;
 }
 
 void InferenceRule::expandSpecials(std::string& line, const std::string& target) const {
@@ -135,18 +157,19 @@ bool TargetRule::make(const std::string& target, MakeContext& context) {
     return decide(target, context);
 }
 
-bool TargetRule::isOutOfDate(const std::string& target, MakeContext& context) {
+Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context) {
+    Decision decision;
     bool outOfDate = false;
     for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
         if (WalkObserver* observer = context.observer()) {
             observer->dependsOn(target, item->text(), nullptr);
         }
         if (Rule* rule = context.rules.lookup(item->text())) {
-            if (rule->make(item->text(), context)) {
+            if (makeDependency(*rule, item->text(), context, decision)) {
                 outOfDate = true;
             }
             if (context.stopped()) {
-                return false;
+                return decision;
             }
         }
     }
@@ -159,7 +182,8 @@ bool TargetRule::isOutOfDate(const std::string& target, MakeContext& context) {
             }
         }
     }
-    return outOfDate || dependencies.head() == nullptr;
+    decision.outOfDate = outOfDate || dependencies.head() == nullptr;
+    return decision;
 }
 
 void TargetRule::expandSpecials(std::string& line, const std::string& target) const {

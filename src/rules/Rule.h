@@ -2,12 +2,21 @@
 
 #include "containers/LinkedList.h"
 #include "containers/OrderedTree.h"
+#include "exec/Job.h"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class MakeContext;
-struct Job;
+
+// What one decision found: whether the target is out of date, and the jobs of
+// its dependencies that were made, which must end before its own starts.
+struct Decision {
+    bool outOfDate = false;
+    std::vector<JobId> after;
+};
 
 // A rule of the makefile, filed in the RuleTable under its name: a target name
 // for a TargetRule, a target extension such as ".obj" for an InferenceRule.
@@ -23,8 +32,10 @@ class Rule : public TreeNode {
 
     // Decides whether the target is out of date and, if so, runs the commands.
     virtual bool make(const std::string& target, MakeContext& context) = 0;
-    // Hands the job of the target to the executor, unless the build has failed.
-    virtual void runCommands(const std::string& target, MakeContext& context);
+    // Hands the job of the target to the executor, unless the build has
+    // failed; returns its id, if one was submitted. All kinds of rule share it.
+    std::optional<JobId> runCommands(const std::string& target, MakeContext& context,
+                                     const Decision& decision = Decision());
     // Replaces the special macros of one command line in place.
     virtual void expandSpecials(std::string& line, const std::string& target) const;
 
@@ -52,7 +63,11 @@ class Rule : public TreeNode {
     // while no file changed is reused; otherwise isOutOfDate decides and the
     // commands run when it says so.
     bool decide(const std::string& target, MakeContext& context);
-    virtual bool isOutOfDate(const std::string& target, MakeContext& context) = 0;
+    virtual Decision isOutOfDate(const std::string& target, MakeContext& context) = 0;
+    // Makes a dependency (or source) with its own rule; when it was made, its
+    // job joins those that the decision waits for.
+    static bool makeDependency(Rule& rule, const std::string& name, MakeContext& context,
+                               Decision& decision);
 };
 
 class InferenceRule : public Rule {
@@ -66,7 +81,7 @@ class InferenceRule : public Rule {
     std::string sourceExtension;
 
   protected:
-    bool isOutOfDate(const std::string& target, MakeContext& context) override;
+    Decision isOutOfDate(const std::string& target, MakeContext& context) override;
 };
 
 class TargetRule : public Rule {
@@ -93,5 +108,5 @@ class TargetRule : public Rule {
     LinkedList& dependencies;
 
   protected:
-    bool isOutOfDate(const std::string& target, MakeContext& context) override;
+    Decision isOutOfDate(const std::string& target, MakeContext& context) override;
 };
