@@ -6,6 +6,7 @@
 #include "exec/File.h"
 #include "exec/FileTimeCache.h"
 #include "exec/Interrupts.h"
+#include "exec/ParallelExecutor.h"
 #include "exec/Platform.h"
 #include "exec/SequentialExecutor.h"
 #include "preprocess/ConditionEvaluator.h"
@@ -72,6 +73,9 @@ std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files) 
     if (options.graph || options.dryRun) {
         return std::make_unique<DryRunExecutor>(files, options.graph);
     }
+    if (options.jobs > 1) {
+        return std::make_unique<ParallelExecutor>(files, options.jobs, options.keepTemporaries);
+    }
     return std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
 }
 
@@ -84,16 +88,25 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     if (options.graph) {
         context.observe(graph);
     }
+    if (options.jobs > 1) {
+        context.makeEachTargetOnce();
+    }
     for (const std::string& target : targets) {
         Rule* rule = rules.lookup(target);
         if (rule == nullptr) {
+            // Commands that are running are waited for, not left behind.
+            executor->stop();
+            executor->finish();
             return {reportError(message::kNoRule, target.c_str()), true};
         }
         rule->make(target, context);
         if (context.stopped()) {
+            executor->stop();
+            executor->finish();
             return {context.status(), true};
         }
     }
+    executor->finish();
     if (options.graph) {
         graph.write(stdout, files);
     }

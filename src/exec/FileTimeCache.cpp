@@ -8,6 +8,17 @@ std::uint32_t FileTimeCache::runProcess(const std::string& commandLine) {
     return code;
 }
 
+std::uint64_t FileTimeCache::startProcess(const std::string& commandLine) {
+    invalidate();
+    return system_.startProcess(commandLine);
+}
+
+EndedProcess FileTimeCache::waitForProcess() {
+    EndedProcess ended = system_.waitForProcess();
+    invalidate();
+    return ended;
+}
+
 std::uint32_t FileTimeCache::fileTime(const std::string& path) {
     Known& known = times_[path];
     if (known.generation != generation_) {

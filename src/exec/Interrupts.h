@@ -21,5 +21,27 @@ void setInterruptCleanup(std::function<void()> cleanup);
 void noteChildStarted(long processId);
 void noteChildEnded();
 
+// Called around each process of those that run side by side, each in a
+// process group of its own: an interrupt is passed on to every such group,
+// and the run ends once they have stopped.
+void noteChildGroupStarted(long processGroup);
+void noteChildGroupEnded(long processGroup);
+
+// Whether an interrupt has arrived and waits for the run to end.
+bool interruptPending();
+
 // Ends the process with the signal if an interrupt has arrived.
 void endIfInterrupted();
+
+// Hold interrupts back and let them through again (on POSIX), so that a
+// child started meanwhile is noted before one arrives. Not nested.
+void holdInterrupts();
+void releaseInterrupts();
+
+class InterruptBlock {
+  public:
+    InterruptBlock() { holdInterrupts(); }
+    ~InterruptBlock() { releaseInterrupts(); }
+    InterruptBlock(const InterruptBlock&) = delete;
+    InterruptBlock& operator=(const InterruptBlock&) = delete;
+};

@@ -12,6 +12,11 @@ namespace {
 
 volatile sig_atomic_t gInterruptSignal = 0;
 volatile sig_atomic_t gChild = 0;
+// The process groups of the children that run side by side; 0 marks a free place.
+constexpr int kMaxGroups = 1024;
+volatile sig_atomic_t gGroups[kMaxGroups] = {};
+volatile sig_atomic_t gGroupCount = 0;
+sigset_t gHeldMask;
 // Published for the handler; replaced only while signals are blocked.
 char* volatile gFileToRemove = nullptr;
 std::unique_ptr<char[]> gFileStorage;
@@ -39,6 +44,16 @@ void onInterrupt(int signal) {
     if (gChild > 0) {
         // The run ends when the child has stopped; see endIfInterrupted.
         kill(static_cast<pid_t>(gChild), signal);
+        return;
+    }
+    if (gGroupCount > 0) {
+        // Children in groups of their own do not see a terminal's interrupt:
+        // each is passed it, and the run ends once they have stopped.
+        for (int i = 0; i < kMaxGroups; ++i) {
+            if (gGroups[i] != 0) {
+                kill(-static_cast<pid_t>(gGroups[i]), signal);
+            }
+        }
         return;
     }
     if (char* path = gFileToRemove) {
@@ -106,6 +121,49 @@ void noteChildStarted(long processId) {
 
 void noteChildEnded() {
     gChild = 0;
+}
+
+void noteChildGroupStarted(long processGroup) {
+    SignalBlock block;
+    for (int i = 0; i < kMaxGroups; ++i) {
+        if (gGroups[i] == 0) {
+            gGroups[i] = static_cast<sig_atomic_t>(processGroup);
+            ++gGroupCount;
+            break;
+        }
+    }
+    // One arriving between the start and now must reach this child too.
+    if (gInterruptSignal != 0) {
+        kill(-static_cast<pid_t>(processGroup), gInterruptSignal);
+    }
+}
+
+void noteChildGroupEnded(long processGroup) {
+    SignalBlock block;
+    for (int i = 0; i < kMaxGroups; ++i) {
+        if (gGroups[i] == static_cast<sig_atomic_t>(processGroup)) {
+            gGroups[i] = 0;
+            --gGroupCount;
+            break;
+        }
+    }
+}
+
+bool interruptPending() {
+    return gInterruptSignal != 0;
+}
+
+void holdInterrupts() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kSignals) {
+        sigaddset(&set, signal);
+    }
+    sigprocmask(SIG_BLOCK, &set, &gHeldMask);
+}
+
+void releaseInterrupts() {
+    sigprocmask(SIG_SETMASK, &gHeldMask, nullptr);
 }
 
 void endIfInterrupted() {

@@ -58,6 +58,22 @@ void noteChildEnded() {
     InterlockedExchange(&gChildRunning, 0);
 }
 
+void noteChildGroupStarted(long) {
+    InterlockedIncrement(&gChildRunning);
+}
+
+void noteChildGroupEnded(long) {
+    InterlockedDecrement(&gChildRunning);
+}
+
+bool interruptPending() {
+    return gInterrupted != 0;
+}
+
+void holdInterrupts() {}
+
+void releaseInterrupts() {}
+
 void endIfInterrupted() {
     if (gInterrupted == 0) {
         return;

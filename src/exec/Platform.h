@@ -4,6 +4,14 @@
 #include <optional>
 #include <string>
 
+// A process started by startProcess that has ended, with what it wrote.
+struct EndedProcess {
+    std::uint64_t id = 0;
+    std::uint32_t exitCode = 0;
+    std::string output; // its standard output
+    std::string errors; // its standard error
+};
+
 // The tool's whole contact with the operating system besides standard output
 // and buffered file streams. A real implementation exists per platform; tests
 // use a fake with a virtual clock and a record of the commands started.
@@ -14,6 +22,13 @@ class Platform {
     // Runs one command line and returns its exit code. Standard output is
     // flushed before the child starts.
     virtual std::uint32_t runProcess(const std::string& commandLine) = 0;
+    // Starts a command line as runProcess does, but without waiting for it, and
+    // with its standard output and standard error collected; returns its id. A
+    // command that cannot be started ends at once, the tool's message its output.
+    virtual std::uint64_t startProcess(const std::string& commandLine) = 0;
+    // Waits until one of the processes started has ended and returns it. Called
+    // only while one is running.
+    virtual EndedProcess waitForProcess() = 0;
     // The last-write time in units of 2^26 x 100 ns since 1601-01-01 UTC, low
     // 32 bits; 0 when nothing matches. The path may hold * and ? wildcards.
     virtual std::uint32_t fileTime(const std::string& path) = 0;

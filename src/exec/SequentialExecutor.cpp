@@ -1,10 +1,9 @@
 #include "exec/SequentialExecutor.h"
 
-#include "exec/File.h"
+#include "exec/InlineFile.h"
 #include "exec/Job.h"
 #include "exec/Platform.h"
 #include "exec/RebuiltCommand.h"
-#include "text/ErrorReport.h"
 #include "text/Note.h"
 
 #include <cstdio>
@@ -14,12 +13,6 @@ namespace {
 void writeLine(std::FILE* file, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), file);
     std::fputc('\n', file);
-}
-
-// Closes the file; false when anything written to it was lost.
-bool closeFile(File& file) {
-    const bool written = std::ferror(file.get()) == 0;
-    return std::fclose(file.release()) == 0 && written;
 }
 
 } // namespace
@@ -33,50 +26,17 @@ void SequentialExecutor::run(const Job& job) {
     if (!job.reason.empty() && status_ == 0) {
         note("%s", job.reason.c_str());
     }
-    std::string pending;
     for (const JobCommand& command : job.commands) {
         if (status_ != 0) {
             return;
         }
-        if (!prepare(job, command, pending)) {
+        const std::optional<std::string> pending = commandToStart(platform_, job, command);
+        if (!pending) {
+            status_ = 1;
             return;
         }
-        runCommand(job, pending);
+        runCommand(job, *pending);
     }
-}
-
-bool SequentialExecutor::prepare(const Job& job, const JobCommand& command, std::string& pending) {
-    if (!command.opensInlineFile()) {
-        pending = command.line;
-        return true;
-    }
-    const std::string name = platform_.makeTempName();
-    // With every name taken the last one is used anew: a link there is
-    // replaced, not written through.
-    platform_.removeFile(name);
-    File file(std::fopen(name.c_str(), "w+"));
-    if (!file) {
-        status_ = reportError(message::kUnableToCreateInline, name.c_str());
-        return false;
-    }
-    for (const std::string& line : command.inlineLines) {
-        writeLine(file.get(), line);
-    }
-    if (!command.inlineTerminated) {
-        // The rule's lines ended before the terminator: the command would see
-        // the rest of the makefile as its file, so it is not run.
-        closeFile(file);
-        status_ =
-            reportError(message::kInlineNotTerminated, job.target.c_str(), command.line.c_str());
-        return false;
-    }
-    if (!closeFile(file)) {
-        status_ = reportError(message::kUnableToWriteInline, name.c_str());
-        return false;
-    }
-    pending.assign(command.line, 0, command.inlineAt);
-    pending += name;
-    return true;
 }
 
 void SequentialExecutor::runCommand(const Job& job, const std::string& pending) {

@@ -5,7 +5,6 @@
 #include <string>
 
 class Platform;
-struct JobCommand;
 
 // Runs each job at once, one command after the other: the inline files, the
 // "-" and "@" prefixes, the echo, the exit code, and the sweep of temporary
@@ -20,9 +19,6 @@ class SequentialExecutor : public Executor {
 
   private:
     void run(const Job& job);
-    // Makes the command line to start and writes its inline file; false after
-    // an error, which has been reported.
-    bool prepare(const Job& job, const JobCommand& command, std::string& pending);
     void runCommand(const Job& job, const std::string& pending);
 
     Platform& platform_;

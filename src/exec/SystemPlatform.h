@@ -2,13 +2,25 @@
 
 #include "exec/Platform.h"
 
+#include <memory>
+
+class ChildProcesses;
+
 // The operating system's processes and files (one implementation per platform).
 class SystemPlatform : public Platform {
   public:
+    SystemPlatform();
+    ~SystemPlatform() override;
+
     std::uint32_t runProcess(const std::string& commandLine) override;
+    std::uint64_t startProcess(const std::string& commandLine) override;
+    EndedProcess waitForProcess() override;
     std::uint32_t fileTime(const std::string& path) override;
     std::optional<std::string> findFirstMatch(const std::string& pattern) override;
     void removeFile(const std::string& path) override;
     std::string makeTempName() override;
     void sweepTemporaries() override;
+
+  private:
+    std::unique_ptr<ChildProcesses> children_;
 };

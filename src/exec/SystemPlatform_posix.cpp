@@ -1,5 +1,6 @@
 #include "exec/SystemPlatform.h"
 
+#include "exec/ChildProcesses_posix.h"
 #include "exec/CommandSplit.h"
 #include "exec/FileTimeUnits.h"
 #include "exec/Interrupts.h"
@@ -131,6 +132,18 @@ std::string directoryPart(const std::string& path) {
 }
 
 } // namespace
+
+SystemPlatform::SystemPlatform() : children_(std::make_unique<ChildProcesses>()) {}
+
+SystemPlatform::~SystemPlatform() = default;
+
+std::uint64_t SystemPlatform::startProcess(const std::string& commandLine) {
+    return children_->start(commandLine);
+}
+
+EndedProcess SystemPlatform::waitForProcess() {
+    return children_->wait();
+}
 
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     std::fflush(stdout);

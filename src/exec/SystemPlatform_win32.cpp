@@ -1,5 +1,6 @@
 #include "exec/SystemPlatform.h"
 
+#include "exec/ChildProcesses_win32.h"
 #include "exec/FileTimeUnits.h"
 #include "exec/Interrupts.h"
 #include "exec/TempNames.h"
@@ -74,6 +75,18 @@ class FindHandle {
 };
 
 } // namespace
+
+SystemPlatform::SystemPlatform() : children_(std::make_unique<ChildProcesses>(*this)) {}
+
+SystemPlatform::~SystemPlatform() = default;
+
+std::uint64_t SystemPlatform::startProcess(const std::string& commandLine) {
+    return children_->start(commandLine);
+}
+
+EndedProcess SystemPlatform::waitForProcess() {
+    return children_->wait();
+}
 
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     std::fflush(stdout);

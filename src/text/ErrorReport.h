@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // The tool's own errors. Each is one message on standard output that begins
 // "Error (tarvo):", and each gives the run the status 1.
 //
@@ -39,6 +41,9 @@ inline constexpr char kInvalidOption[] = " Invalid option %s\n";
 inline constexpr char kUnableToChangeDirectory[] = " Unable to change to the directory %s: %s\n";
 
 } // namespace message
+
+// The same message as text, for output that is collected before it is shown.
+std::string errorText(const char* format, ...);
 
 // Prints "Error (tarvo):" and the message made from one of the texts above
 // and its arguments, as printf does. Returns 1, the status of such an error.

@@ -1,5 +1,6 @@
 #include "containers/OrderedTree.h"
 #include "exec/FileTimeCache.h"
+#include "exec/ParallelExecutor.h"
 #include "exec/SequentialExecutor.h"
 #include "rules/MakeContext.h"
 #include "rules/Rule.h"
@@ -375,4 +376,38 @@ TEST_F(MakeTest, ARuleWithoutDependenciesRunsEachTimeEvenWhenReused) {
     target("c", {}, {"run c"});
     EXPECT_TRUE(make("all"));
     EXPECT_EQ(platform.started, (Names{"run c ", "run c ", "run c "}));
+}
+
+// With jobs side by side each target is made once, and a job waits for the
+// jobs of the dependencies that were made.
+TEST(MakeSideBySide, EachTargetOnceAndAfterItsDependencies) {
+    RuleTable table;
+    const auto add = [&table](const std::string& name, const Names& dependencies,
+                              const Names& commands) {
+        TargetRule* rule = new TargetRule(name);
+        for (const std::string& dependency : dependencies) {
+            rule->addDependency(dependency);
+        }
+        for (const std::string& command : commands) {
+            rule->addCommand(command);
+        }
+        table.insert(rule);
+    };
+    add("all", {"a", "b", "c"}, {"link"});
+    add("a", {"c"}, {"make a"});
+    add("b", {"c"}, {"make b"});
+    add("c", {}, {"make c"});
+    FakePlatform platform;
+    platform.durations["make c "] = 3;
+    FileTimeCache files(platform);
+    ParallelExecutor executor(files, 4, false);
+    MakeContext context(table, files, executor);
+    context.makeEachTargetOnce();
+    ::testing::internal::CaptureStdout();
+    EXPECT_TRUE(table.lookup("all")->make("all", context));
+    executor.finish();
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(platform.events,
+              (Names{"start make c ", "end make c ", "start make a ", "start make b ",
+                     "end make a ", "end make b ", "start link ", "end link "}));
 }

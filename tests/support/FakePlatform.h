@@ -13,6 +13,9 @@
 // virtual clock), started commands are recorded and answer with scripted exit
 // codes, and temporary names are handed out in a directory of the test's
 // choosing. A started "touch a b" stamps a and b with the next clock tick.
+// Processes started side by side run on a virtual timeline: each lasts its
+// scripted duration (one tick by default), and waiting returns the one that
+// ends first, in the order of their starts when several end together.
 class FakePlatform : public Platform {
   public:
     std::uint32_t runProcess(const std::string& commandLine) override {
@@ -23,6 +26,39 @@ class FakePlatform : public Platform {
         touchFiles(commandLine);
         const auto code = exitCodes.find(commandLine);
         return code == exitCodes.end() ? 0 : code->second;
+    }
+
+    std::uint64_t startProcess(const std::string& commandLine) override {
+        started.push_back(commandLine);
+        if (onRun) {
+            onRun(commandLine);
+        }
+        const auto duration = durations.find(commandLine);
+        running.push_back(
+            {nextProcess, commandLine, now + (duration == durations.end() ? 1 : duration->second)});
+        events.push_back("start " + commandLine);
+        if (running.size() > mostAtOnce) {
+            mostAtOnce = running.size();
+        }
+        return nextProcess++;
+    }
+
+    EndedProcess waitForProcess() override {
+        auto first = running.begin();
+        for (auto it = running.begin(); it != running.end(); ++it) {
+            if (it->end < first->end) {
+                first = it;
+            }
+        }
+        const Process process = *first;
+        running.erase(first);
+        now = process.end;
+        touchFiles(process.command);
+        events.push_back("end " + process.command);
+        const auto code = exitCodes.find(process.command);
+        const auto output = outputs.find(process.command);
+        return {process.id, code == exitCodes.end() ? 0 : code->second,
+                output == outputs.end() ? std::string() : output->second, std::string()};
     }
 
     std::uint32_t fileTime(const std::string& path) override {
@@ -55,6 +91,20 @@ class FakePlatform : public Platform {
     std::string temporaryDirectory; // prefix of the temporary names, "dir/" or empty
     int tempNamesTaken = 0;
     int sweeps = 0;
+
+    // Processes that run side by side.
+    struct Process {
+        std::uint64_t id;
+        std::string command;
+        std::uint64_t end;
+    };
+    std::map<std::string, std::uint64_t> durations; // by rebuilt command line
+    std::map<std::string, std::string> outputs;     // standard output, by command line
+    std::vector<Process> running;
+    std::vector<std::string> events; // "start X" and "end X" in the order they happen
+    std::size_t mostAtOnce = 0;
+    std::uint64_t now = 0;
+    std::uint64_t nextProcess = 1;
 
   private:
     void touchFiles(const std::string& commandLine) {

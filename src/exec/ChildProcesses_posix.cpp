@@ -1,0 +1,192 @@
+#include "exec/ChildProcesses_posix.h"
+
+#include "exec/CommandSplit.h"
+#include "exec/Interrupts.h"
+#include "text/ErrorReport.h"
+#include "text/Words.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+extern char** environ;
+
+namespace {
+
+std::uint32_t exitCodeOf(int status) {
+    if (WIFEXITED(status)) {
+        return static_cast<std::uint32_t>(WEXITSTATUS(status));
+    }
+    if (WIFSIGNALED(status)) {
+        return 128 + static_cast<std::uint32_t>(WTERMSIG(status));
+    }
+    return 1;
+}
+
+void closePipe(int& fd) {
+    if (fd >= 0) {
+        close(fd);
+        fd = -1;
+    }
+}
+
+// Starts argv in a group of its own with the given pipes; false when it could not be started.
+bool spawn(const std::vector<std::string>& words, int out, int err, pid_t& child) {
+    std::vector<char*> argv;
+    for (const std::string& word : words) {
+        argv.push_back(const_cast<char*>(word.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t mask;
+    sigprocmask(SIG_SETMASK, nullptr, &mask);
+    posix_spawnattr_setsigmask(&attributes, &mask);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+    const int failed = posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed == 0;
+}
+
+} // namespace
+
+ChildProcesses::~ChildProcesses() {
+    for (Child& child : running_) {
+        closePipe(child.pipes[0]);
+        closePipe(child.pipes[1]);
+    }
+}
+
+std::uint64_t ChildProcesses::start(const std::string& commandLine) {
+    std::fflush(stdout);
+    const std::uint64_t id = nextId_++;
+    int out[2];
+    int err[2];
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        ended_.push_back({id, 1, errorText(message::kUnableToRun, commandLine.c_str()), ""});
+        return id;
+    }
+    if (pipe2(err, O_CLOEXEC) != 0) {
+        close(out[0]);
+        close(out[1]);
+        ended_.push_back({id, 1, errorText(message::kUnableToRun, commandLine.c_str()), ""});
+        return id;
+    }
+    // Interrupts wait until the child is noted, so that one arriving meanwhile
+    // reaches it too.
+    const InterruptBlock block;
+    pid_t child = -1;
+    bool started = false;
+    if (!needsShell(commandLine)) {
+        const std::vector<std::string> words = splitWords(commandLine);
+        started = !words.empty() && spawn(words, out[1], err[1], child);
+    }
+    if (!started) {
+        started = spawn({"/bin/sh", "-c", shellLine(commandLine)}, out[1], err[1], child);
+    }
+    close(out[1]);
+    close(err[1]);
+    if (!started) {
+        close(out[0]);
+        close(err[0]);
+        ended_.push_back({id, 1, errorText(message::kUnableToRun, commandLine.c_str()), ""});
+        return id;
+    }
+    fcntl(out[0], F_SETFL, O_NONBLOCK);
+    fcntl(err[0], F_SETFL, O_NONBLOCK);
+    Child entry;
+    entry.id = id;
+    entry.processId = child;
+    entry.pipes[0] = out[0];
+    entry.pipes[1] = err[0];
+    running_.push_back(std::move(entry));
+    noteChildGroupStarted(child);
+    return id;
+}
+
+void ChildProcesses::drain(Child& child, int which) {
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = read(child.pipes[which], buffer, sizeof buffer);
+        if (got > 0) {
+            child.collected[which].append(buffer, static_cast<std::size_t>(got));
+            continue;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got == 0 || errno != EAGAIN) {
+            closePipe(child.pipes[which]);
+        }
+        return;
+    }
+}
+
+EndedProcess ChildProcesses::end(std::size_t index, int waitStatus) {
+    Child& child = running_[index];
+    // What the child wrote before it ended is in the pipes now; a process it
+    // left behind may hold them open, so only that is taken.
+    drain(child, 0);
+    drain(child, 1);
+    closePipe(child.pipes[0]);
+    closePipe(child.pipes[1]);
+    noteChildGroupEnded(child.processId);
+    EndedProcess ended{child.id, exitCodeOf(waitStatus), std::move(child.collected[0]),
+                       std::move(child.collected[1])};
+    running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(index));
+    return ended;
+}
+
+EndedProcess ChildProcesses::wait() {
+    if (!ended_.empty()) {
+        EndedProcess ended = std::move(ended_.front());
+        ended_.pop_front();
+        return ended;
+    }
+    std::vector<pollfd> polled;
+    std::vector<std::pair<std::size_t, int>> owners; // child and pipe of each polled entry
+    for (;;) {
+        bool someClosed = false;
+        for (std::size_t i = 0; i < running_.size(); ++i) {
+            int status = 0;
+            if (waitpid(running_[i].processId, &status, WNOHANG) == running_[i].processId) {
+                return end(i, status);
+            }
+            someClosed = someClosed || running_[i].pipes[0] < 0 || running_[i].pipes[1] < 0;
+        }
+        polled.clear();
+        owners.clear();
+        for (std::size_t i = 0; i < running_.size(); ++i) {
+            for (int which = 0; which < 2; ++which) {
+                if (running_[i].pipes[which] >= 0) {
+                    polled.push_back({running_[i].pipes[which], POLLIN, 0});
+                    owners.emplace_back(i, which);
+                }
+            }
+        }
+        // A child whose pipes are closed ends soon after, unseen by poll; one
+        // whose pipes a process it left behind holds open is seen by the wait above.
+        const int timeout = someClosed || polled.empty() ? 5 : 200;
+        if (poll(polled.data(), polled.size(), timeout) <= 0) {
+            continue;
+        }
+        for (std::size_t k = 0; k < polled.size(); ++k) {
+            if (polled[k].revents != 0) {
+                drain(running_[owners[k].first], owners[k].second);
+            }
+        }
+    }
+}

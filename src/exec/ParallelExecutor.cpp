@@ -1,0 +1,112 @@
+#include "exec/ParallelExecutor.h"
+
+#include "exec/InlineFile.h"
+#include "exec/Interrupts.h"
+#include "exec/Platform.h"
+#include "exec/RebuiltCommand.h"
+#include "text/Note.h"
+
+#include <cstdio>
+
+JobId ParallelExecutor::submit(Job job) {
+    const JobId id = jobs_.size();
+    Entry entry;
+    for (const JobId waited : job.after) {
+        if (!jobs_[waited].ended) {
+            ++entry.waitingFor;
+            jobs_[waited].dependents.push_back(id);
+        }
+    }
+    entry.job = std::move(job);
+    const bool ready = entry.waitingFor == 0;
+    jobs_.push_back(std::move(entry));
+    if (ready) {
+        ready_.push_back(id);
+    }
+    startReady();
+    return id;
+}
+
+void ParallelExecutor::finish() {
+    startReady();
+    while (!running_.empty()) {
+        ended(platform_.waitForProcess());
+    }
+    // Every command has stopped: the run may end by the interrupt now.
+    endIfInterrupted();
+}
+
+void ParallelExecutor::startReady() {
+    while (status_ == 0 && !stopping_ && running_.size() < slots_ && !ready_.empty()) {
+        const JobId id = ready_.front();
+        ready_.pop_front();
+        if (!startCommand(id)) {
+            endJob(id);
+        }
+    }
+}
+
+bool ParallelExecutor::startCommand(JobId id) {
+    Entry& entry = jobs_[id];
+    if (status_ != 0 || stopping_ || entry.next == entry.job.commands.size()) {
+        return false;
+    }
+    const bool first = entry.next == 0;
+    const JobCommand& command = entry.job.commands[entry.next++];
+    const std::optional<std::string> pending = commandToStart(platform_, entry.job, command);
+    if (!pending) {
+        status_ = 1;
+        return false;
+    }
+    const RebuiltCommand rebuilt = rebuildCommand(*pending);
+    const std::uint64_t process = platform_.startProcess(rebuilt.text);
+    running_[process] = {id, rebuilt.text, rebuilt.echo, rebuilt.stopOnError, first};
+    return true;
+}
+
+void ParallelExecutor::endJob(JobId id) {
+    Entry& entry = jobs_[id];
+    entry.ended = true;
+    for (const JobId dependent : entry.dependents) {
+        if (--jobs_[dependent].waitingFor == 0) {
+            ready_.push_back(dependent);
+        }
+    }
+}
+
+void ParallelExecutor::ended(const EndedProcess& process) {
+    const auto found = running_.find(process.id);
+    const Running command = found->second;
+    running_.erase(found);
+    // An interrupt has reached the commands that run; none starts after them.
+    if (interruptPending()) {
+        stopping_ = true;
+    }
+    const Job& job = jobs_[command.job].job;
+    if (command.first && !job.reason.empty()) {
+        note("%s", job.reason.c_str());
+    }
+    if (command.echo) {
+        std::fwrite(command.text.data(), 1, command.text.size(), stdout);
+        std::fputc('\n', stdout);
+    }
+    std::fwrite(process.output.data(), 1, process.output.size(), stdout);
+    std::fflush(stdout);
+    std::fwrite(process.errors.data(), 1, process.errors.size(), stderr);
+    if (process.exitCode != 0 && command.stopOnError) {
+        if (!stopping_) {
+            note("%s: command failed with status %d", job.target.c_str(),
+                 static_cast<int>(process.exitCode));
+        }
+        if (status_ == 0) {
+            status_ = static_cast<int>(process.exitCode);
+        }
+    }
+    if (!keepTemporaries_) {
+        platform_.sweepTemporaries();
+    }
+    if (!startCommand(command.job) && status_ == 0 && !stopping_) {
+        endJob(command.job);
+    }
+    startReady();
+}

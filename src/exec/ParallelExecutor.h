@@ -1,0 +1,59 @@
+#pragma once
+
+#include "exec/Executor.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+class Platform;
+struct EndedProcess;
+
+// Runs up to a number of commands at once. The commands of one job run in
+// order; a job starts once the jobs it waits for have ended. Each command's
+// echo line and output are written together when it ends, so that the output
+// of commands running side by side never mixes. After a failure no command
+// starts, and those running are waited for.
+class ParallelExecutor : public Executor {
+  public:
+    ParallelExecutor(Platform& platform, unsigned slots, bool keepTemporaries)
+        : platform_(platform), slots_(slots), keepTemporaries_(keepTemporaries) {}
+
+    JobId submit(Job job) override;
+    void finish() override;
+    void stop() override { stopping_ = true; }
+    int status() const override { return status_; }
+
+  private:
+    struct Entry {
+        Job job;
+        std::size_t waitingFor = 0; // jobs of job.after that have not ended
+        std::vector<JobId> dependents;
+        std::size_t next = 0; // the command to start next
+        bool ended = false;
+    };
+    struct Running {
+        JobId job;
+        std::string text;
+        bool echo;
+        bool stopOnError;
+        bool first; // the job's first command: its block explains the job
+    };
+
+    void startReady();
+    // Starts the job's next command; false when it has none left to start.
+    bool startCommand(JobId id);
+    void endJob(JobId id);
+    void ended(const EndedProcess& process);
+
+    Platform& platform_;
+    const unsigned slots_;
+    const bool keepTemporaries_;
+    std::vector<Entry> jobs_;
+    std::deque<JobId> ready_;
+    std::map<std::uint64_t, Running> running_;
+    int status_ = 0;
+    bool stopping_ = false;
+};
