@@ -1,0 +1,110 @@
+#include "rules/DependencyFile.h"
+#include "rules/JsonReader.h"
+#include "rules/JsonValue.h"
+#include "rules/MakeDependencyParser.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+} // namespace
+
+bool DependencyFile::read(const std::string& path) {
+    names_.clear();
+    failure_.clear();
+    errno = 0;
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return true;
+        }
+        return fail(std::string("cannot be opened: ") + std::strerror(errno));
+    }
+    std::string content;
+    std::size_t used = 0;
+    for (;;) {
+        if (used == content.size()) {
+            content.resize(content.empty() ? 16384 : content.size() * 2);
+        }
+        const std::size_t got = std::fread(&content[used], 1, content.size() - used, file.get());
+        used += got;
+        if (got == 0) {
+            break;
+        }
+    }
+    if (std::ferror(file.get())) {
+        return fail(std::string("cannot be read: ") + std::strerror(errno));
+    }
+    content.resize(used);
+    return parse(content);
+}
+
+bool DependencyFile::parse(std::string_view content) {
+    names_.clear();
+    failure_.clear();
+    // Editors on Windows like to start UTF-8 with a byte-order mark.
+    if (content.substr(0, 3) == "\xef\xbb\xbf") {
+        content.remove_prefix(3);
+    }
+    std::size_t first = 0;
+    while (first < content.size() && isBlank(content[first])) {
+        ++first;
+    }
+    if (first < content.size() && content[first] == '{') {
+        return parseSourceDependencies(content);
+    }
+    std::string reason;
+    if (!MakeDependencyParser::parse(content, names_, reason)) {
+        return fail(reason);
+    }
+    return true;
+}
+
+// MSVC writes {"Version": "1.1", "Data": {"Source": ..., "Includes": [...], ...}};
+// only the includes matter, and only their shape is checked.
+bool DependencyFile::parseSourceDependencies(std::string_view content) {
+    JsonValue root;
+    std::string reason;
+    if (!JsonReader::read(content, root, reason)) {
+        return fail(reason);
+    }
+    const JsonValue* data = root.member("Data");
+    if (data == nullptr || data->kind != JsonValue::Kind::Object) {
+        return fail("no \"Data\" object");
+    }
+    const JsonValue* includes = data->member("Includes");
+    if (includes == nullptr || includes->kind != JsonValue::Kind::Array) {
+        return fail("no \"Includes\" array in \"Data\"");
+    }
+    for (const JsonValue& include : includes->items) {
+        if (include.kind != JsonValue::Kind::String) {
+            return fail("\"Includes\" holds something other than a string");
+        }
+        if (include.text.find('\0') != std::string::npos) {
+            return fail("\"Includes\" holds a name with a zero byte");
+        }
+        // An empty name names no file.
+        if (!include.text.empty()) {
+            names_.add(include.text);
+        }
+    }
+    return true;
+}
+
+bool DependencyFile::fail(std::string reason) {
+    names_.clear();
+    failure_ = std::move(reason);
+    return false;
+}

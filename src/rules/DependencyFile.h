@@ -1,0 +1,33 @@
+#pragma once
+
+#include "rules/DependencyNames.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The names a compiler's dependency file lists: the make rules of gcc and
+// clang (-MD, -MMD) or the JSON of MSVC (/sourceDependencies), told apart by
+// their content. Each name counts once, in file order.
+class DependencyFile {
+  public:
+    // Reads the file at path. A missing file is no failure: it lists no
+    // names. False when it cannot be read or holds neither form.
+    bool read(const std::string& path);
+
+    // The content of a dependency file; false when it holds neither form.
+    bool parse(std::string_view content);
+
+    // The names of the last successful read or parse; none after a failure.
+    const std::vector<std::string>& names() const { return names_.names(); }
+
+    // Why the last read or parse failed, in one line.
+    const std::string& failure() const { return failure_; }
+
+  private:
+    bool parseSourceDependencies(std::string_view content);
+    bool fail(std::string reason);
+
+    DependencyNames names_;
+    std::string failure_;
+};
