@@ -66,6 +66,10 @@ Options scanArguments(const std::vector<std::string>& arguments) {
                 options.keepTemporaries = true;
             } else if (option == 'p' || option == 'P') {
                 options.print = true;
+            } else if (option == 'h' || option == 'H' || option == '?' || argument == "--help") {
+                options.help = true;
+            } else if (argument == "--version") {
+                options.version = true;
             }
             continue;
         }

@@ -19,6 +19,9 @@ struct Options {
     std::string makefileName = "tarvo";
     bool print = false;
     bool keepTemporaries = false;
+    // Asked how tarvo is used or which version it is: answered at once.
+    bool help = false;
+    bool version = false;
     std::vector<std::string> targets;
     std::vector<std::pair<std::string, std::string>> definitions;
 };

@@ -2,6 +2,7 @@
 
 #include "driver/CommandLine.h"
 #include "driver/RunState.h"
+#include "driver/Usage.h"
 #include "exec/Interrupts.h"
 #include "exec/Platform.h"
 #include "preprocess/ConditionEvaluator.h"
@@ -57,6 +58,17 @@ void copyToStandardOutput(std::FILE* file) {
 
 int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
              Platform& platform) {
+    const Options options = scanArguments(arguments);
+    // Answered before the banner, without reading any makefile.
+    if (options.help) {
+        std::fputs(kUsageText, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(versionText().c_str(), stdout);
+        return 0;
+    }
+
     RunState& state = runState();
     std::fputs("TARVO version 1.0\n\n", stdout);
     setInterruptCleanup([&platform, &state] {
@@ -81,7 +93,6 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         }
     }
 
-    Options options = scanArguments(arguments);
     for (const auto& definition : options.definitions) {
         macros.define(definition.first, definition.second);
         macros.lock(definition.first);
