@@ -80,8 +80,8 @@ letter case ignored; unknown options are ignored with a note on standard error.
   -jN, /jN, -j N, --jobs=N, --jobs N
                     run up to N commands at once; -j alone: as many as there
                     are processors; -j1 or no -j: one at a time
-  --dry-run         decide as a real run would and print the commands it would
-                    print, "@" commands and inline files included; run nothing
+  --dry-run         print the commands a real run would print, "@" commands
+                    and inline files included; run nothing, change no file
   --explain         before each command, say on standard error why its target
                     is out of date
   --graph           print the dependency graph of the targets in Graphviz dot
