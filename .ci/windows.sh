@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows part of CI: installs mingw-w64 and wine when they are absent,
-# cross-builds tarvo.exe and its tests into build-windows/, and runs the tests
-# under wine. Exits non-zero on any failure.
+# cross-builds tarvo.exe and its tests into build-windows/, packs the .zip, and
+# runs the tests under wine. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,4 +27,16 @@ fi
 
 cmake --preset windows-cross
 cmake --build --preset windows-cross
+
+# The .zip of what cmake --install puts under the prefix: tarvo.exe must be in it.
+rm -f build-windows/tarvo-*.zip build-windows/tarvo-*.zip.sha256
+(cd build-windows && cpack -G ZIP)
+zip=$(find build-windows -maxdepth 1 -name 'tarvo-*.zip')
+contents=$(cmake -E tar tf "$zip")
+echo "$contents"
+if ! grep -q '/bin/tarvo\.exe$' <<<"$contents"; then
+    echo "windows: tarvo.exe is not in $zip" >&2
+    exit 1
+fi
+
 bash tests/windows/run-wine-tests.sh build-windows

@@ -12,7 +12,7 @@ struct Options {
     std::vector<std::pair<std::string, std::string>> definitions;
 
     // Extensions, in forms that options of old never took: long options, and
-    // the second characters h, ? and j.
+    // the second characters h, ? and j. Help and version are answered at once.
     bool help = false;
     bool version = false;
     bool dryRun = false;

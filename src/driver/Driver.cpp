@@ -2,6 +2,7 @@
 
 #include "driver/CommandLine.h"
 #include "driver/DotGraph.h"
+#include "driver/Usage.h"
 #include "exec/DryRunExecutor.h"
 #include "exec/File.h"
 #include "exec/FileTimeCache.h"
@@ -140,6 +141,15 @@ bool endsBeforeMakefile(const Options& options, int& status) {
 int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
              Platform& platform, const RunLimits& limits) {
     const Options options = scanArguments(arguments);
+    // Answered before the banner, without reading any makefile.
+    if (options.help) {
+        std::fputs(kUsageText, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(versionText().c_str(), stdout);
+        return 0;
+    }
     // The graph is all that the run writes on standard output.
     if (!options.graph) {
         std::fputs("TARVO version 1.0\n\n", stdout);

@@ -31,6 +31,34 @@ TEST(CommandLine, OptionsInEveryForm) {
     EXPECT_EQ(o.targets, Words{"x"});
 }
 
+TEST(CommandLine, HelpAndVersionRequests) {
+    struct Case {
+        Words arguments;
+        bool help;
+        bool version;
+    };
+    const Case cases[] = {
+        {{"--help"}, true, false},
+        {{"-h"}, true, false},
+        {{"/H"}, true, false},
+        {{"-help"}, true, false},
+        {{"-?"}, true, false},
+        {{"/?"}, true, false},
+        {{"--version"}, false, true},
+        {{"--Version"}, false, false},
+        {{"--helper"}, false, false},
+        {{"-version"}, false, false},
+        {{"-f", "-h"}, false, false},
+        {{"h", "?"}, false, false},
+        {{"-k", "--version", "/?"}, true, true},
+    };
+    for (const Case& c : cases) {
+        const Options o = scanArguments(c.arguments);
+        EXPECT_EQ(o.help, c.help) << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(o.version, c.version) << ::testing::PrintToString(c.arguments);
+    }
+}
+
 TEST(CommandLine, MacroDefinitions) {
     const Options o = scanArguments({"A B=c d", "X=1", "X=2", "E=", "=Y", "V== x", "P=  q r", ""});
     const std::vector<std::pair<std::string, std::string>> expected = {

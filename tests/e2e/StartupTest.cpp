@@ -63,6 +63,96 @@ const ListingCase kListingCases[] = {
 INSTANTIATE_TEST_SUITE_P(PassOne, Listing, ::testing::ValuesIn(kListingCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A copy, so that a change of the help text is a change someone meant.
+const char kUsage[] = R"usage(Usage: tarvo [options] [NAME=value ...] [targets ...]
+
+Brings the targets (default: the first target of the makefile) up to date,
+running the commands of every rule whose target is out of date.
+
+Options begin with "-" or "/" and are told apart by their second character,
+letter case ignored; unknown options are ignored with a note on standard error.
+  -f NAME, -fNAME   read the makefile NAME (default: tarvo, then tarvo.mak);
+                    a name that cannot be opened is tried again with ".mak"
+                    appended, unless a "." follows its last backslash
+  -k                keep the temporary files (tarvo*.$$$)
+  -p                print the preprocessed makefile as "file,line|text"
+                    records and build nothing
+  -jN, /jN, -j N, --jobs=N, --jobs N
+                    run up to N commands at once; -j alone: as many as there
+                    are processors; -j1 or no -j: one at a time
+  --dry-run         print the commands a real run would print, "@" commands
+                    and inline files included; run nothing, change no file
+  --explain         before each command, say on standard error why its target
+                    is out of date
+  --graph           print the dependency graph of the targets in Graphviz dot
+                    and build nothing
+  --directory=DIR, --directory DIR
+                    change to DIR before anything else
+  -h, -?, /?, --help
+                    print this help and exit
+  --version         print the version and exit
+
+NAME=value defines a macro that the makefile cannot change. Every environment
+variable is a macro too, its value cut at the first blank, tab or "=".
+  MAKE              the command that starts tarvo again
+  KEL_ROOT          the directory whose include subdirectory holds the files
+                    of "!include <name>"
+  TARVO_DEPFILE     set in the makefile: the dependency file of each target,
+                    as gcc -MMD or cl /sourceDependencies write it; the names
+                    in it count as further dependencies
+
+Exit status: 0 on success; the exit code of a command that failed; 1 for an
+error of tarvo's own ("Error (tarvo): ..." on standard output). A run ended
+by a signal ends by that signal.
+)usage";
+
+std::string versionLine() {
+    const std::string commit = TARVO_COMMIT;
+    return std::string("tarvo ") + TARVO_VERSION +
+           (commit.empty() ? "" : " (commit " + commit + ")") + "\n";
+}
+
+struct RequestCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    bool version;
+};
+
+class Request : public ::testing::TestWithParam<RequestCase> {};
+
+TEST_P(Request, AnsweredWithoutBannerOrMakefile) {
+    const RequestCase& c = GetParam();
+    Sandbox box;
+    box.write("tarvo", "!error the makefile was read\n");
+    const e2e::Result result = box.run(c.arguments);
+    EXPECT_EQ(result.output, c.version ? versionLine() : std::string(kUsage));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+}
+
+const RequestCase kRequestCases[] = {
+    {"DoubleDashHelp", {"--help"}, false},
+    {"DashH", {"-h"}, false},
+    {"SlashCapitalH", {"/H"}, false},
+    {"DashHelpWord", {"-help"}, false},
+    {"DashQuestionMark", {"-?"}, false},
+    {"SlashQuestionMark", {"/?"}, false},
+    {"AmongOtherArguments", {"-p", "X=1", "all", "-h"}, false},
+    {"HelpBeforeVersion", {"--version", "--help"}, false},
+    {"Version", {"--version"}, true},
+    {"VersionAmongOtherArguments", {"-k", "all", "--version"}, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Startup, Request, ::testing::ValuesIn(kRequestCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Startup, NameAfterDashFIsNoHelpRequest) {
+    Sandbox box;
+    const e2e::Result result = box.run({"-f", "-h"});
+    EXPECT_EQ(result.output, std::string(kBanner) + "Error (tarvo):  Unable to open file -h.mak");
+    EXPECT_EQ(result.status, 1);
+}
+
 TEST(Startup, MissingMakefileNamesTheFallback) {
     Sandbox box;
     const e2e::Result result = box.run({});

@@ -17,6 +17,23 @@ TEST_F(Startup, ListsThePreprocessedMakefileAndRemovesIt) {
     EXPECT_TRUE(temporaries().empty());
 }
 
+TEST_F(Startup, AnswersHelpAndVersionWithoutReadingTheMakefile) {
+    write("tarvo", "!error the makefile was read\r\n");
+    for (const char* arguments : {"/?", "-h", "--help"}) {
+        const RunResult result = run(arguments);
+        EXPECT_EQ(
+            result.output.rfind("Usage: tarvo [options] [NAME=value ...] [targets ...]\r\n", 0), 0u)
+            << arguments;
+        EXPECT_EQ(result.status, 0u) << arguments;
+    }
+    const RunResult version = run("--version");
+    EXPECT_EQ(version.output.rfind(std::string("tarvo ") + TARVO_VERSION, 0), 0u) << version.output;
+    ASSERT_GE(version.output.size(), 2u);
+    EXPECT_EQ(version.output.substr(version.output.size() - 2), "\r\n");
+    EXPECT_EQ(version.status, 0u);
+    EXPECT_TRUE(temporaries().empty());
+}
+
 TEST_F(Startup, SplitsTheRawCommandLineByItsOwnRules) {
     write("tarvo", "all: [$(A B)] [$(X)] [$(Y)] [$(Q)] [$(E)]\n");
     struct Case {

@@ -1,0 +1,58 @@
+#include "driver/Usage.h"
+
+#include "driver/Version.h"
+
+// Kept within 80 columns, so that it reads in any console.
+const char kUsageText[] = R"usage(Usage: tarvo [options] [NAME=value ...] [targets ...]
+
+Brings the targets (default: the first target of the makefile) up to date,
+running the commands of every rule whose target is out of date.
+
+Options begin with "-" or "/" and are told apart by their second character,
+letter case ignored; unknown options are ignored with a note on standard error.
+  -f NAME, -fNAME   read the makefile NAME (default: tarvo, then tarvo.mak);
+                    a name that cannot be opened is tried again with ".mak"
+                    appended, unless a "." follows its last backslash
+  -k                keep the temporary files (tarvo*.$$$)
+  -p                print the preprocessed makefile as "file,line|text"
+                    records and build nothing
+  -jN, /jN, -j N, --jobs=N, --jobs N
+                    run up to N commands at once; -j alone: as many as there
+                    are processors; -j1 or no -j: one at a time
+  --dry-run         print the commands a real run would print, "@" commands
+                    and inline files included; run nothing, change no file
+  --explain         before each command, say on standard error why its target
+                    is out of date
+  --graph           print the dependency graph of the targets in Graphviz dot
+                    and build nothing
+  --directory=DIR, --directory DIR
+                    change to DIR before anything else
+  -h, -?, /?, --help
+                    print this help and exit
+  --version         print the version and exit
+
+NAME=value defines a macro that the makefile cannot change. Every environment
+variable is a macro too, its value cut at the first blank, tab or "=".
+  MAKE              the command that starts tarvo again
+  KEL_ROOT          the directory whose include subdirectory holds the files
+                    of "!include <name>"
+  TARVO_DEPFILE     set in the makefile: the dependency file of each target,
+                    as gcc -MMD or cl /sourceDependencies write it; the names
+                    in it count as further dependencies
+
+Exit status: 0 on success; the exit code of a command that failed; 1 for an
+error of tarvo's own ("Error (tarvo): ..." on standard output). A run ended
+by a signal ends by that signal.
+)usage";
+
+std::string versionText() {
+    std::string text = "tarvo ";
+    text += kTarvoVersion;
+    if (kTarvoCommit[0] != '\0') {
+        text += " (commit ";
+        text += kTarvoCommit;
+        text += ')';
+    }
+    text += '\n';
+    return text;
+}
