@@ -8,7 +8,7 @@ std::uint32_t FileTimeCache::runProcess(const std::string& commandLine) {
     return code;
 }
 
-std::uint32_t FileTimeCache::fileTime(const std::string& path) {
+FileTime FileTimeCache::fileTime(const std::string& path) {
     Known& known = times_[path];
     if (known.generation != generation_) {
         known.time = system_.fileTime(path);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exec/FileTime.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,9 +16,9 @@ class Platform {
     // Runs one command line and returns its exit code. Standard output is
     // flushed before the child starts.
     virtual std::uint32_t runProcess(const std::string& commandLine) = 0;
-    // The last-write time in units of 2^26 x 100 ns since 1601-01-01 UTC, low
-    // 32 bits; 0 when nothing matches. The path may hold * and ? wildcards.
-    virtual std::uint32_t fileTime(const std::string& path) = 0;
+    // The last-write time; 0 when nothing matches. The path may hold * and ?
+    // wildcards: the first match counts.
+    virtual FileTime fileTime(const std::string& path) = 0;
     // The bare name of the first entry matching a path or wildcard pattern.
     virtual std::optional<std::string> findFirstMatch(const std::string& pattern) = 0;
     virtual void removeFile(const std::string& path) = 0;

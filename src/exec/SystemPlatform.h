@@ -6,7 +6,7 @@
 class SystemPlatform : public Platform {
   public:
     std::uint32_t runProcess(const std::string& commandLine) override;
-    std::uint32_t fileTime(const std::string& path) override;
+    FileTime fileTime(const std::string& path) override;
     std::optional<std::string> findFirstMatch(const std::string& pattern) override;
     void removeFile(const std::string& path) override;
     std::string makeTempName() override;

@@ -1,6 +1,6 @@
 #include "exec/SystemPlatform.h"
 
-#include "exec/FileTimeUnits.h"
+#include "exec/FileTime.h"
 #include "exec/Interrupts.h"
 #include "exec/TempNames.h"
 
@@ -88,7 +88,7 @@ std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     return 1;
 }
 
-std::uint32_t SystemPlatform::fileTime(const std::string& path) {
+FileTime SystemPlatform::fileTime(const std::string& path) {
     WIN32_FIND_DATAA data;
     const FindHandle search(path, data);
     if (!search.found()) {

@@ -10,15 +10,6 @@
 
 #include <cstdint>
 
-namespace {
-
-// File times compare as signed 32-bit values.
-std::int32_t signedFileTime(Platform& platform, const std::string& name) {
-    return static_cast<std::int32_t>(platform.fileTime(name));
-}
-
-} // namespace
-
 int Rule::compareKey(const std::string& key) const {
     return compareNames(name, key);
 }
@@ -76,7 +67,7 @@ bool InferenceRule::isOutOfDate(const std::string& target, MakeContext& context)
             return true;
         }
     }
-    return signedFileTime(context.platform, source) > signedFileTime(context.platform, target);
+    return context.platform.fileTime(source) > context.platform.fileTime(target);
 }
 
 void InferenceRule::expandSpecials(std::string& line, const std::string& target) const {
@@ -103,9 +94,9 @@ bool TargetRule::isOutOfDate(const std::string& target, MakeContext& context) {
         }
     }
     if (!outOfDate) {
-        const std::int32_t targetTime = signedFileTime(context.platform, target);
+        const FileTime targetTime = context.platform.fileTime(target);
         for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
-            if (signedFileTime(context.platform, item->text()) > targetTime) {
+            if (context.platform.fileTime(item->text()) > targetTime) {
                 outOfDate = true;
                 break;
             }

@@ -14,14 +14,15 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// The tool's file-time unit (2^26 x 100 ns since 1601) of a time in seconds since 1970.
-std::int64_t fileTimeUnit(std::time_t seconds) {
+// A step of 2^26 x 100 ns since 1601 (about 6.7 s) of a time in seconds since
+// 1970: times within one step must still compare by their full value.
+std::int64_t coarseStep(std::time_t seconds) {
     return ((static_cast<std::int64_t>(seconds) + 11644473600LL) * 10000000LL) >> 26;
 }
 
-// The first whole second at or after `from` that begins a new file-time unit.
-std::time_t unitStart(std::time_t from) {
-    while (fileTimeUnit(from) == fileTimeUnit(from - 1)) {
+// The first whole second at or after `from` that begins a new coarse step.
+std::time_t stepStart(std::time_t from) {
+    while (coarseStep(from) == coarseStep(from - 1)) {
         ++from;
     }
     return from;
@@ -33,17 +34,38 @@ std::string banner(const std::string& rest) {
 
 const char kCopyRule[] = "out.txt: in.txt\n\tcp in.txt out.txt\n";
 
+// A time in seconds and nanoseconds since 1970.
+struct Stamp {
+    std::time_t seconds;
+    long nanoseconds;
+};
+
 TEST(Rebuild, WhenTheDependencyIsNewer) {
-    Sandbox box;
-    box.write("tarvo", kCopyRule);
-    box.write("in.txt", "new\n");
-    box.write("out.txt", "old\n");
-    box.setTime("out.txt", kBaseTime);
-    box.setTime("in.txt", kBaseTime + 60);
-    const e2e::Result result = box.run({});
-    EXPECT_EQ(result.output, banner("cp in.txt out.txt \n"));
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(box.read("out.txt"), "new\n");
+    const std::time_t start = stepStart(kBaseTime);
+    struct Case {
+        const char* name;
+        Stamp in;
+        Stamp out;
+    };
+    const Case cases[] = {
+        {"AMinute", {kBaseTime + 60, 0}, {kBaseTime, 0}},
+        {"FiveSecondsInOneCoarseStep", {start + 5, 0}, {start, 0}},
+        {"AMicrosecond", {kBaseTime, 1000}, {kBaseTime, 0}},
+        {"AcrossASecond", {kBaseTime + 1, 0}, {kBaseTime, 999999000}},
+        {"InTheYear2060", {2840140800, 0}, {kBaseTime, 0}},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("tarvo", kCopyRule);
+        box.write("in.txt", "new\n");
+        box.write("out.txt", "old\n");
+        box.setTime("out.txt", c.out.seconds, c.out.nanoseconds);
+        box.setTime("in.txt", c.in.seconds, c.in.nanoseconds);
+        const e2e::Result result = box.run({});
+        EXPECT_EQ(result.output, banner("cp in.txt out.txt \n")) << c.name;
+        EXPECT_EQ(result.status, 0) << c.name;
+        EXPECT_EQ(box.read("out.txt"), "new\n") << c.name;
+    }
 }
 
 TEST(Rebuild, WhenTheTargetIsMissing) {
@@ -55,24 +77,24 @@ TEST(Rebuild, WhenTheTargetIsMissing) {
 }
 
 TEST(Rebuild, NotWhenTheDependencyIsEqualOrOlder) {
-    const std::time_t start = unitStart(kBaseTime);
     struct Case {
         const char* name;
-        std::time_t in;
-        std::time_t out;
+        Stamp in;
+        Stamp out;
     };
     const Case cases[] = {
-        {"Equal", kBaseTime, kBaseTime},
-        {"SameUnit", start + 5, start},
-        {"Older", kBaseTime, kBaseTime + 60},
+        {"Equal", {kBaseTime, 0}, {kBaseTime, 0}},
+        {"EqualToTheMicrosecond", {kBaseTime, 123456000}, {kBaseTime, 123456000}},
+        {"Older", {kBaseTime, 0}, {kBaseTime + 60, 0}},
+        {"OlderByAMicrosecond", {kBaseTime, 0}, {kBaseTime, 1000}},
     };
     for (const Case& c : cases) {
         Sandbox box;
         box.write("tarvo", kCopyRule);
         box.write("in.txt", "new\n");
         box.write("out.txt", "old\n");
-        box.setTime("in.txt", c.in);
-        box.setTime("out.txt", c.out);
+        box.setTime("in.txt", c.in.seconds, c.in.nanoseconds);
+        box.setTime("out.txt", c.out.seconds, c.out.nanoseconds);
         const e2e::Result result = box.run({});
         EXPECT_EQ(result.output, kBanner) << c.name;
         EXPECT_EQ(result.status, 0) << c.name;
