@@ -6,6 +6,14 @@
 #include <optional>
 #include <string>
 
+// Whether the file system takes names that differ only in the letter case of
+// A-Z for one name.
+#ifdef _WIN32
+constexpr bool kFileNamesIgnoreCase = true;
+#else
+constexpr bool kFileNamesIgnoreCase = false;
+#endif
+
 // The tool's whole contact with the operating system besides standard output
 // and buffered file streams. A real implementation exists per platform; tests
 // use a fake with a virtual clock and a record of the commands started.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 using e2e::kBanner;
@@ -99,6 +100,40 @@ TEST(Rebuild, NotWhenTheDependencyIsEqualOrOlder) {
         EXPECT_EQ(result.output, kBanner) << c.name;
         EXPECT_EQ(result.status, 0) << c.name;
         EXPECT_EQ(box.read("out.txt"), "old\n") << c.name;
+    }
+}
+
+// The rule is found whatever the letter case, but the spellings are two files
+// here: one found up to date says nothing about the other.
+TEST(Rebuild, EachSpellingOfANameIsDecidedForItself) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::time_t>> files; // besides foo.c
+        std::vector<std::string> targets;
+        const char* output;
+    };
+    const Case cases[] = {
+        {"OlderSpellingSecond",
+         {{"foo.o", kBaseTime}, {"FOO.O", kBaseTime + 120}},
+         {"FOO.O", "foo.o"},
+         "echo make foo.o \nmake foo.o\n"},
+        {"MissingSpellingSecond",
+         {{"foo.o", kBaseTime + 120}},
+         {"foo.o", "FOO.O"},
+         "echo make FOO.O \nmake FOO.O\n"},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("tarvo", "foo.o: foo.c\n\techo make $<\n");
+        box.write("foo.c", "");
+        box.setTime("foo.c", kBaseTime + 60);
+        for (const auto& file : c.files) {
+            box.write(file.first, "");
+            box.setTime(file.first, file.second);
+        }
+        const e2e::Result result = box.run(c.targets);
+        EXPECT_EQ(result.output, banner(c.output)) << c.name;
+        EXPECT_EQ(result.status, 0) << c.name;
     }
 }
 
