@@ -205,6 +205,16 @@ TEST(Rebuild, InferenceRuleAndSpecialMacros) {
     EXPECT_EQ(box.read("y.out"), "y\n");
 }
 
+TEST(Commands, SpecialMacroFormedWhereItsTextMeetsItsNeighbours) {
+    Sandbox box;
+    box.write("tarvo", "t: @a\n\techo $$@\n\nu: a$\n\techo $@@\n");
+    box.write("@a", "");
+    box.write("a$", "");
+    const e2e::Result result = box.run({"t", "u"});
+    EXPECT_EQ(result.output, banner("echo @aa \n@aa\necho aa$ \naa$\n"));
+    EXPECT_EQ(result.status, 0);
+}
+
 TEST(Commands, PrefixesAndExitStatus) {
     Sandbox box;
     box.write("tarvo", "all:\n"
