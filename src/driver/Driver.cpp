@@ -15,7 +15,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -103,6 +106,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     // With every name taken, the last one is used anew: whatever holds it goes
     // first, so that a link there is replaced rather than followed.
     platform.removeFile(intermediateName);
+    std::vector<std::string> namesWithComma;
     {
         File intermediate(std::fopen(intermediateName.c_str(), "w+b"));
         if (!intermediate) {
@@ -113,6 +117,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         }
         Preprocessor preprocessor(macros, evaluator);
         preprocessor.preprocessFile(makefile.get(), intermediate.get());
+        namesWithComma = preprocessor.namesWithComma();
         // A full disk must not pass for a shorter makefile.
         if (std::fflush(intermediate.get()) != 0 || std::ferror(intermediate.get()) != 0) {
             intermediate.reset();
@@ -137,7 +142,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         File records(std::fopen(intermediateName.c_str(), "rb"));
         if (records) {
             RuleParser parser(rules);
-            parser.parseRules(records.get());
+            parser.parseRules(records.get(), std::move(namesWithComma));
         }
         records.reset();
         platform.removeFile(intermediateName);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -47,8 +48,8 @@ bool RuleParser::isExplicitRuleLine(const std::string& line) {
     return !line.empty() && line[0] != '.' && line.find(':') != std::string::npos;
 }
 
-void RuleParser::parseRules(std::FILE* file) {
-    LineReader reader(file);
+void RuleParser::parseRules(std::FILE* file, std::vector<std::string> namesWithComma) {
+    LineReader reader(file, std::move(namesWithComma));
     RunState& state = runState();
     while (const std::string* line = reader.readLogicalLine(false)) {
         if (isInferenceRuleLine(*line)) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 class LineReader;
 class Rule;
@@ -12,7 +13,8 @@ class RuleParser {
   public:
     explicit RuleParser(RuleTable& rules) : rules_(rules) {}
 
-    void parseRules(std::FILE* file);
+    // `namesWithComma` as pass 1 gives them, for reading the records back.
+    void parseRules(std::FILE* file, std::vector<std::string> namesWithComma = {});
 
     static bool isInferenceRuleLine(const std::string& line);
     static bool isExplicitRuleLine(const std::string& line);

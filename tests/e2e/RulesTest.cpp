@@ -267,6 +267,40 @@ TEST(Errors, SyntaxError) {
     EXPECT_EQ(box.list(), Names{"build.mk"});
 }
 
+// Record tags hold file names as they are; "," and "|" in them must not split
+// a tag in the wrong place.
+TEST(Records, FileNamesWithCommaAndBar) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string rules; // of v2,0|x/rules.mak
+        std::string output;
+        int status;
+    };
+    const Case cases[] = {
+        {"Include", {}, "all:\n\techo built\n", "echo built \nbuilt\n", 0},
+        {"IncludeWithSyntaxError",
+         {},
+         "all:\n\techo built\n\nstray\n",
+         "Error (tarvo):  Syntax error in v2,0|x/rules.mak, line 4",
+         1},
+        {"Makefile",
+         {"-f", "v2,0|x/rules.mak"},
+         "x:\n\nstray\n",
+         "Error (tarvo):  Syntax error in v2,0|x/rules.mak, line 3",
+         1},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("tarvo", "!include \"v2,0|x/rules.mak\"\n");
+        box.makeDirectory("v2,0|x");
+        box.write("v2,0|x/rules.mak", c.rules);
+        const e2e::Result result = box.run(c.arguments);
+        EXPECT_EQ(result.output, banner(c.output)) << c.name;
+        EXPECT_EQ(result.status, c.status) << c.name;
+    }
+}
+
 TEST(Errors, DependencyCycle) {
     Sandbox box;
     box.write("tarvo", "all: a\n\techo all\n\na: b\n\techo a\n\nb: A\n\techo b\n");
