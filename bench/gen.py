@@ -14,8 +14,8 @@ tools are meant to work in separate copies so that one tool's outputs never serv
 import os
 import sys
 
-# Sources get an old time so that objects made at any later moment are newer, even at tarvo's
-# coarse file-time unit of about 6.7 s.
+# Sources get an old time so that objects made at any later moment are newer, whatever the
+# tools' file-time resolution.
 SOURCE_TIME = 1577836800  # 2020-01-01 00:00 UTC
 
 

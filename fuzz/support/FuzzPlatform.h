@@ -23,13 +23,13 @@ class FuzzPlatform : public FakePlatform {
         return commandLine.find("fail") != std::string::npos ? kFailureCode : code;
     }
 
-    std::uint32_t fileTime(const std::string& path) override {
-        const std::uint32_t known = FakePlatform::fileTime(path);
+    FileTime fileTime(const std::string& path) override {
+        const FileTime known = FakePlatform::fileTime(path);
         if (known != 0 || times.count(path) != 0) {
             return known;
         }
         const std::size_t hash = std::hash<std::string>()(path);
-        return hash % 4 == 0 ? 0 : static_cast<std::uint32_t>(1000 + hash % 7);
+        return hash % 4 == 0 ? 0 : static_cast<FileTime>(1000 + hash % 7);
     }
 
     void removeFile(const std::string& path) override {

@@ -23,7 +23,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -185,6 +188,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     // With every name taken, the last one is used anew: whatever holds it goes
     // first, so that a link there is replaced rather than followed.
     platform.removeFile(intermediateName);
+    std::vector<std::string> namesWithComma;
     {
         File intermediate(std::fopen(intermediateName.c_str(), "w+b"));
         if (!intermediate) {
@@ -193,6 +197,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         }
         Preprocessor preprocessor(macros, evaluator);
         status = preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate.get());
+        namesWithComma = preprocessor.namesWithComma();
         // A full disk must not pass for a shorter makefile.
         if (std::fflush(intermediate.get()) != 0 || std::ferror(intermediate.get()) != 0) {
             intermediate.reset();
@@ -216,7 +221,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         File records(std::fopen(intermediateName.c_str(), "rb"));
         // Pass 2 reads the records even after pass 1 failed; its own error wins.
         if (records) {
-            const int parsed = parser.parseRules(records.get());
+            const int parsed = parser.parseRules(records.get(), std::move(namesWithComma));
             if (parsed != 0) {
                 status = parsed;
             }

@@ -19,7 +19,7 @@ EndedProcess FileTimeCache::waitForProcess() {
     return ended;
 }
 
-std::uint32_t FileTimeCache::fileTime(const std::string& path) {
+FileTime FileTimeCache::fileTime(const std::string& path) {
     Known& known = times_[path];
     if (known.generation != generation_) {
         known.time = system_.fileTime(path);

@@ -17,7 +17,7 @@ class FileTimeCache : public Platform {
     std::uint32_t runProcess(const std::string& commandLine) override;
     std::uint64_t startProcess(const std::string& commandLine) override;
     EndedProcess waitForProcess() override;
-    std::uint32_t fileTime(const std::string& path) override;
+    FileTime fileTime(const std::string& path) override;
     std::optional<std::string> findFirstMatch(const std::string& pattern) override;
     void removeFile(const std::string& path) override;
     std::string makeTempName() override;
@@ -33,7 +33,7 @@ class FileTimeCache : public Platform {
     // read again in place, so emptying the cache costs nothing.
     struct Known {
         std::uint64_t generation = 0;
-        std::uint32_t time = 0;
+        FileTime time = 0;
     };
 
     Platform& system_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exec/FileTime.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,6 +13,14 @@ struct EndedProcess {
     std::string output; // its standard output
     std::string errors; // its standard error
 };
+
+// Whether the file system takes names that differ only in the letter case of
+// A-Z for one name.
+#ifdef _WIN32
+constexpr bool kFileNamesIgnoreCase = true;
+#else
+constexpr bool kFileNamesIgnoreCase = false;
+#endif
 
 // The tool's whole contact with the operating system besides standard output
 // and buffered file streams. A real implementation exists per platform; tests
@@ -29,9 +39,9 @@ class Platform {
     // Waits until one of the processes started has ended and returns it. Called
     // only while one is running.
     virtual EndedProcess waitForProcess() = 0;
-    // The last-write time in units of 2^26 x 100 ns since 1601-01-01 UTC, low
-    // 32 bits; 0 when nothing matches. The path may hold * and ? wildcards.
-    virtual std::uint32_t fileTime(const std::string& path) = 0;
+    // The last-write time; 0 when nothing matches. The path may hold * and ?
+    // wildcards: the first match counts.
+    virtual FileTime fileTime(const std::string& path) = 0;
     // The bare name of the first entry matching a path or wildcard pattern.
     virtual std::optional<std::string> findFirstMatch(const std::string& pattern) = 0;
     virtual void removeFile(const std::string& path) = 0;

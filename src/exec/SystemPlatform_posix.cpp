@@ -2,7 +2,7 @@
 
 #include "exec/ChildProcesses_posix.h"
 #include "exec/CommandSplit.h"
-#include "exec/FileTimeUnits.h"
+#include "exec/FileTime.h"
 #include "exec/Interrupts.h"
 #include "exec/TempNames.h"
 #include "exec/TemporarySweeper_posix.h"
@@ -36,7 +36,7 @@ bool hasWildcard(const std::string& path) {
     return false;
 }
 
-std::uint32_t fileTimeOf(const char* path) {
+FileTime fileTimeOf(const char* path) {
     struct stat info;
     if (stat(path, &info) != 0) {
         return 0;
@@ -161,7 +161,7 @@ std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     return static_cast<std::uint32_t>(reportError(message::kUnableToRun, commandLine.c_str()));
 }
 
-std::uint32_t SystemPlatform::fileTime(const std::string& path) {
+FileTime SystemPlatform::fileTime(const std::string& path) {
     if (!hasWildcard(path)) {
         return fileTimeOf(path.c_str());
     }

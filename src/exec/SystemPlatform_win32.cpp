@@ -1,7 +1,7 @@
 #include "exec/SystemPlatform.h"
 
 #include "exec/ChildProcesses_win32.h"
-#include "exec/FileTimeUnits.h"
+#include "exec/FileTime.h"
 #include "exec/Interrupts.h"
 #include "exec/TempNames.h"
 #include "text/ErrorReport.h"
@@ -101,7 +101,7 @@ std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     return static_cast<std::uint32_t>(reportError(message::kUnableToRun, commandLine.c_str()));
 }
 
-std::uint32_t SystemPlatform::fileTime(const std::string& path) {
+FileTime SystemPlatform::fileTime(const std::string& path) {
     WIN32_FIND_DATAA data;
     const FindHandle search(path, data);
     if (!search.found()) {

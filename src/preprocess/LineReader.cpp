@@ -1,12 +1,54 @@
 #include "preprocess/LineReader.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
+
 constexpr std::size_t kChunkSize = 1 << 16;
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
-LineReader::LineReader(std::FILE* file) : file_(file), chunk_(kChunkSize) {}
+// Whether the text from `start` is the name followed by ",", a line number and "|".
+bool isTaggedWith(const std::string& text, std::size_t start, const std::string& name) {
+    if (text.compare(start, name.size(), name) != 0) {
+        return false;
+    }
+    std::size_t i = start + name.size();
+    if (i >= text.size() || text[i] != ',') {
+        return false;
+    }
+    ++i;
+    if (i < text.size() && text[i] == '-') {
+        ++i;
+    }
+    const std::size_t digits = i;
+    while (i < text.size() && isDigit(text[i])) {
+        ++i;
+    }
+    return i > digits && i < text.size() && text[i] == '|';
+}
+
+} // namespace
+
+LineReader::LineReader(std::FILE* file, std::vector<std::string> namesWithComma)
+    : file_(file), namesWithComma_(std::move(namesWithComma)), chunk_(kChunkSize) {
+    std::stable_sort(
+        namesWithComma_.begin(), namesWithComma_.end(),
+        [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+}
+
+std::size_t LineReader::endOfRecordName(std::size_t start) const {
+    for (const std::string& name : namesWithComma_) {
+        if (isTaggedWith(line_, start, name)) {
+            return start + name.size();
+        }
+    }
+    return line_.find(',', start);
+}
 
 bool LineReader::fillChunk() {
     chunkPosition_ = 0;
@@ -61,8 +103,8 @@ std::string* LineReader::readLogicalLine(bool plain) {
             return nullptr;
         }
         if (!plain) {
-            // The tag ends at the first "|" after the first comma of the record.
-            const std::size_t comma = line_.find(',', append);
+            // The tag ends at the first "|" after the comma that ends the name.
+            const std::size_t comma = endOfRecordName(append);
             if (comma != std::string::npos) {
                 recordFile_.assign(line_, append, comma - append);
                 const std::size_t bar = line_.find('|', comma + 1);

@@ -10,7 +10,10 @@
 // buffer until the next read and may be changed in place.
 class LineReader {
   public:
-    explicit LineReader(std::FILE* file);
+    // Records are split at their first comma, unless they begin with one of
+    // `namesWithComma` followed by ",", a line number and "|" (the longest
+    // such name wins).
+    explicit LineReader(std::FILE* file, std::vector<std::string> namesWithComma = {});
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
@@ -28,8 +31,11 @@ class LineReader {
     bool readPhysicalLine();
     bool fillChunk();
     void findZero();
+    // Where the file name of the record in line_ from `start` ends.
+    std::size_t endOfRecordName(std::size_t start) const;
 
     std::FILE* file_;
+    std::vector<std::string> namesWithComma_; // longest first
     std::string line_;
     std::vector<char> chunk_;
     std::size_t chunkPosition_ = 0;

@@ -4,6 +4,8 @@
 #include "preprocess/MacroTable.h"
 #include "text/ErrorReport.h"
 
+#include <algorithm>
+
 int Preprocessor::preprocessMakefile(std::FILE* makefile, const std::string& fileName,
                                      std::FILE* intermediate) {
     fileName_ = fileName;
@@ -22,10 +24,21 @@ void Preprocessor::writeRecord(const std::string& line, std::FILE* intermediate)
     std::fputc('\n', intermediate);
 }
 
+// A name without a comma ends at the first comma of its records already.
+void Preprocessor::noteRecordName(const std::string& name) {
+    if (name.find(',') != std::string::npos &&
+        std::find(namesWithComma_.begin(), namesWithComma_.end(), name) == namesWithComma_.end()) {
+        namesWithComma_.push_back(name);
+    }
+}
+
 void Preprocessor::preprocessFile(std::FILE* input, std::FILE* intermediate) {
     LineReader reader(input);
     const LineReader* const outer = reader_;
     reader_ = &reader;
+    // The file name stays the same for the records of this file; an include
+    // file's own loop restores it afterwards.
+    bool nameNoted = false;
     while (status_ == 0) {
         std::string* line = reader.readLogicalLine(true);
         if (line == nullptr) {
@@ -51,6 +64,10 @@ void Preprocessor::preprocessFile(std::FILE* input, std::FILE* intermediate) {
         if (MacroTable::isMacroDefinitionLine(*line)) {
             macros_.defineMacroFromLine(std::move(*line));
             continue;
+        }
+        if (!nameNoted) {
+            noteRecordName(fileName_);
+            nameNoted = true;
         }
         writeRecord(*line, intermediate);
     }

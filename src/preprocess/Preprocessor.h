@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 class ConditionEvaluator;
 class LineReader;
@@ -29,6 +30,10 @@ class Preprocessor {
     // Include files nested deeper than this end pass 1 with an error.
     static constexpr int kMaxIncludeDepth = 64;
 
+    // The distinct file names with a comma that records were written for:
+    // their records cannot be split at the first comma.
+    const std::vector<std::string>& namesWithComma() const { return namesWithComma_; }
+
   private:
     // One saved (depth, state) pair rather than a stack: it matches a stack for
     // balanced blocks, and stray directives act on the pair.
@@ -44,6 +49,7 @@ class Preprocessor {
     // Handles one directive line; returns whether lines are taken afterwards.
     bool processDirective(const std::string& line, std::FILE* intermediate);
     void writeRecord(const std::string& line, std::FILE* intermediate) const;
+    void noteRecordName(const std::string& name);
     // The condition of "if", "ifdef" or "ifndef"; nothing for any other word.
     std::optional<bool> testCondition(const std::string& word, const std::string& argument);
     void includeFile(const std::string& argument, std::FILE* intermediate);
@@ -59,4 +65,5 @@ class Preprocessor {
     bool takingLines_ = true;
     int includeDepth_ = 0;
     int status_ = 0;
+    std::vector<std::string> namesWithComma_;
 };

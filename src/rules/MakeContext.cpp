@@ -4,19 +4,29 @@
 #include "exec/Executor.h"
 #include "text/ErrorReport.h"
 
-MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& name) {
-    Record* record = &targets_[name];
+template <bool ignoreCase, typename Value>
+Value& MakeContext::recordOf(NameTable<Record<Value>, ignoreCase>& table, const Rule& rule,
+                             const std::string& name) {
+    Record<Value>* record = &table[name];
     if (record->rule == nullptr) {
         record->rule = &rule;
     }
     while (record->rule != &rule) {
         if (!record->next) {
-            record->next = std::make_unique<Record>();
+            record->next = std::make_unique<Record<Value>>();
             record->next->rule = &rule;
         }
         record = record->next.get();
     }
-    return record->target;
+    return record->value;
+}
+
+MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& name) {
+    Target& target = recordOf(targets_, rule, name);
+    if (target.onChain == nullptr) {
+        target.onChain = &recordOf(chainCounts_, rule, name);
+    }
+    return target;
 }
 
 void MakeContext::stop(int status) {
@@ -30,8 +40,8 @@ bool MakeContext::enter(Target& target, const Rule& rule, const std::string& nam
                          chain_.front().second.c_str(), name.c_str()));
         return false;
     }
-    if (target.onChain == 0) {
-        ++target.onChain;
+    if (*target.onChain == 0) {
+        ++*target.onChain;
         chain_.emplace_back(&rule, name);
         return true;
     }
@@ -54,7 +64,7 @@ bool MakeContext::enter(Target& target, const Rule& rule, const std::string& nam
 
 void MakeContext::leave(Target& target) {
     chain_.pop_back();
-    --target.onChain;
+    --*target.onChain;
 }
 
 const bool* MakeContext::remembered(const Target& target) const {

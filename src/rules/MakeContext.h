@@ -3,6 +3,7 @@
 #include "containers/NameTable.h"
 #include "exec/FileTimeCache.h"
 #include "exec/Job.h"
+#include "exec/Platform.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,9 +39,12 @@ class WalkObserver {
 // So such decisions are remembered until the cache's generation moves on.
 class MakeContext {
   public:
-    // What is known of one rule making one name (letter case ignored).
+    // What is known of one rule making one name, spelled as given where file
+    // names tell letter case apart: "FOO.O" and "foo.o" are two files there.
     struct Target {
-        int onChain = 0;
+        // How often the rule making the name, in any spelling, is on the chain;
+        // shared by the spellings, so that the chain ignores letter case.
+        int* onChain = nullptr;
         bool decided = false;
         bool outOfDate = false;
         std::uint64_t generation = 0;
@@ -100,17 +104,22 @@ class MakeContext {
   private:
     void stop(int status);
 
-    // Records by name, letter case ignored. A name is normally made by one rule only (the one
-    // its lookup finds); any other gets a record chained behind the first.
+    // Records by name. A name is normally made by one rule only (the one its
+    // lookup finds); any other gets a record chained behind the first.
     // Records never move once made, since makes in progress refer to them.
-    struct Record {
+    template <typename Value> struct Record {
         const Rule* rule = nullptr;
-        Target target;
+        Value value{};
         std::unique_ptr<Record> next;
     };
+    template <bool ignoreCase, typename Value>
+    static Value& recordOf(NameTable<Record<Value>, ignoreCase>& table, const Rule& rule,
+                           const std::string& name);
 
     FileTimeCache& files_;
-    NameTable<Record, true> targets_;
+    NameTable<Record<Target>, kFileNamesIgnoreCase> targets_;
+    // Chain counts by name, letter case ignored, found once per spelling.
+    NameTable<Record<int>, true> chainCounts_;
     std::vector<std::pair<const Rule*, std::string>> chain_;
     int error_ = 0;
     bool stopped_ = false;

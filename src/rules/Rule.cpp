@@ -11,15 +11,6 @@
 
 #include <cstdint>
 
-namespace {
-
-// File times compare as signed 32-bit values.
-std::int32_t signedFileTime(Platform& platform, const std::string& name) {
-    return static_cast<std::int32_t>(platform.fileTime(name));
-}
-
-} // namespace
-
 int Rule::compareKey(const std::string& key) const {
     return compareNames(name, key);
 }
@@ -141,8 +132,7 @@ Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& cont
             return decision;
         }
     }
-    decision.outOfDate =
-        signedFileTime(context.platform, source) > signedFileTime(context.platform, target);
+    decision.outOfDate = context.platform.fileTime(source) > context.platform.fileTime(target);
     return decision;
 }
 
@@ -174,9 +164,9 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
         }
     }
     if (!outOfDate) {
-        const std::int32_t targetTime = signedFileTime(context.platform, target);
+        const FileTime targetTime = context.platform.fileTime(target);
         for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
-            if (signedFileTime(context.platform, item->text()) > targetTime) {
+            if (context.platform.fileTime(item->text()) > targetTime) {
                 outOfDate = true;
                 break;
             }

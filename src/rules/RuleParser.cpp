@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 bool RuleParser::isInferenceRuleLine(const std::string& line) {
@@ -23,8 +24,8 @@ bool RuleParser::isExplicitRuleLine(const std::string& line) {
     return !line.empty() && line[0] != '.' && line.find(':') != std::string::npos;
 }
 
-int RuleParser::parseRules(std::FILE* file) {
-    LineReader reader(file);
+int RuleParser::parseRules(std::FILE* file, std::vector<std::string> namesWithComma) {
+    LineReader reader(file, std::move(namesWithComma));
     while (const std::string* line = reader.readLogicalLine(false)) {
         if (isInferenceRuleLine(*line)) {
             parseInferenceRule(*line, reader);

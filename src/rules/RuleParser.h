@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 class LineReader;
 class Rule;
@@ -15,7 +16,8 @@ class RuleParser {
 
     // Reads the whole file. Returns the status: 0, or 1 after a syntax error,
     // which has been reported and ends the reading.
-    int parseRules(std::FILE* file);
+    // `namesWithComma` as pass 1 gives them, for reading the records back.
+    int parseRules(std::FILE* file, std::vector<std::string> namesWithComma = {});
     // The first target word of the first explicit-rule line, made when no
     // target is requested; none when that line names no target.
     const std::optional<std::string>& defaultTarget() const { return defaultTarget_; }

@@ -7,7 +7,11 @@
 std::string withoutExtension(const std::string& name);
 // The part after the last backslash, else after the last ":", else the name.
 std::string withoutDirectory(const std::string& name);
-// Replaces every occurrence of a two-character special macro. The search goes
-// on just after each inserted text, so a replacement that holds the sequence
-// itself is not expanded again and the work stays linear.
+// Replaces every occurrence of a two-character special macro, as if the line
+// were searched again from its start after each replacement, so that an
+// occurrence formed where the inserted text meets its neighbours is replaced
+// too: "$$@" with "@a" gives "@aa". A replacement that could form the sequence
+// again without bound (one that holds it, or ends with its first character
+// and begins with its second) is inserted once per occurrence of the line as
+// it stands instead. Either way the work is linear in the result.
 void replaceSpecial(std::string& line, const char* sequence, const std::string& replacement);

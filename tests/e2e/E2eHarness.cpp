@@ -90,10 +90,10 @@ void Sandbox::setMode(const std::string& name, unsigned mode) const {
     }
 }
 
-void Sandbox::setTime(const std::string& name, std::time_t seconds) const {
+void Sandbox::setTime(const std::string& name, std::time_t seconds, long nanoseconds) const {
     struct timespec times[2];
     times[0].tv_sec = seconds;
-    times[0].tv_nsec = 0;
+    times[0].tv_nsec = nanoseconds;
     times[1] = times[0];
     if (utimensat(AT_FDCWD, pathOf(name).c_str(), times, 0) != 0) {
         throw std::runtime_error("utimensat failed for " + name);

@@ -46,8 +46,8 @@ class Sandbox {
     void makeDirectory(const std::string& name) const;
     // Sets the permission bits of a file or directory ("." for the sandbox itself).
     void setMode(const std::string& name, unsigned mode) const;
-    // Sets a file's modification time, in seconds since 1970.
-    void setTime(const std::string& name, std::time_t seconds) const;
+    // Sets a file's modification time, in seconds (and nanoseconds) since 1970.
+    void setTime(const std::string& name, std::time_t seconds, long nanoseconds = 0) const;
     std::time_t modificationTime(const std::string& name) const;
     // Every entry below the sandbox, by relative path, with what a run could
     // change about it: kind, permission bits, modification time, and the
@@ -113,8 +113,7 @@ class Running {
 // permission to change user, as in some containers); such a test is skipped.
 constexpr int kCannotDropPrivileges = 125;
 
-// A fixed base time for file-time tests (2024-01-01 00:00:00 UTC); one
-// file-time unit is about 6.7 s, so times 60 s apart always differ.
+// A fixed base time for file-time tests (2024-01-01 00:00:00 UTC).
 constexpr std::time_t kBaseTime = 1704067200;
 
 const char* const kBanner = "TARVO version 1.0\n\n";

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 using e2e::kBanner;
@@ -14,14 +15,15 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// The tool's file-time unit (2^26 x 100 ns since 1601) of a time in seconds since 1970.
-std::int64_t fileTimeUnit(std::time_t seconds) {
+// A step of 2^26 x 100 ns since 1601 (about 6.7 s) of a time in seconds since
+// 1970: times within one step must still compare by their full value.
+std::int64_t coarseStep(std::time_t seconds) {
     return ((static_cast<std::int64_t>(seconds) + 11644473600LL) * 10000000LL) >> 26;
 }
 
-// The first whole second at or after `from` that begins a new file-time unit.
-std::time_t unitStart(std::time_t from) {
-    while (fileTimeUnit(from) == fileTimeUnit(from - 1)) {
+// The first whole second at or after `from` that begins a new coarse step.
+std::time_t stepStart(std::time_t from) {
+    while (coarseStep(from) == coarseStep(from - 1)) {
         ++from;
     }
     return from;
@@ -33,17 +35,38 @@ std::string banner(const std::string& rest) {
 
 const char kCopyRule[] = "out.txt: in.txt\n\tcp in.txt out.txt\n";
 
+// A time in seconds and nanoseconds since 1970.
+struct Stamp {
+    std::time_t seconds;
+    long nanoseconds;
+};
+
 TEST(Rebuild, WhenTheDependencyIsNewer) {
-    Sandbox box;
-    box.write("tarvo", kCopyRule);
-    box.write("in.txt", "new\n");
-    box.write("out.txt", "old\n");
-    box.setTime("out.txt", kBaseTime);
-    box.setTime("in.txt", kBaseTime + 60);
-    const e2e::Result result = box.run({});
-    EXPECT_EQ(result.output, banner("cp in.txt out.txt \n"));
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(box.read("out.txt"), "new\n");
+    const std::time_t start = stepStart(kBaseTime);
+    struct Case {
+        const char* name;
+        Stamp in;
+        Stamp out;
+    };
+    const Case cases[] = {
+        {"AMinute", {kBaseTime + 60, 0}, {kBaseTime, 0}},
+        {"FiveSecondsInOneCoarseStep", {start + 5, 0}, {start, 0}},
+        {"AMicrosecond", {kBaseTime, 1000}, {kBaseTime, 0}},
+        {"AcrossASecond", {kBaseTime + 1, 0}, {kBaseTime, 999999000}},
+        {"InTheYear2060", {2840140800, 0}, {kBaseTime, 0}},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("tarvo", kCopyRule);
+        box.write("in.txt", "new\n");
+        box.write("out.txt", "old\n");
+        box.setTime("out.txt", c.out.seconds, c.out.nanoseconds);
+        box.setTime("in.txt", c.in.seconds, c.in.nanoseconds);
+        const e2e::Result result = box.run({});
+        EXPECT_EQ(result.output, banner("cp in.txt out.txt \n")) << c.name;
+        EXPECT_EQ(result.status, 0) << c.name;
+        EXPECT_EQ(box.read("out.txt"), "new\n") << c.name;
+    }
 }
 
 TEST(Rebuild, WhenTheTargetIsMissing) {
@@ -55,28 +78,62 @@ TEST(Rebuild, WhenTheTargetIsMissing) {
 }
 
 TEST(Rebuild, NotWhenTheDependencyIsEqualOrOlder) {
-    const std::time_t start = unitStart(kBaseTime);
     struct Case {
         const char* name;
-        std::time_t in;
-        std::time_t out;
+        Stamp in;
+        Stamp out;
     };
     const Case cases[] = {
-        {"Equal", kBaseTime, kBaseTime},
-        {"SameUnit", start + 5, start},
-        {"Older", kBaseTime, kBaseTime + 60},
+        {"Equal", {kBaseTime, 0}, {kBaseTime, 0}},
+        {"EqualToTheMicrosecond", {kBaseTime, 123456000}, {kBaseTime, 123456000}},
+        {"Older", {kBaseTime, 0}, {kBaseTime + 60, 0}},
+        {"OlderByAMicrosecond", {kBaseTime, 0}, {kBaseTime, 1000}},
     };
     for (const Case& c : cases) {
         Sandbox box;
         box.write("tarvo", kCopyRule);
         box.write("in.txt", "new\n");
         box.write("out.txt", "old\n");
-        box.setTime("in.txt", c.in);
-        box.setTime("out.txt", c.out);
+        box.setTime("in.txt", c.in.seconds, c.in.nanoseconds);
+        box.setTime("out.txt", c.out.seconds, c.out.nanoseconds);
         const e2e::Result result = box.run({});
         EXPECT_EQ(result.output, kBanner) << c.name;
         EXPECT_EQ(result.status, 0) << c.name;
         EXPECT_EQ(box.read("out.txt"), "old\n") << c.name;
+    }
+}
+
+// The rule is found whatever the letter case, but the spellings are two files
+// here: one found up to date says nothing about the other.
+TEST(Rebuild, EachSpellingOfANameIsDecidedForItself) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::time_t>> files; // besides foo.c
+        std::vector<std::string> targets;
+        const char* output;
+    };
+    const Case cases[] = {
+        {"OlderSpellingSecond",
+         {{"foo.o", kBaseTime}, {"FOO.O", kBaseTime + 120}},
+         {"FOO.O", "foo.o"},
+         "echo make foo.o \nmake foo.o\n"},
+        {"MissingSpellingSecond",
+         {{"foo.o", kBaseTime + 120}},
+         {"foo.o", "FOO.O"},
+         "echo make FOO.O \nmake FOO.O\n"},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("tarvo", "foo.o: foo.c\n\techo make $<\n");
+        box.write("foo.c", "");
+        box.setTime("foo.c", kBaseTime + 60);
+        for (const auto& file : c.files) {
+            box.write(file.first, "");
+            box.setTime(file.first, file.second);
+        }
+        const e2e::Result result = box.run(c.targets);
+        EXPECT_EQ(result.output, banner(c.output)) << c.name;
+        EXPECT_EQ(result.status, 0) << c.name;
     }
 }
 
@@ -148,6 +205,16 @@ TEST(Rebuild, InferenceRuleAndSpecialMacros) {
     EXPECT_EQ(box.read("y.out"), "y\n");
 }
 
+TEST(Commands, SpecialMacroFormedWhereItsTextMeetsItsNeighbours) {
+    Sandbox box;
+    box.write("tarvo", "t: @a\n\techo $$@\n\nu: a$\n\techo $@@\n");
+    box.write("@a", "");
+    box.write("a$", "");
+    const e2e::Result result = box.run({"t", "u"});
+    EXPECT_EQ(result.output, banner("echo @aa \n@aa\necho aa$ \naa$\n"));
+    EXPECT_EQ(result.status, 0);
+}
+
 TEST(Commands, PrefixesAndExitStatus) {
     Sandbox box;
     box.write("tarvo", "all:\n"
@@ -208,6 +275,40 @@ TEST(Errors, PassTwoReadsTheRecordsAfterPassOneFailed) {
                                     "Error (tarvo):  Syntax error in tarvo, line 1"));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(box.list(), Names{"tarvo"});
+}
+
+// Record tags hold file names as they are; "," and "|" in them must not split
+// a tag in the wrong place.
+TEST(Records, FileNamesWithCommaAndBar) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string rules; // of v2,0|x/rules.mak
+        std::string output;
+        int status;
+    };
+    const Case cases[] = {
+        {"Include", {}, "all:\n\techo built\n", "echo built \nbuilt\n", 0},
+        {"IncludeWithSyntaxError",
+         {},
+         "all:\n\techo built\n\nstray\n",
+         "Error (tarvo):  Syntax error in v2,0|x/rules.mak, line 4",
+         1},
+        {"Makefile",
+         {"-f", "v2,0|x/rules.mak"},
+         "x:\n\nstray\n",
+         "Error (tarvo):  Syntax error in v2,0|x/rules.mak, line 3",
+         1},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("tarvo", "!include \"v2,0|x/rules.mak\"\n");
+        box.makeDirectory("v2,0|x");
+        box.write("v2,0|x/rules.mak", c.rules);
+        const e2e::Result result = box.run(c.arguments);
+        EXPECT_EQ(result.output, banner(c.output)) << c.name;
+        EXPECT_EQ(result.status, c.status) << c.name;
+    }
 }
 
 TEST(Errors, DependencyCycle) {

@@ -1,5 +1,4 @@
 #include "exec/CommandSplit.h"
-#include "exec/FileTimeUnits.h"
 #include "exec/TempNames.h"
 #include "text/Words.h"
 
@@ -39,18 +38,6 @@ TEST(TempNames, WildcardsIgnoreCase) {
     EXPECT_FALSE(matchesWildcard("m?in.*", "mn.c"));
     EXPECT_TRUE(matchesWildcard("a*b*c", "aXXbYYbc"));
     EXPECT_EQ(temporaryName(42), "tarvo42.$$$");
-}
-
-TEST(FileTimeUnits, ConvertsToCoarseUnits) {
-    // 1601 itself is unit 0; one unit is 2^26 ticks of 100 ns.
-    EXPECT_EQ(fileTimeFromUnix(-kSecondsFrom1601To1970, 0), 0u);
-    EXPECT_EQ(fileTimeFromTicks(1ull << 26), 1u);
-    EXPECT_EQ(fileTimeFromTicks((1ull << 26) - 1), 0u);
-    // 2024-01-01: (1704067200 + 11644473600) * 10^7 >> 26.
-    EXPECT_EQ(fileTimeFromUnix(1704067200, 0),
-              static_cast<std::uint32_t>(((1704067200ull + 11644473600ull) * 10000000ull) >> 26));
-    // Times seven seconds apart always differ.
-    EXPECT_NE(fileTimeFromUnix(1704067200, 0), fileTimeFromUnix(1704067207, 0));
 }
 
 } // namespace

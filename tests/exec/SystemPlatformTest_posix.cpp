@@ -1,4 +1,4 @@
-#include "exec/FileTimeUnits.h"
+#include "exec/FileTime.h"
 #include "exec/SystemPlatform.h"
 #include "exec/TemporarySweeper_posix.h"
 
@@ -30,11 +30,11 @@ class SystemPlatformTest : public ::testing::Test {
         const std::string command = "rm -rf '" + directory_ + "'";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
-    static void touch(const std::string& name, time_t seconds = 1704067200) {
+    static void touch(const std::string& name, time_t seconds = 1704067200, long nanoseconds = 0) {
         std::FILE* file = std::fopen(name.c_str(), "w");
         ASSERT_NE(file, nullptr);
         std::fclose(file);
-        struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+        struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
         ASSERT_EQ(utimensat(AT_FDCWD, name.c_str(), times, 0), 0);
     }
 
@@ -51,6 +51,10 @@ TEST_F(SystemPlatformTest, FileTimes) {
     // Wildcards ignore letter case and take the first name in byte order.
     EXPECT_EQ(platform.fileTime("*.C"), fileTimeFromUnix(1704067300, 0));
     EXPECT_EQ(platform.fileTime("?.x"), 0u);
+    // Full resolution: one nanosecond later is newer.
+    touch("z.c", 1704067200, 1);
+    EXPECT_EQ(platform.fileTime("z.c"), fileTimeFromUnix(1704067200, 1));
+    EXPECT_GT(platform.fileTime("z.c"), platform.fileTime("b.c"));
     EXPECT_EQ(platform.findFirstMatch("*.c"), std::optional<std::string>("a.c"));
     ASSERT_EQ(mkdir("sub", 0755), 0);
     touch("sub/deep.txt");

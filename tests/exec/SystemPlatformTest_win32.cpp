@@ -11,9 +11,10 @@
 namespace {
 
 constexpr unsigned long long kTicksPerSecond = 10000000ULL;
-// 2020-01-01 00:00 UTC, and the start of the file-time unit that holds it.
+// 2020-01-01 00:00 UTC, and the start of the step of 2^26 ticks (about 6.7 s)
+// that holds it.
 constexpr unsigned long long kTicks2020 = 132223104000000000ULL;
-constexpr unsigned long long kUnitStart = kTicks2020 & ~((1ULL << 26) - 1);
+constexpr unsigned long long kStepStart = kTicks2020 & ~((1ULL << 26) - 1);
 
 class WindowsPlatform : public testing::Test {
   protected:
@@ -30,41 +31,41 @@ TEST_F(WindowsPlatform, FileTimeOfMissingFileIsZero) {
 TEST_F(WindowsPlatform, FileTimeConvertsTheLastWriteTime) {
     writeFile("main.c", "int main;\n");
     setWriteTicks("main.c", kTicks2020);
-    EXPECT_EQ(platform.fileTime("main.c"), static_cast<std::uint32_t>(kTicks2020 >> 26));
+    EXPECT_EQ(platform.fileTime("main.c"), kTicks2020);
     // Letter case does not matter to the file system.
-    EXPECT_EQ(platform.fileTime("MAIN.C"), static_cast<std::uint32_t>(kTicks2020 >> 26));
+    EXPECT_EQ(platform.fileTime("MAIN.C"), kTicks2020);
 }
 
-TEST_F(WindowsPlatform, FileTimeStepsAreAbout6Point7Seconds) {
+TEST_F(WindowsPlatform, FileTimeKeepsEveryTick) {
     writeFile("a", "");
     writeFile("b", "");
-    setWriteTicks("a", kUnitStart);
-    setWriteTicks("b", kUnitStart + 6 * kTicksPerSecond);
-    EXPECT_EQ(platform.fileTime("a"), platform.fileTime("b"));
-    setWriteTicks("a", kTicks2020);
-    setWriteTicks("b", kTicks2020 + 7 * kTicksPerSecond);
+    setWriteTicks("a", kStepStart);
+    setWriteTicks("b", kStepStart + 6 * kTicksPerSecond);
+    EXPECT_GT(platform.fileTime("b"), platform.fileTime("a"));
+    setWriteTicks("b", kStepStart + 1);
     EXPECT_EQ(platform.fileTime("b"), platform.fileTime("a") + 1);
 }
 
-TEST_F(WindowsPlatform, FileTimeKeepsTheTopBitOfLateTimes) {
+TEST_F(WindowsPlatform, FileTimeOfLateTimesIsLater) {
+    writeFile("early", "");
     writeFile("late", "");
-    // 2060-01-01 00:00 UTC: the unit count no longer fits in 31 bits.
+    // 2060-01-01 00:00 UTC: beyond what a 32-bit count of 6.7-second steps holds.
     const unsigned long long ticks2060 = 144845280000000000ULL;
+    setWriteTicks("early", kTicks2020);
     setWriteTicks("late", ticks2060);
-    EXPECT_EQ(platform.fileTime("late"), static_cast<std::uint32_t>(ticks2060 >> 26));
-    EXPECT_LT(static_cast<std::int32_t>(platform.fileTime("late")), 0);
+    EXPECT_EQ(platform.fileTime("late"), ticks2060);
+    EXPECT_GT(platform.fileTime("late"), platform.fileTime("early"));
 }
 
 TEST_F(WindowsPlatform, FileTimeMatchesWildcardsAndDirectories) {
     ASSERT_TRUE(CreateDirectoryA("obj", nullptr));
     writeFile("obj\\main.obj", "");
     setWriteTicks("obj\\main.obj", kTicks2020);
-    EXPECT_EQ(platform.fileTime("obj\\*.obj"), static_cast<std::uint32_t>(kTicks2020 >> 26));
-    EXPECT_EQ(platform.fileTime("obj\\m?in.OBJ"), static_cast<std::uint32_t>(kTicks2020 >> 26));
+    EXPECT_EQ(platform.fileTime("obj\\*.obj"), kTicks2020);
+    EXPECT_EQ(platform.fileTime("obj\\m?in.OBJ"), kTicks2020);
     EXPECT_EQ(platform.fileTime("obj\\*.c"), 0u);
     setWriteTicks("obj", kTicks2020 + 60 * kTicksPerSecond);
-    EXPECT_EQ(platform.fileTime("obj"),
-              static_cast<std::uint32_t>((kTicks2020 + 60 * kTicksPerSecond) >> 26));
+    EXPECT_EQ(platform.fileTime("obj"), kTicks2020 + 60 * kTicksPerSecond);
 }
 
 TEST_F(WindowsPlatform, FindFirstMatchGivesTheBareName) {

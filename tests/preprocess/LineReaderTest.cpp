@@ -111,6 +111,34 @@ TEST(LineReader, RecordsSplitTheirTags) {
     EXPECT_EQ(reader.readLogicalLine(false), nullptr);
 }
 
+TEST(LineReader, RecordsOfNamesWithComma) {
+    struct Case {
+        const char* record;
+        const char* fileName;
+        const char* lineText;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"v2,0|x/r.mak,3|a,b|c", "v2,0|x/r.mak", "3", "a,b|c"},
+        // Both names fit; the longer one is taken.
+        {"a,1,2|b,3|x", "a,1,2|b", "3", "x"},
+        {"a,1,2|c", "a,1", "2", "c"},
+        {"a,1,-4|", "a,1", "-4", ""},
+        // No known name followed by a line number: the first comma ends the name.
+        {"a,1,|x", "a", "1,", "x"},
+        {"plain,7|t", "plain", "7", "t"},
+    };
+    for (const Case& c : cases) {
+        TempFile file(std::string(c.record) + "\n");
+        LineReader reader(file.get(), {"a,1", "v2,0|x/r.mak", "a,1,2|b"});
+        const std::string* line = reader.readLogicalLine(false);
+        ASSERT_NE(line, nullptr) << c.record;
+        EXPECT_EQ(*line, c.text) << c.record;
+        EXPECT_EQ(reader.recordFile(), c.fileName) << c.record;
+        EXPECT_EQ(reader.recordLine(), c.lineText) << c.record;
+    }
+}
+
 TEST(LineReader, LineClasses) {
     EXPECT_TRUE(isCommentLine("#x"));
     EXPECT_FALSE(isCommentLine(" #x"));

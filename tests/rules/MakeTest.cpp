@@ -138,14 +138,14 @@ TEST(RuleTableLookup, AnswersAsTheTreeDoes) {
 
 struct DecisionCase {
     const char* name;
-    std::uint32_t targetTime; // 0: no file
-    std::uint32_t dependencyTime;
+    FileTime targetTime; // 0: no file
+    FileTime dependencyTime;
     bool runs;
 };
 
 class TargetDecision : public MakeTest, public ::testing::WithParamInterface<DecisionCase> {};
 
-TEST_P(TargetDecision, ComparesSignedFileTimes) {
+TEST_P(TargetDecision, ComparesFileTimes) {
     const DecisionCase& c = GetParam();
     target("t", {"d"}, {"build"});
     if (c.targetTime != 0) {
@@ -167,9 +167,11 @@ const DecisionCase kDecisionCases[] = {
     {"EqualTimes", 5, 5, false},
     {"DependencyOlder", 6, 5, false},
     {"DependencyMissing", 5, 0, false},
-    // From 2057 on the top bit is set and the time compares as negative.
-    {"TopBitCountsAsOlder", 5, 0x80000001u, false},
-    {"TopBitTargetIsOlderThanAnything", 0x80000001u, 5, true},
+    // All 64 bits count, unsigned: no time is too late or too fine to compare.
+    {"LateDependencyIsNewer", 5, 0x80000001u, true},
+    {"LateTargetIsNewer", 0x80000001u, 5, false},
+    {"HighHalfDecides", 0xFFFFFFFFu, 0x100000000u, true},
+    {"LatestTimes", 0xFFFFFFFFFFFFFFFEu, 0xFFFFFFFFFFFFFFFFu, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Make, TargetDecision, ::testing::ValuesIn(kDecisionCases),

@@ -61,7 +61,7 @@ class FakePlatform : public Platform {
                 output == outputs.end() ? std::string() : output->second, std::string()};
     }
 
-    std::uint32_t fileTime(const std::string& path) override {
+    FileTime fileTime(const std::string& path) override {
         timeQueries.push_back(path);
         const auto found = times.find(path);
         return found == times.end() ? 0 : found->second;
@@ -82,8 +82,8 @@ class FakePlatform : public Platform {
 
     void sweepTemporaries() override { ++sweeps; }
 
-    std::map<std::string, std::uint32_t> times;
-    std::uint32_t clock = 1000;
+    std::map<std::string, FileTime> times;
+    FileTime clock = 1000;
     std::map<std::string, std::uint32_t> exitCodes; // by rebuilt command line
     std::function<void(const std::string&)> onRun;  // sees each command as it starts
     std::vector<std::string> started;

@@ -33,25 +33,73 @@ TEST(SpecialMacroNames, WithoutDirectory) {
     }
 }
 
-TEST(SpecialMacroReplace, ReplacesEveryOccurrenceOnce) {
+TEST(SpecialMacroReplace, SearchesAgainWhereTheTextMeetsItsNeighbours) {
     struct Case {
         std::string line;
         std::string replacement;
         std::string expected;
     };
+    const std::string n(100000, '$');
+    const std::string m(100000, '<');
+    const std::string a(100000, 'a');
     const std::vector<Case> cases = {
         {"cc $< -o $<.x", "a.c", "cc a.c -o a.c.x"},
         {"none here", "x", "none here"},
-        {"$<$<", "", ""},
         {"$$<", "y", "$y"},
-        // A replacement holding the sequence is not searched again.
+        {"$$<", "<a", "<aa"},
+        {"$<<", "a$", "aa$"},
+        {"$<<", "$", "$"},
+        {"x$<$<<<", "$", "x$$"},
+        // Empty: what is left on both sides meets.
+        {"$<$<", "", ""},
+        {"a$$<<b", "", "ab"},
+        {"$$<x<", "", "$x<"},
+        // Holding the sequence, or forming it with a copy of itself: every
+        // occurrence of the line as it stands, once.
         {"a $< b $<", "x$<", "a x$< b x$<"},
-        {"$<<", "$", "$<"},
+        {"$$<", "<$", "$<$"},
+        {"$<<", "<x$", "<x$<"},
+        // Long runs, in time linear in the result.
+        {n + "<", "<a", "<" + a},
+        {"$" + m, "a$", a + "$"},
+        {n + m, "", ""},
+        {n + m, "b", n.substr(1) + "b" + m.substr(1)},
     };
     for (const Case& c : cases) {
         std::string line = c.line;
         replaceSpecial(line, "$<", c.replacement);
-        EXPECT_EQ(line, c.expected) << c.line;
+        EXPECT_EQ(line, c.expected) << c.line.substr(0, 20) << " / " << c.replacement;
+    }
+}
+
+// The search from the start of the line after each replacement, literally.
+std::string replaceFromTheStart(std::string line, const std::string& replacement) {
+    for (std::size_t found; (found = line.find("$<")) != std::string::npos;) {
+        line.replace(found, 2, replacement);
+    }
+    return line;
+}
+
+TEST(SpecialMacroReplace, AsIfSearchedFromTheStartEachTime) {
+    const char alphabet[] = {'$', '<', 'a'};
+    const std::string replacements[] = {"", "a", "<", "$", "<a", "a$", "<<", "$$", "a<$a"};
+    for (int length = 0; length <= 7; ++length) {
+        int count = 1;
+        for (int i = 0; i < length; ++i) {
+            count *= 3;
+        }
+        for (int code = 0; code < count; ++code) {
+            std::string line;
+            for (int i = 0, rest = code; i < length; ++i, rest /= 3) {
+                line += alphabet[rest % 3];
+            }
+            for (const std::string& replacement : replacements) {
+                std::string replaced = line;
+                replaceSpecial(replaced, "$<", replacement);
+                EXPECT_EQ(replaced, replaceFromTheStart(line, replacement))
+                    << line << " / " << replacement;
+            }
+        }
     }
 }
 
@@ -100,7 +148,7 @@ TEST(InferenceRuleSpecials, SourceBaseAndBareName) {
 
 TEST(InferenceRuleSpecials, TargetNameHoldingSpecials) {
     const InferenceRule rule(".c", ".o");
-    // Each kind's inserted text is not searched by that kind again, but $&
+    // The text of $& holds "$&", so it is inserted once per occurrence; $&
     // comes last and sees what $< and $* inserted.
     EXPECT_EQ(expand(rule, "$* $<", "a$&.o"), "aa$& aa$&.c");
 }

@@ -74,9 +74,11 @@ TEST_F(Commands, FileTimesAndWildcardsDecide) {
     const Case cases[] = {
         {"sources newer", kTicks2020 + 60 * kTicksPerSecond, kTicks2020, true},
         {"target newer", kTicks2020, kTicks2020 + 60 * kTicksPerSecond, false},
-        // Within one unit of about 6.7 seconds the times are equal: nothing to do.
-        {"same unit", (kTicks2020 & ~((1ULL << 26) - 1)) + 5 * kTicksPerSecond,
-         kTicks2020 & ~((1ULL << 26) - 1), false},
+        // Times compare to the tick, also within one step of 2^26 ticks (about 6.7 s).
+        {"seconds newer in one step", (kTicks2020 & ~((1ULL << 26) - 1)) + 5 * kTicksPerSecond,
+         kTicks2020 & ~((1ULL << 26) - 1), true},
+        {"one tick newer", kTicks2020 + 1, kTicks2020, true},
+        {"equal", kTicks2020, kTicks2020, false},
     };
     for (const Case& c : cases) {
         setWriteTicks("src\\a.c", c.sourceTicks);
