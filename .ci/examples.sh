@@ -130,7 +130,8 @@ full_cxx=$(c++ -dumpmachine)-g++
 if [[ ! -e /usr/lib/distcc/c++ || ! -e /usr/lib/distcc/$full_cxx ]]; then
     update-distcc-symlinks
 fi
-[[ -e /usr/lib/distcc/$full_cxx ]] || fail "distccd would refuse $full_cxx: no /usr/lib/distcc/$full_cxx"
+[[ -e /usr/lib/distcc/$full_cxx ]] ||
+    fail "distccd would refuse $full_cxx: there is no /usr/lib/distcc/$full_cxx"
 
 port=
 for candidate in $(seq 3632 3731); do
