@@ -780,7 +780,7 @@ def parse_args(argv):
                     help="scale of the macros makefile (default 1 = 5000 definitions)")
     ap.add_argument("--jobs", type=int, default=2,
                     help="commands at once in the parallel workloads (default 2)")
-    ap.add_argument("--compile-files", type=int, default=200,
+    ap.add_argument("--compile-files", type=int,
                     help="C sources of the compile workload (default 200)")
     ap.add_argument("--parallel-flat-size", type=int, default=1000,
                     help="sources of the flat-j workload (default 1000)")
@@ -795,15 +795,15 @@ def parse_args(argv):
                     help="stop measuring a case at its first failed check")
     ap.add_argument("--quick", action="store_true",
                     help="defaults for a quick run: flat 1000, diamond 10 and 20, macros at a "
-                    "fifth, 3 runs (options given explicitly still count)")
+                    "fifth, compile 50, 3 runs (options given explicitly still count)")
     args = ap.parse_args(argv)
     args.tarvo = os.path.abspath(args.tarvo or args.tarvo_pos
                                  or os.path.join(HERE, "..", "build", "tarvo"))
     defaults = {"flat_sizes": [1000, 10000], "diamond_depths": [10, 20, 40],
-                "macro_scale": 1.0, "runs": 5}
+                "macro_scale": 1.0, "compile_files": 200, "runs": 5}
     if args.quick:
         defaults = {"flat_sizes": [1000], "diamond_depths": [10, 20], "macro_scale": 0.2,
-                    "runs": 3}
+                    "compile_files": 50, "runs": 3}
     for name, value in defaults.items():
         if getattr(args, name) is None:
             setattr(args, name, value)
