@@ -6,6 +6,7 @@ meant to be run with -r) and `build.ninja`, plus the source files the workload n
 tools are meant to work in separate copies so that one tool's outputs never serve another.
 
     gen.py flat N DIR        N sources sK.c, inference rule .c.obj, app.exe from $(OBJS)
+    gen.py compile N DIR     N C sources cK.c compiled with cc -O2 -c, then linked into app
     gen.py diamond D DIR     D layers of two targets, each depending on both of the next layer
     gen.py macros DIR [S]    macro definitions, substitution references and conditional blocks
                              (S scales the counts, 1 by default)
@@ -69,6 +70,76 @@ def gen_flat(n, d):
     ninja = ["# flat: %d sources" % n, "rule touch", "  command = touch $out", ""]
     ninja += ["build %s: touch %s" % (o, s) for o, s in zip(objs, flat_sources(n))]
     ninja += ["build app.exe: touch " + " ".join(objs), "default app.exe", ""]
+    write(os.path.join(d, "build.ninja"), "\n".join(ninja))
+
+
+# --- compile ----------------------------------------------------------------------------------
+
+# Functions per generated C source: enough that the compiler, not the tool, takes the time (about
+# 0.15 s of cc -O2 each on the benchmark machine).
+COMPILE_FUNCTIONS = 8
+
+
+def compile_sources(n):
+    return ["c%d.c" % k for k in range(1, n + 1)]
+
+
+def compile_objects(n):
+    return ["c%d.o" % k for k in range(1, n + 1)]
+
+
+def compile_source_text(k):
+    lines = ["/* compile workload: source %d */" % k, "#include <string.h>", ""]
+    for f in range(COMPILE_FUNCTIONS):
+        lines.append("""static unsigned mix%(k)d_%(f)d(const unsigned char* p, unsigned n) {
+    unsigned h = %(seed)du;
+    for (unsigned i = 0; i < n; i++) {
+        h ^= p[i];
+        h *= 16777619u;
+        h = (h << %(r)d) | (h >> (32 - %(r)d));
+    }
+    return h;
+}
+
+void table%(k)d_%(f)d(unsigned* t, unsigned n) {
+    for (unsigned i = 0; i < n; i++) {
+        unsigned char b[16];
+        memset(b, (int)(i + %(f)d), sizeof b);
+        for (unsigned j = 0; j < n; j++)
+            t[i * n + j] = mix%(k)d_%(f)d(b, sizeof b) + (i > j ? i - j : j - i) * %(f)du;
+    }
+}
+""" % {"k": k, "f": f, "seed": 2166136261 + f, "r": 1 + f % 31})
+    if k == 1:
+        lines.append("int main(void) { return 0; }\n")
+    return "\n".join(lines)
+
+
+def gen_compile(n, d):
+    """N C sources compiled with `cc -O2 -c` and linked into `app`: a build whose time is the
+    compiler's, to show what running commands in parallel gains."""
+    os.makedirs(d, exist_ok=True)
+    sources = compile_sources(n)
+    for k, src in enumerate(sources, 1):
+        write_source(os.path.join(d, src), compile_source_text(k))
+    objs = compile_objects(n)
+
+    write(
+        os.path.join(d, "tarvo"),
+        "# compile: %d sources\n" % n
+        + continued("OBJS", objs, "=")
+        + "\napp: $(OBJS)\n\tcc -o $< $@\n\n.c.o:\n\tcc -O2 -c $<\n\n",
+    )
+    write(
+        os.path.join(d, "Makefile"),
+        "# compile: %d sources\n" % n
+        + continued("OBJS", objs, "=")
+        + "\napp: $(OBJS)\n\tcc -o $@ $^\n\n%.o: %.c\n\tcc -O2 -c $<\n",
+    )
+    ninja = ["# compile: %d sources" % n, "rule cc", "  command = cc -O2 -c $in",
+             "rule link", "  command = cc -o $out $in", ""]
+    ninja += ["build %s: cc %s" % (o, s) for o, s in zip(objs, sources)]
+    ninja += ["build app: link " + " ".join(objs), "default app", ""]
     write(os.path.join(d, "build.ninja"), "\n".join(ninja))
 
 
@@ -235,6 +306,8 @@ def main(argv):
     kind = argv[1]
     if kind == "flat" and len(argv) == 4:
         gen_flat(int(argv[2]), argv[3])
+    elif kind == "compile" and len(argv) == 4:
+        gen_compile(int(argv[2]), argv[3])
     elif kind == "diamond" and len(argv) == 4:
         gen_diamond(int(argv[2]), argv[3])
     elif kind == "macros" and len(argv) in (3, 4):

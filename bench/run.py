@@ -14,6 +14,12 @@ and stats every source and object once.
 
 Tools: tarvo (its makefile is `tarvo` in the project directory), GNU make (`make -r`) and ninja
 (`ninja -j1`). GNU make and ninja are installed with apt-get when absent.
+
+The parallel workloads run every tool with --jobs N (2 by default: `tarvo -j2`, `make -r -j2`,
+`ninja -j2`): a compile-bound build of generated C sources, the flat full build and no-op, and
+tarvo's own build (examples/self against ninja on a CMake build of the same sources). A tarvo that
+does not know -j ignores the option and runs one command at a time; the report's CPU/wall table
+shows how many commands each tool kept running.
 """
 
 import argparse
@@ -32,7 +38,8 @@ sys.path.insert(0, HERE)
 import gen  # noqa: E402
 
 TOOLS = ("tarvo", "make", "ninja")
-PACKAGES = {"make": "make", "ninja": "ninja-build", "cc": "gcc"}
+PACKAGES = {"make": "make", "ninja": "ninja-build", "cc": "gcc", "c++": "g++", "cmake": "cmake"}
+REPO = os.path.dirname(HERE)
 TEMP_RE = re.compile(r"^tarvo.*\.\$\$\$$")
 
 
@@ -80,25 +87,37 @@ def leftover_temporaries(directory):
     return [n for n in os.listdir(directory) if TEMP_RE.match(n)]
 
 
-def count_commands(output):
+TOUCH_RE = re.compile(r"^(\[\d+/\d+\] )?touch ")
+CC_RE = re.compile(r"^(\[\d+/\d+\] )?cc ")
+COMPILE_RE = re.compile(r" -c ")  # any compile line, whatever the compiler's path and flags
+
+
+def count_commands(output, command_re=TOUCH_RE):
     # tarvo and GNU make echo "touch NAME"; ninja prints "[k/n] touch NAME".
-    return sum(1 for line in output.splitlines() if re.match(r"^(\[\d+/\d+\] )?touch ", line))
+    return sum(1 for line in output.splitlines() if command_re.search(line))
 
 
 class Project:
     """One tool's copy of a generated workload."""
 
-    def __init__(self, tool, directory, outputs, commands, argv):
+    def __init__(self, tool, directory, outputs, commands, argv, command_re=TOUCH_RE,
+                 cleaner=None, timeout=None, skip=None):
         self.tool = tool
         self.dir = directory
         self.outputs = outputs
         self.commands = commands  # commands a full build from clean runs
         self.argv = argv
+        self.command_re = command_re  # the echoed lines that count as commands
+        self.cleaner = cleaner  # removes what a full build made, beyond the outputs
+        self.timeout = timeout  # seconds for one run, when not the runner's --timeout
+        self.skip = skip  # why this tool has no counterpart for the workload
         self.built = False  # a full build of this copy passed its checks and nothing since
         self.timed_out = False  # its last full build ran past the time limit
 
     def clean(self):
         self.built = False
+        if self.cleaner:
+            self.cleaner(self)
         for name in self.outputs + [".ninja_log", ".ninja_deps"]:
             try:
                 os.remove(os.path.join(self.dir, name))
@@ -113,10 +132,10 @@ class Project:
 
 class FullBuild:
     phase = "full"
-    skip = None
 
     def __init__(self, project):
         self.p = project
+        self.skip = project.skip
 
     def setup(self, bench):
         return None
@@ -131,7 +150,7 @@ class FullBuild:
         missing = self.p.missing()
         if missing:
             problems.append("%d outputs missing (%s...)" % (len(missing), missing[0]))
-        ran = count_commands(run.output)
+        ran = count_commands(run.output, self.p.command_re)
         if ran != self.p.commands:
             problems.append("ran %d commands, expected %d" % (ran, self.p.commands))
         return problems
@@ -139,10 +158,10 @@ class FullBuild:
 
 class NoOp:
     phase = "no-op"
-    skip = None
 
     def __init__(self, project):
         self.p = project
+        self.skip = project.skip
         self.before = None
 
     def setup(self, bench):
@@ -151,7 +170,7 @@ class NoOp:
             return None
         self.p.clean()
         run = run_once(self.p.argv, self.p.dir, bench.env, bench.log_path(self.p, "setup"),
-                       bench.args.timeout)
+                       bench.timeout(self.p))
         if run.timed_out:
             return "the full build before it timed out"
         problems = FullBuild(self.p).verify(run)
@@ -171,7 +190,7 @@ class NoOp:
         changed = [n for n in self.p.outputs if after[n] != self.before[n]]
         if changed:
             problems.append("%d outputs changed (%s...)" % (len(changed), changed[0]))
-        ran = count_commands(run.output)
+        ran = count_commands(run.output, self.p.command_re)
         if ran:
             problems.append("ran %d commands" % ran)
         left = leftover_temporaries(self.p.dir)
@@ -295,12 +314,17 @@ class Bench:
         return os.path.join(self.work, "logs", "%s-%s-%s.txt" % (
             os.path.basename(os.path.dirname(project.dir)), project.tool, what))
 
-    def tool_argv(self, tool, extra=()):
+    def timeout(self, project):
+        return project.timeout or self.args.timeout
+
+    def tool_argv(self, tool, extra=(), jobs=None):
+        """The tool's command line; with `jobs`, each runs that many commands at once."""
+        j = ["-j%d" % jobs] if jobs else []
         if tool == "tarvo":
-            return [self.args.tarvo] + list(extra)
+            return [self.args.tarvo] + j + list(extra)
         if tool == "make":
-            return ["make", "-r"] + list(extra)
-        return ["ninja", "-j1"] + list(extra)
+            return ["make", "-r"] + j + list(extra)
+        return ["ninja"] + (j or ["-j1"]) + list(extra)
 
     def say(self, text):
         sys.stderr.write(text + "\n")
@@ -326,7 +350,7 @@ class Bench:
                     continue
                 case.prepare()
                 run = run_once(case.p.argv, case.p.dir, self.env,
-                               self.log_path(case.p, case.phase), self.args.timeout)
+                               self.log_path(case.p, case.phase), self.timeout(case.p))
                 if run.timed_out:
                     m.timed_out = True
                     continue
@@ -341,7 +365,7 @@ class Bench:
             if isinstance(case, FullBuild):
                 case.p.built = not m.problems and not m.timed_out
                 case.p.timed_out = m.timed_out
-            state = ("timed out after %g s" % self.args.timeout if m.timed_out
+            state = ("timed out after %g s" % self.timeout(case.p) if m.timed_out
                      else "FAILED: " + "; ".join(m.problems) if m.problems else "ok")
             self.say("%-12s %-6s %-6s %s  %s" % (workload, case.phase, case.p.tool,
                                                  fmt_time(m.median), state))
@@ -366,15 +390,56 @@ class Bench:
             shutil.rmtree(d)
         return d
 
-    def run_flat(self, n):
-        workload = "flat %d" % n
+    def run_flat(self, n, jobs=None):
+        workload = "flat %d" % n + (" -j%d" % jobs if jobs else "")
         outputs = gen.flat_objects(n) + ["app.exe"]
         projects = []
         for tool in self.args.tools:
             d = self.fresh_dir(workload, tool)
             gen.gen_flat(n, d)
-            projects.append(Project(tool, d, outputs, n + 1, self.tool_argv(tool)))
-        self.measure_builds(workload, projects, n)
+            projects.append(Project(tool, d, outputs, n + 1, self.tool_argv(tool, jobs=jobs)))
+        self.measure_builds(workload, projects, None if jobs else n)
+
+    def run_compile(self, n, jobs):
+        workload = "compile %d -j%d" % (n, jobs)
+        outputs = gen.compile_objects(n) + ["app"]
+        projects = []
+        for tool in self.args.tools:
+            d = self.fresh_dir(workload, tool)
+            gen.gen_compile(n, d)
+            projects.append(Project(tool, d, outputs, n + 1, self.tool_argv(tool, jobs=jobs),
+                                    command_re=CC_RE, timeout=max(self.args.timeout, 600)))
+        self.measure_builds(workload, projects)
+
+    def run_self(self, jobs):
+        """tarvo's own sources: examples/self built by tarvo against ninja on a CMake build of
+        the tarvo target (no tests), both -O2, each in a directory of its own."""
+        workload = "self -j%d" % jobs
+        sources = self_sources()
+        timeout = max(self.args.timeout, 900)
+        projects = []
+        for tool in self.args.tools:
+            d = self.fresh_dir(workload, tool)
+            os.makedirs(d)
+            if tool == "tarvo":
+                shutil.copy(os.path.join(REPO, "examples", "self", "tarvo"), d)
+                outputs = ["out/tarvo"] + ["out/%s.o" % s[:-len(".cpp")] for s in sources]
+                argv = self.tool_argv(tool, ["SRCDIR=" + os.path.join(REPO, "src")], jobs)
+                projects.append(Project(tool, d, outputs, len(sources), argv,
+                                        command_re=COMPILE_RE, cleaner=remove_out,
+                                        timeout=timeout))
+            elif tool == "ninja":
+                problem = configure_cmake(d, self.log_path_in(workload, "cmake"))
+                argv = ["ninja", "-v", "-j%d" % jobs, "tarvo"]
+                projects.append(Project(tool, d, ["tarvo"], len(sources), argv,
+                                        command_re=COMPILE_RE, cleaner=ninja_clean,
+                                        timeout=timeout, skip=problem))
+            else:
+                projects.append(Project(tool, d, [], 0, [], skip="no GNU make build of tarvo"))
+        self.measure_builds(workload, projects)
+
+    def log_path_in(self, workload, what):
+        return os.path.join(self.work, "logs", "%s-%s.txt" % (workload.replace(" ", "-"), what))
 
     def run_diamond(self, depth):
         workload = "diamond %d" % depth
@@ -414,7 +479,46 @@ class Bench:
                     self.run_diamond(depth)
             elif w == "macros":
                 self.run_macros()
+            elif w == "compile":
+                self.run_compile(self.args.compile_files, self.args.jobs)
+            elif w == "flat-j":
+                self.run_flat(self.args.parallel_flat_size, self.args.jobs)
+            elif w == "self":
+                self.run_self(self.args.jobs)
         return started
+
+
+# --- tarvo's own build ------------------------------------------------------------------------
+
+
+def self_sources():
+    """The sources of a POSIX build of tarvo, as examples/self lists them."""
+    found = []
+    for parent, _, names in os.walk(os.path.join(REPO, "src")):
+        for name in names:
+            if name.endswith(".cpp") and not name.endswith(("_win32.cpp", "Test.cpp")):
+                found.append(os.path.relpath(os.path.join(parent, name), REPO))
+    return sorted(found)
+
+
+def remove_out(project):
+    shutil.rmtree(os.path.join(project.dir, "out"), ignore_errors=True)
+
+
+def ninja_clean(project):
+    subprocess.run(["ninja", "-t", "clean"], cwd=project.dir, stdout=subprocess.DEVNULL,
+                   check=True)
+
+
+def configure_cmake(d, log):
+    """Configures the tarvo target of the repository in d for ninja, with the flags of
+    examples/self; returns why it could not, or None."""
+    with open(log, "w") as f:
+        done = subprocess.run(
+            ["cmake", "-S", REPO, "-B", d, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+             "-DCMAKE_CXX_FLAGS_RELEASE=-O2", "-DTARVO_BUILD_TESTS=OFF"],
+            stdout=f, stderr=subprocess.STDOUT)
+    return None if done.returncode == 0 else "cmake could not configure (see %s)" % log
 
 
 # --- setup ------------------------------------------------------------------------------------
@@ -459,8 +563,10 @@ def machine_description():
 
 def tool_versions(args):
     versions = {}
-    for tool, argv in (("make", ["make", "--version"]), ("ninja", ["ninja", "--version"])):
-        if tool in args.tools and shutil.which(tool):
+    for tool, argv in (("make", ["make", "--version"]), ("ninja", ["ninja", "--version"]),
+                       ("cmake", ["cmake", "--version"])):
+        if (tool in args.tools or (tool == "cmake" and "self" in args.workloads)) \
+                and shutil.which(tool):
             out = subprocess.run(argv, capture_output=True, text=True).stdout
             versions[tool] = out.splitlines()[0] if out else "?"
     if "tarvo" in args.tools:
@@ -607,6 +713,29 @@ def targets(results):
     return "\n".join(lines)
 
 
+def parallel_table(results, tools):
+    """CPU time over wall time of each parallel full build: about 1 when the commands ran one at
+    a time, up to the number of jobs when they kept that many processors busy."""
+    rows = []
+    seen = []
+    for m in results:
+        if " -j" in m.workload and m.phase == "full" and m.workload not in seen:
+            seen.append(m.workload)
+    if not seen:
+        return ""
+    head = ["workload"] + ["%s CPU/wall" % t for t in tools]
+    rows.append("| " + " | ".join(head) + " |")
+    rows.append("|" + "---|" * len(head))
+    for workload in seen:
+        row = [workload]
+        for t in tools:
+            m = find(results, workload, "full", t)
+            wall, cpu = good_median(m), good_cpu_median(m)
+            row.append("%.2f" % (cpu / wall) if wall and cpu is not None else "-")
+        rows.append("| " + " | ".join(row) + " |")
+    return "\n".join(rows)
+
+
 def problems(results):
     lines = []
     for m in results:
@@ -641,12 +770,20 @@ def parse_args(argv):
     ap.add_argument("tarvo_pos", nargs="?", metavar="TARVO",
                     help="the tarvo binary (default ../build/tarvo relative to bench/)")
     ap.add_argument("--tarvo", help="the tarvo binary, as an option")
-    ap.add_argument("--workloads", type=word_list(("flat", "diamond", "macros")),
-                    default=["flat", "diamond", "macros"])
+    ap.add_argument("--workloads",
+                    type=word_list(("flat", "diamond", "macros", "compile", "flat-j", "self")),
+                    default=["flat", "diamond", "macros", "compile", "flat-j", "self"],
+                    help="compile, flat-j and self run every tool with --jobs")
     ap.add_argument("--flat-sizes", type=int_list, help="default 1000,10000")
     ap.add_argument("--diamond-depths", type=int_list, help="default 10,20,40")
     ap.add_argument("--macro-scale", type=float,
                     help="scale of the macros makefile (default 1 = 5000 definitions)")
+    ap.add_argument("--jobs", type=int, default=2,
+                    help="commands at once in the parallel workloads (default 2)")
+    ap.add_argument("--compile-files", type=int,
+                    help="C sources of the compile workload (default 200)")
+    ap.add_argument("--parallel-flat-size", type=int, default=1000,
+                    help="sources of the flat-j workload (default 1000)")
     ap.add_argument("--tools", type=word_list(TOOLS), default=list(TOOLS))
     ap.add_argument("--phases", type=word_list(("full", "noop")), default=["full", "noop"],
                     help="phases of flat and diamond")
@@ -658,15 +795,15 @@ def parse_args(argv):
                     help="stop measuring a case at its first failed check")
     ap.add_argument("--quick", action="store_true",
                     help="defaults for a quick run: flat 1000, diamond 10 and 20, macros at a "
-                    "fifth, 3 runs (options given explicitly still count)")
+                    "fifth, compile 50, 3 runs (options given explicitly still count)")
     args = ap.parse_args(argv)
     args.tarvo = os.path.abspath(args.tarvo or args.tarvo_pos
                                  or os.path.join(HERE, "..", "build", "tarvo"))
     defaults = {"flat_sizes": [1000, 10000], "diamond_depths": [10, 20, 40],
-                "macro_scale": 1.0, "runs": 5}
+                "macro_scale": 1.0, "compile_files": 200, "runs": 5}
     if args.quick:
         defaults = {"flat_sizes": [1000], "diamond_depths": [10, 20], "macro_scale": 0.2,
-                    "runs": 3}
+                    "compile_files": 50, "runs": 3}
     for name, value in defaults.items():
         if getattr(args, name) is None:
             setattr(args, name, value)
@@ -678,7 +815,8 @@ def main(argv):
     if "tarvo" in args.tools and not os.access(args.tarvo, os.X_OK):
         sys.stderr.write("no tarvo binary at %s (build it or pass its path)\n" % args.tarvo)
         return 2
-    ensure_installed([t for t in ("make", "ninja") if t in args.tools] + ["cc"])
+    ensure_installed([t for t in ("make", "ninja") if t in args.tools] + ["cc"]
+                     + (["c++", "cmake"] if "self" in args.workloads else []))
     global MEASURE
     os.makedirs(args.workdir, exist_ok=True)
     MEASURE = build_helper(os.path.abspath(args.workdir), "measure")
@@ -698,6 +836,12 @@ def main(argv):
                "", table(bench.results, args.tools), "",
                "CPU time (user and system, of the tool and the commands it waited for), median of "
                "the same runs:", "", cpu_table(bench.results, args.tools)]
+    parallel = parallel_table(bench.results, args.tools)
+    if parallel:
+        report += ["", "Commands kept running in the parallel full builds (CPU time over wall "
+                   "time, medians; about 1 means one command at a time, %d means %d at once). "
+                   "Every tool was given -j%d; a tarvo that does not know -j ignores it:"
+                   % (args.jobs, args.jobs, args.jobs), "", parallel]
     goals = targets(bench.results)
     if goals:
         report += ["", "Goals:", goals]
