@@ -73,6 +73,13 @@ $doubled"
 check_sources POSIX '*_win32.cpp'
 check_sources WIN32 '*_posix.cpp' OS=Windows_NT
 
+# The self-build writes the version header itself, with the project's version.
+cmake_version=$(sed -n 's/^project(tarvo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+self_version=$(sed -n 's/^VERSION = //p' examples/self/tarvo)
+[[ -n $cmake_version && $cmake_version == "$self_version" ]] ||
+    fail "examples/self/tarvo has VERSION = $self_version; CMakeLists.txt says $cmake_version"
+pass "examples/self writes the project's version $cmake_version"
+
 # --- A tarvo built by tarvo ---------------------------------------------------------------------
 # Checks a tarvo binary: it builds examples/hello in a copy, the program runs, and it reads the
 # self-build's makefile exactly as build/tarvo does.

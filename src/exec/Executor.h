@@ -13,6 +13,8 @@ class Executor {
     virtual JobId submit(Job job) = 0;
     // Waits until every job has ended, or can no longer start.
     virtual void finish() {}
+    // Waits until the job has ended, or can no longer start.
+    virtual void waitFor(JobId) {}
     // Starts no further command; finish then waits only for those running.
     virtual void stop() {}
     // 0 while every command has succeeded or had its failure ignored; otherwise

@@ -36,6 +36,14 @@ void ParallelExecutor::finish() {
     endIfInterrupted();
 }
 
+void ParallelExecutor::waitFor(JobId id) {
+    startReady();
+    while (!jobs_[id].ended && !running_.empty()) {
+        ended(platform_.waitForProcess());
+    }
+    endIfInterrupted();
+}
+
 void ParallelExecutor::startReady() {
     while (status_ == 0 && !stopping_ && running_.size() < slots_ && !ready_.empty()) {
         const JobId id = ready_.front();

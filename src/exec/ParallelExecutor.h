@@ -23,6 +23,7 @@ class ParallelExecutor : public Executor {
 
     JobId submit(Job job) override;
     void finish() override;
+    void waitFor(JobId id) override;
     void stop() override { stopping_ = true; }
     int status() const override { return status_; }
 

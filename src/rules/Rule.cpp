@@ -136,6 +136,17 @@ Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& cont
     return decision;
 }
 
+void TargetRule::waitForEffects(const Rule& rule, const std::string& name, MakeContext& context) {
+    const auto* target = dynamic_cast<const TargetRule*>(&rule);
+    if (!context.makesEachTargetOnce() || target == nullptr ||
+        target->dependencies.head() != nullptr) {
+        return;
+    }
+    if (const std::optional<JobId>& job = context.targetOf(rule, name).job) {
+        context.executor.waitFor(*job);
+    }
+}
+
 void InferenceRule::expandSpecials(std::string& line, const std::string& target) const {
     const std::string base = withoutExtension(target);
     replaceSpecial(line, "$<", base + sourceExtension);
@@ -157,6 +168,9 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
         if (Rule* rule = context.rules.lookup(item->text())) {
             if (makeDependency(*rule, item->text(), context, decision)) {
                 outOfDate = true;
+                if (item->next() != nullptr) {
+                    waitForEffects(*rule, item->text(), context);
+                }
             }
             if (context.stopped()) {
                 return decision;

@@ -109,4 +109,12 @@ class TargetRule : public Rule {
 
   protected:
     Decision isOutOfDate(const std::string& target, MakeContext& context) override;
+
+  private:
+    // A rule without dependencies is made for its effects (creating a
+    // directory, copying sources, writing a header), which a one-job run has
+    // seen before it decides the dependencies that follow it in a list. With
+    // jobs side by side the walk waits for such a job too; any other job is
+    // awaited only by the targets that depend on it.
+    static void waitForEffects(const Rule& rule, const std::string& name, MakeContext& context);
 };

@@ -39,7 +39,9 @@ std::string meet(const std::string& self, const std::string& other) {
 
 TEST(Parallel, IndependentCommandsOverlap) {
     Sandbox box;
-    box.write("tarvo", "all: a b\n\na:\n" + meet("a", "b") + "\nb:\n" + meet("b", "a"));
+    // Each has a dependency: a target without any is a step that the walk
+    // finishes before it decides what follows.
+    box.write("tarvo", "all: a b\n\na: tarvo\n" + meet("a", "b") + "\nb: tarvo\n" + meet("b", "a"));
     const e2e::Result result = box.run({"-j2"});
     EXPECT_EQ(result.output, kBanner);
     EXPECT_EQ(result.status, 0);
@@ -71,7 +73,7 @@ TEST(Parallel, NeverMoreThanTheNumberOfJobs) {
     std::string makefile = "all: t1 t2 t3 t4 t5 t6\n\n";
     for (int i = 1; i <= 6; ++i) {
         const std::string name = "t" + std::to_string(i);
-        makefile += name + ":\n\t@sh -c \"touch running." + name +
+        makefile += name + ": tarvo\n\t@sh -c \"touch running." + name +
                     "; ls | grep -c '^running' >> counts; sleep 0.05; rm running." + name +
                     "\"\n\n";
     }
@@ -92,7 +94,8 @@ TEST(Parallel, OutputOfEachCommandStaysWhole) {
                "$i; sleep 0.01; done'\n";
     };
     Sandbox box;
-    box.write("tarvo", "all: a b\n\na:\n" + printer("a", "b") + "\nb:\n" + printer("b", "a"));
+    box.write("tarvo",
+              "all: a b\n\na: tarvo\n" + printer("a", "b") + "\nb: tarvo\n" + printer("b", "a"));
     const e2e::Result result = box.run({"/j2"});
     EXPECT_EQ(result.status, 0);
     const std::string a = "a1\na2\na3\na4\na5\na6\na7\na8\n";
@@ -103,8 +106,8 @@ TEST(Parallel, OutputOfEachCommandStaysWhole) {
 
 TEST(Parallel, FailureStopsNewStartsWithTheFirstCode) {
     Sandbox box;
-    box.write("tarvo", "all: bad slow later\n\nbad:\n\tsh -c \"exit 4\"\n\n"
-                       "slow:\n\tsh -c \"sleep 0.3; echo slow done\"\n\n"
+    box.write("tarvo", "all: bad slow later\n\nbad: tarvo\n\tsh -c \"exit 4\"\n\n"
+                       "slow: tarvo\n\tsh -c \"sleep 0.3; echo slow done\"\n\n"
                        "later: bad\n\techo never\n");
     const e2e::Result result = box.run({"-j2"});
     EXPECT_EQ(result.status, 4);
@@ -115,9 +118,10 @@ TEST(Parallel, FailureStopsNewStartsWithTheFirstCode) {
 
 TEST(Parallel, InterruptStopsEveryCommand) {
     Sandbox box;
-    box.write("tarvo", "all: a b\n\techo never\n\na:\n\t@sh -c \"echo $$ > a.new; mv a.new a.pid; "
-                       "exec sleep 30\"\n"
-                       "\nb:\n\t@sh -c \"echo $$ > b.new; mv b.new b.pid; exec sleep 30\"\n");
+    box.write("tarvo",
+              "all: a b\n\techo never\n\na: tarvo\n\t@sh -c \"echo $$ > a.new; mv a.new a.pid; "
+              "exec sleep 30\"\n"
+              "\nb: tarvo\n\t@sh -c \"echo $$ > b.new; mv b.new b.pid; exec sleep 30\"\n");
     e2e::Running running = box.start({"-j2"});
     ASSERT_TRUE(running.waitForFile(box.pathOf("a.pid")));
     ASSERT_TRUE(running.waitForFile(box.pathOf("b.pid")));

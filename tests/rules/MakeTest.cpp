@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include <string>
@@ -412,4 +413,35 @@ TEST(MakeSideBySide, EachTargetOnceAndAfterItsDependencies) {
     EXPECT_EQ(platform.events,
               (Names{"start make c ", "end make c ", "start make a ", "start make b ",
                      "end make a ", "end make b ", "start link ", "end link "}));
+}
+
+// A dependency whose rule has no dependencies is made for its effects: the
+// walk waits for its job before deciding the dependencies after it, as a
+// one-job run would have run it first.
+TEST(MakeSideBySide, StepsWithoutDependenciesEndBeforeTheNextDecision) {
+    RuleTable table;
+    for (const auto& [name, dependencies, command] :
+         std::vector<std::tuple<std::string, Names, std::string>>{{"all", {"sync", "prog"}, ""},
+                                                                  {"sync", {}, "touch copy"},
+                                                                  {"prog", {"copy"}, "link"}}) {
+        TargetRule* rule = new TargetRule(name);
+        for (const std::string& dependency : dependencies) {
+            rule->addDependency(dependency);
+        }
+        if (!command.empty()) {
+            rule->addCommand(command);
+        }
+        table.insert(rule);
+    }
+    FakePlatform platform;
+    platform.times["prog"] = 500;
+    FileTimeCache files(platform);
+    ParallelExecutor executor(files, 4, false);
+    MakeContext context(table, files, executor);
+    context.makeEachTargetOnce();
+    ::testing::internal::CaptureStdout();
+    table.lookup("all")->make("all", context);
+    executor.finish();
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(platform.started, (Names{"touch copy ", "link "}));
 }
