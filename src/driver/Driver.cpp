@@ -99,14 +99,14 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     state.position.fileName = makefileName;
     state.position.lineNumber = 0;
     const std::string intermediateName = platform.makeTempName();
-    setFileToRemoveOnInterrupt(intermediateName);
+    addFileToRemoveOnInterrupt(intermediateName);
     // With every name taken, the last one is used anew: whatever holds it goes
     // first, so that a link there is replaced rather than followed.
     platform.removeFile(intermediateName);
     {
         File intermediate(std::fopen(intermediateName.c_str(), "w+b"));
         if (!intermediate) {
-            setFileToRemoveOnInterrupt(std::string());
+            dropFileToRemoveOnInterrupt(intermediateName);
             std::printf("Error (tarvo): Unable to create the intermediate file %s\n",
                         intermediateName.c_str());
             return 1;
@@ -117,7 +117,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         if (std::fflush(intermediate.get()) != 0 || std::ferror(intermediate.get()) != 0) {
             intermediate.reset();
             platform.removeFile(intermediateName);
-            setFileToRemoveOnInterrupt(std::string());
+            dropFileToRemoveOnInterrupt(intermediateName);
             std::printf("Error (tarvo): Unable to write the intermediate file %s\n",
                         intermediateName.c_str());
             return 1;
@@ -132,7 +132,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         }
         listing.reset();
         platform.removeFile(intermediateName);
-        setFileToRemoveOnInterrupt(std::string());
+        dropFileToRemoveOnInterrupt(intermediateName);
     } else {
         File records(std::fopen(intermediateName.c_str(), "rb"));
         if (records) {
@@ -141,7 +141,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         }
         records.reset();
         platform.removeFile(intermediateName);
-        setFileToRemoveOnInterrupt(std::string());
+        dropFileToRemoveOnInterrupt(intermediateName);
         if (state.buildStatus != 0) {
             return state.buildStatus;
         }

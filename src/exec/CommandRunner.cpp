@@ -3,6 +3,7 @@
 #include "driver/RunState.h"
 #include "exec/CommandSplit.h"
 #include "exec/InlineFiles.h"
+#include "exec/Interrupts.h"
 #include "exec/Platform.h"
 #include "rules/Rule.h"
 
@@ -55,9 +56,11 @@ void CommandRunner::run(const Rule& rule, const std::string& target) {
                 std::printf("Error (tarvo): Unable to write the inline file %s\n",
                             inlineName.c_str());
                 state.buildStatus = 1;
+                dropFileToRemoveOnInterrupt(inlineName);
                 return;
             }
             runCommand(pending);
+            dropFileToRemoveOnInterrupt(inlineName);
             continue;
         }
         const std::size_t open = line.find("<<");
@@ -77,6 +80,11 @@ void CommandRunner::run(const Rule& rule, const std::string& target) {
             state.buildStatus = 1;
             return;
         }
+        // The sweep after the command removes it; until then a run that ends
+        // by a signal does.
+        if (!state.keepTemporaries) {
+            addFileToRemoveOnInterrupt(inlineName);
+        }
         line.resize(open);
         pending = line + inlineName;
     }
@@ -84,6 +92,7 @@ void CommandRunner::run(const Rule& rule, const std::string& target) {
         // The rule's lines ended before the terminator: the command would see
         // the rest of the makefile as its file, so it is not run.
         closeInlineFile(inlineFile);
+        dropFileToRemoveOnInterrupt(inlineName);
         std::printf("Error (tarvo): Inline file of %s not terminated in the command %s\n",
                     target.c_str(), opening.c_str());
         state.buildStatus = 1;

@@ -3,14 +3,18 @@
 #include <functional>
 #include <string>
 
-// An interrupted run (Ctrl-C, SIGINT, SIGTERM, SIGHUP; on POSIX also SIGPIPE,
-// when standard output's reader has quit) starts no further command, leaves no
-// intermediate file behind and ends with the signal's conventional status.
+// A run that ends by a signal from outside (Ctrl-C; on POSIX every signal
+// whose default action ends the process, faults aside: SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT, SIGPIPE when standard output's reader has quit, and the
+// like) starts no further command, leaves none of its temporary files behind
+// and ends by that signal. A write beyond the file-size limit fails instead of
+// ending the run, so that the failure is reported where it happens.
 void installInterruptHandling();
 
-// The file to remove if the run is interrupted now (the intermediate file while
-// it exists); an empty path for none.
-void setFileToRemoveOnInterrupt(const std::string& path);
+// The files to remove if the run ends by a signal now: the temporary files
+// that it would remove itself (the intermediate file, an inline file).
+void addFileToRemoveOnInterrupt(const std::string& path);
+void dropFileToRemoveOnInterrupt(const std::string& path);
 
 // Work to do before ending an interrupted run, in normal (not signal) context:
 // the sweep of temporary files.

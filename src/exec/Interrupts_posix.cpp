@@ -1,3 +1,4 @@
+#include "exec/Interrupts_posix.h"
 #include "exec/Interrupts.h"
 
 #include <signal.h>
@@ -7,19 +8,35 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
 volatile sig_atomic_t gInterruptSignal = 0;
 volatile sig_atomic_t gChild = 0;
-// Published for the handler; replaced only while signals are blocked.
-char* volatile gFileToRemove = nullptr;
-std::unique_ptr<char[]> gFileStorage;
+// Read by the handler; changed only while the signals are blocked.
+std::vector<std::unique_ptr<char[]>> gFilesToRemove;
 std::function<void()> gCleanup;
 
-// A write to a reader that has quit (tarvo -p | head) ends the run like an
-// interrupt, so that the intermediate file goes too.
-const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// Every signal whose default action ends the process and that comes from
+// outside. A write to a reader that has quit (tarvo -p | head) ends the run
+// like an interrupt, so that the temporary files go too. The faults (SIGSEGV,
+// SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGSYS) mean tarvo itself went
+// wrong and keep their default action; so do the real-time signals, which no
+// one sends a make tool.
+const int kSignals[] = {
+    SIGINT,    SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE, SIGALRM,
+    SIGUSR1,   SIGUSR2, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
 
 void dieWith(int signal) {
     struct sigaction action;
@@ -34,6 +51,12 @@ void dieWith(int signal) {
     _exit(128 + signal);
 }
 
+void removeFiles() {
+    for (const std::unique_ptr<char[]>& path : gFilesToRemove) {
+        unlink(path.get());
+    }
+}
+
 void onInterrupt(int signal) {
     gInterruptSignal = signal;
     if (gChild > 0) {
@@ -41,23 +64,30 @@ void onInterrupt(int signal) {
         kill(static_cast<pid_t>(gChild), signal);
         return;
     }
-    if (char* path = gFileToRemove) {
-        unlink(path);
-    }
+    removeFiles();
     dieWith(signal);
+}
+
+// A write of the run's own beyond the file-size limit fails with EFBIG and is
+// reported where it happens, so the signal that comes with it must not end the
+// run. The kernel names no other process as its sender (Linux names the writer
+// itself); sent by another process, it is an interrupt like the others.
+void onFileSizeSignal(int signal, siginfo_t* info, void*) {
+    bool fromUser = info->si_code == SI_USER || info->si_code == SI_QUEUE;
+#ifdef SI_TKILL
+    fromUser = fromUser || info->si_code == SI_TKILL;
+#endif
+    if (fromUser && info->si_pid != 0 && info->si_pid != getpid()) {
+        onInterrupt(signal);
+    }
 }
 
 class SignalBlock {
   public:
-    SignalBlock() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int signal : kSignals) {
-            sigaddset(&set, signal);
-        }
-        sigprocmask(SIG_BLOCK, &set, &previous_);
-    }
+    SignalBlock() { sigprocmask(SIG_BLOCK, &interruptSignals(), &previous_); }
     ~SignalBlock() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    SignalBlock(const SignalBlock&) = delete;
+    SignalBlock& operator=(const SignalBlock&) = delete;
 
   private:
     sigset_t previous_;
@@ -65,35 +95,53 @@ class SignalBlock {
 
 } // namespace
 
+const sigset_t& interruptSignals() {
+    static const sigset_t set = [] {
+        sigset_t signals;
+        sigemptyset(&signals);
+        for (int signal : kSignals) {
+            sigaddset(&signals, signal);
+        }
+        return signals;
+    }();
+    return set;
+}
+
 void installInterruptHandling() {
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
+    action.sa_mask = interruptSignals();
     for (int signal : kSignals) {
-        sigaddset(&action.sa_mask, signal);
-    }
-    for (int signal : kSignals) {
+        if (signal == SIGXFSZ) {
+            action.sa_sigaction = onFileSizeSignal;
+            action.sa_flags = SA_SIGINFO | SA_RESTART;
+        } else {
+            action.sa_handler = onInterrupt;
+            action.sa_flags = 0;
+        }
         struct sigaction previous;
         // A signal ignored by whoever started us stays ignored.
-        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
-            continue;
+        if (sigaction(signal, &action, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+            sigaction(signal, &previous, nullptr);
         }
-        sigaction(signal, &action, nullptr);
     }
 }
 
-void setFileToRemoveOnInterrupt(const std::string& path) {
-    SignalBlock block;
-    if (path.empty()) {
-        gFileToRemove = nullptr;
-        gFileStorage.reset();
-        return;
-    }
+void addFileToRemoveOnInterrupt(const std::string& path) {
     std::unique_ptr<char[]> copy(new char[path.size() + 1]);
     std::memcpy(copy.get(), path.c_str(), path.size() + 1);
-    gFileStorage = std::move(copy);
-    gFileToRemove = gFileStorage.get();
+    SignalBlock block;
+    gFilesToRemove.push_back(std::move(copy));
+}
+
+void dropFileToRemoveOnInterrupt(const std::string& path) {
+    SignalBlock block;
+    for (auto it = gFilesToRemove.begin(); it != gFilesToRemove.end(); ++it) {
+        if (path == it->get()) {
+            gFilesToRemove.erase(it);
+            return;
+        }
+    }
 }
 
 void setInterruptCleanup(std::function<void()> cleanup) {
@@ -113,8 +161,9 @@ void endIfInterrupted() {
     if (signal == 0) {
         return;
     }
-    if (char* path = gFileToRemove) {
-        unlink(path);
+    {
+        SignalBlock block;
+        removeFiles();
     }
     if (gCleanup) {
         gCleanup();

@@ -3,6 +3,7 @@
 #include "exec/CommandSplit.h"
 #include "exec/FileTimeUnits.h"
 #include "exec/Interrupts.h"
+#include "exec/Interrupts_posix.h"
 #include "exec/TempNames.h"
 #include "exec/TemporarySweeper_posix.h"
 
@@ -51,11 +52,7 @@ bool spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode
     argv.push_back(nullptr);
     // Interrupts are held back while the child is started and noted, so that
     // one arriving meanwhile is passed on to it rather than lost.
-    sigset_t interrupts;
-    sigemptyset(&interrupts);
-    sigaddset(&interrupts, SIGINT);
-    sigaddset(&interrupts, SIGTERM);
-    sigaddset(&interrupts, SIGHUP);
+    const sigset_t& interrupts = interruptSignals();
     sigset_t previous;
     sigprocmask(SIG_BLOCK, &interrupts, &previous);
     posix_spawnattr_t attributes;

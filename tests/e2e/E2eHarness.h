@@ -24,8 +24,10 @@ struct RunOptions {
     // A file that receives standard output instead of the result (such as
     // /dev/full); the result's output stays empty.
     std::string standardOutput;
-    // Bytes a file may grow to; writes beyond it fail (0: no limit).
+    // Bytes a file may grow to (0: no limit). A write beyond it fails, and
+    // raises SIGXFSZ unless that signal is ignored, as a caller can hand on.
     long fileSizeLimit = 0;
+    bool fileSizeSignalIgnored = false;
 };
 
 class Sandbox {

@@ -207,11 +207,16 @@ TEST_P(InterruptDuringPassOne, RemovesTheIntermediateFile) {
     EXPECT_EQ(temporaries(box.snapshot()), temporaries(before));
 }
 
+// Every signal that ends a process by default and comes from outside; a
+// file-size signal from another process is no failed write of tarvo's own.
 const InterruptCase kInterrupts[] = {
-    {"Interrupt", SIGINT, false},
-    {"Terminate", SIGTERM, false},
-    {"HangUp", SIGHUP, false},
-    {"CtrlC", SIGINT, true},
+    {"Interrupt", SIGINT, false},       {"Terminate", SIGTERM, false},
+    {"HangUp", SIGHUP, false},          {"CtrlC", SIGINT, true},
+    {"Quit", SIGQUIT, false},           {"CtrlBackslash", SIGQUIT, true},
+    {"BrokenPipe", SIGPIPE, false},     {"Alarm", SIGALRM, false},
+    {"User1", SIGUSR1, false},          {"User2", SIGUSR2, false},
+    {"CpuTimeLimit", SIGXCPU, false},   {"FileSizeLimit", SIGXFSZ, false},
+    {"VirtualAlarm", SIGVTALRM, false}, {"Profiling", SIGPROF, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptDuringPassOne, ::testing::ValuesIn(kInterrupts),
@@ -231,6 +236,27 @@ TEST(ClosedOutput, ListingToAReaderThatQuitsEarly) {
     const e2e::Result result = run.finish();
     EXPECT_EQ(result.status, 128 + SIGPIPE);
     EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+}
+
+TEST(ClosedOutput, InlineFileOfTheNextCommand) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\t./wait.sh\n\tcat <<\ninline data\n<<\n\ttouch after\n");
+    box.write("wait.sh", "#!/bin/sh\ntouch started\nread line < gate\n");
+    box.setMode("wait.sh", 0755);
+    ASSERT_EQ(mkfifo(box.pathOf("gate").c_str(), 0600), 0);
+    // The reader quits while the first command runs; the echo of the next one,
+    // written when its inline file exists and no command runs, meets the
+    // closed pipe.
+    e2e::Running run = box.start({});
+    ASSERT_TRUE(run.waitForFile(box.pathOf("started")));
+    run.closeOutput();
+    {
+        std::ofstream gate(box.pathOf("gate"));
+        gate << "go\n";
+    }
+    const e2e::Result result = run.finish();
+    EXPECT_EQ(result.status, 128 + SIGPIPE);
+    EXPECT_EQ(box.list(), (std::vector<std::string>{"gate", "started", "tarvo", "wait.sh"}));
 }
 
 // The first target's first command waits; the signal comes while it runs.
