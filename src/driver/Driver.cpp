@@ -4,6 +4,7 @@
 #include "driver/RunState.h"
 #include "exec/Interrupts.h"
 #include "exec/Platform.h"
+#include "exec/TemporaryFile.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
@@ -98,50 +99,33 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
 
     state.position.fileName = makefileName;
     state.position.lineNumber = 0;
-    const std::string intermediateName = platform.makeTempName();
-    addFileToRemoveOnInterrupt(intermediateName);
-    // With every name taken, the last one is used anew: whatever holds it goes
-    // first, so that a link there is replaced rather than followed.
-    platform.removeFile(intermediateName);
+    TemporaryFile intermediate = platform.createTemporaryFile(TemporaryFile::Content::Binary);
+    if (!intermediate.created()) {
+        std::printf("Error (tarvo): Unable to create the intermediate file %s\n",
+                    intermediate.name().c_str());
+        return 1;
+    }
     {
-        File intermediate(std::fopen(intermediateName.c_str(), "w+b"));
-        if (!intermediate) {
-            dropFileToRemoveOnInterrupt(intermediateName);
-            std::printf("Error (tarvo): Unable to create the intermediate file %s\n",
-                        intermediateName.c_str());
-            return 1;
-        }
         Preprocessor preprocessor(macros, evaluator);
-        preprocessor.preprocessFile(makefile.get(), intermediate.get());
-        // A full disk must not pass for a shorter makefile.
-        if (std::fflush(intermediate.get()) != 0 || std::ferror(intermediate.get()) != 0) {
-            intermediate.reset();
-            platform.removeFile(intermediateName);
-            dropFileToRemoveOnInterrupt(intermediateName);
-            std::printf("Error (tarvo): Unable to write the intermediate file %s\n",
-                        intermediateName.c_str());
-            return 1;
-        }
+        preprocessor.preprocessFile(makefile.get(), intermediate.stream());
+    }
+    // A full disk must not pass for a shorter makefile.
+    if (std::fflush(intermediate.stream()) != 0 || std::ferror(intermediate.stream()) != 0) {
+        intermediate.release();
+        std::printf("Error (tarvo): Unable to write the intermediate file %s\n",
+                    intermediate.name().c_str());
+        return 1;
     }
     makefile.reset();
+    std::rewind(intermediate.stream());
 
     if (options.print) {
-        File listing(std::fopen(intermediateName.c_str(), "rb"));
-        if (listing) {
-            copyToStandardOutput(listing.get());
-        }
-        listing.reset();
-        platform.removeFile(intermediateName);
-        dropFileToRemoveOnInterrupt(intermediateName);
+        copyToStandardOutput(intermediate.stream());
+        intermediate.release();
     } else {
-        File records(std::fopen(intermediateName.c_str(), "rb"));
-        if (records) {
-            RuleParser parser(rules);
-            parser.parseRules(records.get());
-        }
-        records.reset();
-        platform.removeFile(intermediateName);
-        dropFileToRemoveOnInterrupt(intermediateName);
+        RuleParser parser(rules);
+        parser.parseRules(intermediate.stream());
+        intermediate.release();
         if (state.buildStatus != 0) {
             return state.buildStatus;
         }

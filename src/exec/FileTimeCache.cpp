@@ -26,10 +26,9 @@ void FileTimeCache::removeFile(const std::string& path) {
     system_.removeFile(path);
 }
 
-std::string FileTimeCache::makeTempName() {
-    // The caller is about to create the file.
+TemporaryFile FileTimeCache::createTemporaryFile(TemporaryFile::Content content) {
     invalidate();
-    return system_.makeTempName();
+    return system_.createTemporaryFile(content);
 }
 
 void FileTimeCache::sweepTemporaries() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -11,10 +12,13 @@
 // ending the run, so that the failure is reported where it happens.
 void installInterruptHandling();
 
-// The files to remove if the run ends by a signal now: the temporary files
-// that it would remove itself (the intermediate file, an inline file).
-void addFileToRemoveOnInterrupt(const std::string& path);
-void dropFileToRemoveOnInterrupt(const std::string& path);
+// The temporary files that the run holds and would remove itself: if the run
+// ends by a signal, each is removed, its hold (a descriptor, or a handle) closed
+// first where an open file cannot be removed.
+void addFileToRemoveOnInterrupt(const std::string& path, std::intptr_t hold);
+// Forgets a file added above. With `remove` it also closes the file's hold and
+// removes it, in one step as far as an interrupt is concerned.
+void dropFileToRemoveOnInterrupt(const std::string& path, bool remove);
 
 // Work to do before ending an interrupted run, in normal (not signal) context:
 // the sweep of temporary files.

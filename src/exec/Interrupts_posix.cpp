@@ -1,5 +1,7 @@
-#include "exec/Interrupts_posix.h"
 #include "exec/Interrupts.h"
+
+#include "exec/Interrupts_posix.h"
+#include "exec/SignalBlock_posix.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -14,8 +16,12 @@ namespace {
 
 volatile sig_atomic_t gInterruptSignal = 0;
 volatile sig_atomic_t gChild = 0;
+struct FileToRemove {
+    std::unique_ptr<char[]> path;
+    int hold;
+};
 // Read by the handler; changed only while the signals are blocked.
-std::vector<std::unique_ptr<char[]>> gFilesToRemove;
+std::vector<FileToRemove> gFilesToRemove;
 std::function<void()> gCleanup;
 
 // Every signal whose default action ends the process and that comes from
@@ -52,8 +58,8 @@ void dieWith(int signal) {
 }
 
 void removeFiles() {
-    for (const std::unique_ptr<char[]>& path : gFilesToRemove) {
-        unlink(path.get());
+    for (const FileToRemove& file : gFilesToRemove) {
+        unlink(file.path.get());
     }
 }
 
@@ -81,17 +87,6 @@ void onFileSizeSignal(int signal, siginfo_t* info, void*) {
         onInterrupt(signal);
     }
 }
-
-class SignalBlock {
-  public:
-    SignalBlock() { sigprocmask(SIG_BLOCK, &interruptSignals(), &previous_); }
-    ~SignalBlock() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-    SignalBlock(const SignalBlock&) = delete;
-    SignalBlock& operator=(const SignalBlock&) = delete;
-
-  private:
-    sigset_t previous_;
-};
 
 } // namespace
 
@@ -127,17 +122,23 @@ void installInterruptHandling() {
     }
 }
 
-void addFileToRemoveOnInterrupt(const std::string& path) {
+void addFileToRemoveOnInterrupt(const std::string& path, std::intptr_t hold) {
     std::unique_ptr<char[]> copy(new char[path.size() + 1]);
     std::memcpy(copy.get(), path.c_str(), path.size() + 1);
     SignalBlock block;
-    gFilesToRemove.push_back(std::move(copy));
+    gFilesToRemove.push_back({std::move(copy), static_cast<int>(hold)});
 }
 
-void dropFileToRemoveOnInterrupt(const std::string& path) {
+void dropFileToRemoveOnInterrupt(const std::string& path, bool remove) {
     SignalBlock block;
     for (auto it = gFilesToRemove.begin(); it != gFilesToRemove.end(); ++it) {
-        if (path == it->get()) {
+        if (path == it->path.get()) {
+            if (remove) {
+                // Unlinked before its lock goes: after, the name could be
+                // another run's file by then (swept and taken anew).
+                unlink(it->path.get());
+                close(it->hold);
+            }
             gFilesToRemove.erase(it);
             return;
         }

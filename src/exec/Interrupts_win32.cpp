@@ -14,16 +14,29 @@ namespace {
 volatile LONG gInterrupted = 0;
 volatile LONG gChildRunning = 0;
 std::mutex gFileMutex;
-std::vector<std::string> gFilesToRemove;
+struct FileToRemove {
+    std::string path;
+    HANDLE hold;
+};
+std::vector<FileToRemove> gFilesToRemove;
 std::function<void()> gCleanup;
 
 const DWORD kInterruptedStatus = 0xC000013AUL; // STATUS_CONTROL_C_EXIT
 
+// A held file cannot be removed until its hold is closed. Removed after, it is
+// safe from mistakes all the same: another run's file that took its name
+// meanwhile would be held and could not be removed.
+void closeAndRemove(const FileToRemove& file) {
+    CloseHandle(file.hold);
+    DeleteFileA(file.path.c_str());
+}
+
 void removeFiles() {
     std::lock_guard<std::mutex> lock(gFileMutex);
-    for (const std::string& path : gFilesToRemove) {
-        DeleteFileA(path.c_str());
+    for (const FileToRemove& file : gFilesToRemove) {
+        closeAndRemove(file);
     }
+    gFilesToRemove.clear();
 }
 
 // Every event that ends a console process by default: Ctrl-C, Ctrl-Break, the
@@ -48,15 +61,20 @@ void installInterruptHandling() {
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
-void addFileToRemoveOnInterrupt(const std::string& path) {
+void addFileToRemoveOnInterrupt(const std::string& path, std::intptr_t hold) {
     std::lock_guard<std::mutex> lock(gFileMutex);
-    gFilesToRemove.push_back(path);
+    gFilesToRemove.push_back({path, reinterpret_cast<HANDLE>(hold)});
 }
 
-void dropFileToRemoveOnInterrupt(const std::string& path) {
+void dropFileToRemoveOnInterrupt(const std::string& path, bool remove) {
     std::lock_guard<std::mutex> lock(gFileMutex);
-    const auto found = std::find(gFilesToRemove.begin(), gFilesToRemove.end(), path);
+    const auto found =
+        std::find_if(gFilesToRemove.begin(), gFilesToRemove.end(),
+                     [&path](const FileToRemove& file) { return file.path == path; });
     if (found != gFilesToRemove.end()) {
+        if (remove) {
+            closeAndRemove(*found);
+        }
         gFilesToRemove.erase(found);
     }
 }

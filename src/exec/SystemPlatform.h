@@ -9,6 +9,6 @@ class SystemPlatform : public Platform {
     std::uint32_t fileTime(const std::string& path) override;
     std::optional<std::string> findFirstMatch(const std::string& pattern) override;
     void removeFile(const std::string& path) override;
-    std::string makeTempName() override;
+    TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;
     void sweepTemporaries() override;
 };

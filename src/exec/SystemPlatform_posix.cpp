@@ -168,16 +168,8 @@ void SystemPlatform::removeFile(const std::string& path) {
     unlink(path.c_str());
 }
 
-std::string SystemPlatform::makeTempName() {
-    std::string name;
-    for (int number = 0; number < 1000; ++number) {
-        name = temporaryName(number);
-        struct stat info;
-        if (lstat(name.c_str(), &info) != 0) {
-            break;
-        }
-    }
-    return name;
+TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
+    return TemporaryFile::create(std::string(), content);
 }
 
 void SystemPlatform::sweepTemporaries() {

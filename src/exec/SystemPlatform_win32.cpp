@@ -111,22 +111,16 @@ void SystemPlatform::removeFile(const std::string& path) {
     DeleteFileA(path.c_str());
 }
 
-std::string SystemPlatform::makeTempName() {
-    std::string name;
-    for (int number = 0; number < 1000; ++number) {
-        name = temporaryName(number);
-        if (!findFirstMatch(name)) {
-            break;
-        }
-    }
-    return name;
+TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
+    return TemporaryFile::create(std::string(), content);
 }
 
 void SystemPlatform::sweepTemporaries() {
     // The names are collected first and each is deleted once: an entry that
-    // cannot be deleted (read-only, held open, a directory) is left behind
-    // instead of being found again forever. The long name must match too, so
-    // that a file matching only by its short 8.3 name is kept.
+    // cannot be deleted (read-only, held by a live run or another program, a
+    // directory) is left behind instead of being found again forever. The long
+    // name must match too, so that a file matching only by its short 8.3 name
+    // is kept.
     std::vector<std::string> doomed;
     {
         WIN32_FIND_DATAA data;
@@ -142,7 +136,7 @@ void SystemPlatform::sweepTemporaries() {
         } while (search.next(data));
     }
     for (const std::string& name : doomed) {
-        DeleteFileA(name.c_str());
+        TemporaryFile::removeUnlessHeld(name.c_str());
     }
 }
 

@@ -168,6 +168,41 @@ TEST(NothingLost, InlineFileNameLinkingToAUsersFile) {
 }
 
 // ---------------------------------------------------------------------------
+// Two runs in one directory.
+
+TEST(TwoRuns, SecondRunKeepsToItsOwnFilesAndSweepsLeftovers) {
+    Sandbox box;
+    // The first run's command waits, its inline file not yet read, until the
+    // test lets it go on.
+    box.write("first.mak", "all:\n\t./reader.sh <<\ninline data\n<<\n");
+    box.write("reader.sh", "#!/bin/sh\ntouch started\nread line < gate\ncat \"$1\" > seen\n");
+    box.setMode("reader.sh", 0755);
+    ASSERT_EQ(mkfifo(box.pathOf("gate").c_str(), 0600), 0);
+    box.write("second.mak", "all:\n\tcat <<\nsecond data\n<<\n");
+    e2e::Running first = box.start({"-f", "first.mak"});
+    ASSERT_TRUE(first.waitForFile(box.pathOf("started")));
+    box.write("tarvo5.$$$", "left by a run that has ended");
+
+    const e2e::Result second = box.run({"-f", "second.mak"});
+    // tarvo0.$$$ is the first run's, so the second run's files take the next number.
+    EXPECT_EQ(second.output, std::string(kBanner) + "cat tarvo1.$$$ \nsecond data\n");
+    EXPECT_EQ(second.status, 0);
+    EXPECT_EQ(box.read("tarvo0.$$$"), "inline data\n");
+    EXPECT_FALSE(box.exists("tarvo5.$$$"));
+
+    {
+        std::ofstream gate(box.pathOf("gate"));
+        gate << "go\n";
+    }
+    const e2e::Result result = first.finish();
+    EXPECT_EQ(result.output, std::string(kBanner) + "./reader.sh tarvo0.$$$ \n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(box.read("seen"), "inline data\n");
+    EXPECT_EQ(box.list(), (std::vector<std::string>{"first.mak", "gate", "reader.sh", "second.mak",
+                                                    "seen", "started"}));
+}
+
+// ---------------------------------------------------------------------------
 // Interrupts.
 
 struct InterruptCase {
