@@ -4,6 +4,7 @@
 #include "driver/RunState.h"
 #include "exec/Interrupts.h"
 #include "exec/Platform.h"
+#include "exec/PlatformConventions.h"
 #include "exec/TemporaryFile.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
@@ -73,7 +74,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     ConditionEvaluator evaluator;
     RuleTable rules;
 
-    macros.define("MAKE", "TARVO");
+    macros.define("MAKE", makeCommand());
     for (const std::string& entry : environment) {
         std::string name;
         std::string value;

@@ -20,17 +20,12 @@ namespace {
 
 using Snapshot = std::map<std::string, std::string>;
 
+// Letter case counts: tarvo makes only lower-case names here.
 bool isTopLevelTemporary(const std::string& path) {
     if (path.find('/') != std::string::npos || path.size() < 9) {
         return false;
     }
-    std::string lower = path;
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower.compare(0, 5, "tarvo") == 0 && lower.compare(lower.size() - 4, 4, ".$$$") == 0;
+    return path.compare(0, 5, "tarvo") == 0 && path.compare(path.size() - 4, 4, ".$$$") == 0;
 }
 
 Snapshot withoutTemporaries(const Snapshot& all) {
@@ -53,10 +48,13 @@ std::vector<std::string> temporaries(const Snapshot& all) {
     return names;
 }
 
-// Files a careless run could touch: near-misses of the temporary pattern, the
-// pattern in a subdirectory, and a temporary name that links to a user's file.
+// Files a careless run could touch: near-misses of the temporary pattern (in
+// other letter case too), the pattern in a subdirectory, and a temporary name
+// that links to a user's file.
 void addDecoys(const Sandbox& box) {
     box.write("target.txt", "precious");
+    box.write("TARVO0.$$$", "a user's");
+    box.write("Tarvo-notes.$$$", "a user's");
     box.write("tarvo.$$", "near miss");
     box.write("tarvo1.$$$x", "near miss");
     box.write("xtarvo1.$$$", "near miss");

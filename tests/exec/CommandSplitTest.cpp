@@ -27,9 +27,8 @@ TEST(CommandSplit, ShellLineEscapesTemporaryNamesOnly) {
     EXPECT_EQ(splitWords("  a \t b  c "), (std::vector<std::string>{"a", "b", "c"}));
 }
 
-TEST(TempNames, WildcardsIgnoreCase) {
+TEST(TempNames, WildcardsIgnoreCaseUnlessExact) {
     EXPECT_TRUE(isTemporaryName("tarvo0.$$$"));
-    EXPECT_TRUE(isTemporaryName("TARVO.$$$"));
     EXPECT_TRUE(isTemporaryName("tarvoX.$$$"));
     EXPECT_FALSE(isTemporaryName("tarvo0.$$"));
     EXPECT_FALSE(isTemporaryName("xtarvo0.$$$"));
@@ -37,7 +36,16 @@ TEST(TempNames, WildcardsIgnoreCase) {
     EXPECT_TRUE(matchesWildcard("m?in.*", "main.c"));
     EXPECT_FALSE(matchesWildcard("m?in.*", "mn.c"));
     EXPECT_TRUE(matchesWildcard("a*b*c", "aXXbYYbc"));
+    EXPECT_FALSE(matchesWildcard("*.c", "Main.C", true));
+    EXPECT_TRUE(matchesWildcard("M?in.*", "Main.c", true));
     EXPECT_EQ(temporaryName(42), "tarvo42.$$$");
+}
+
+TEST(CommandSplit, ShellWordQuotesWhatWouldSplitOrBeInterpreted) {
+    EXPECT_EQ(shellWord("/usr/local/bin/tarvo"), "/usr/local/bin/tarvo");
+    EXPECT_EQ(shellWord("/home/a b/tarvo"), "'/home/a b/tarvo'");
+    EXPECT_EQ(shellWord("/opt/$x/it's"), "'/opt/$x/it'\\''s'");
+    EXPECT_EQ(shellWord(""), "''");
 }
 
 TEST(FileTimeUnits, ConvertsToCoarseUnits) {
