@@ -4,6 +4,7 @@
 #include "exec/FileTimeUnits.h"
 #include "exec/Interrupts.h"
 #include "exec/Interrupts_posix.h"
+#include "exec/RefusedCommand.h"
 #include "exec/TempNames.h"
 #include "exec/TemporarySweeper_posix.h"
 
@@ -42,8 +43,9 @@ std::uint32_t fileTimeOf(const char* path) {
     return fileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
 }
 
-// Starts argv and waits for it. False when the program could not be started.
-bool spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode) {
+// Starts argv and waits for it. Returns 0, or the error number when the
+// program could not be started.
+int spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode) {
     std::vector<char*> argv;
     argv.reserve(words.size() + 1);
     for (const std::string& word : words) {
@@ -67,7 +69,7 @@ bool spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode
     }
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (failed != 0) {
-        return false;
+        return failed;
     }
     int status = 0;
     bool waited = true;
@@ -83,16 +85,25 @@ bool spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode
     endIfInterrupted();
     if (!waited) {
         exitCode = 1;
-        return true;
-    }
-    if (WIFEXITED(status)) {
+    } else if (WIFEXITED(status)) {
         exitCode = static_cast<std::uint32_t>(WEXITSTATUS(status));
     } else if (WIFSIGNALED(status)) {
         exitCode = 128 + static_cast<std::uint32_t>(WTERMSIG(status));
     } else {
         exitCode = 1;
     }
-    return true;
+    return 0;
+}
+
+// A program that is not found may be a shell built-in, and a file that is no
+// program the system starts may be a script: the shell has its go at them.
+bool shellMayStart(int error) {
+    return error == ENOENT || error == ENOTDIR || error == ENOEXEC;
+}
+
+std::uint32_t refused(const std::string& commandLine, int error) {
+    std::fputs(refusedCommandMessage(commandLine, std::strerror(error)).c_str(), stdout);
+    return 1;
 }
 
 struct DirectoryCloser {
@@ -132,16 +143,19 @@ std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     std::uint32_t exitCode = 0;
     if (!needsShell(commandLine)) {
         const std::vector<std::string> words = splitWords(commandLine);
-        if (!words.empty() && spawnAndWait(words, exitCode)) {
-            return exitCode;
+        if (!words.empty()) {
+            const int error = spawnAndWait(words, exitCode);
+            if (error == 0) {
+                return exitCode;
+            }
+            if (!shellMayStart(error)) {
+                return refused(commandLine, error);
+            }
         }
     }
     const std::vector<std::string> shell = {"/bin/sh", "-c", shellLine(commandLine)};
-    if (spawnAndWait(shell, exitCode)) {
-        return exitCode;
-    }
-    std::printf("Error (tarvo): Unable to run the command %s\n", commandLine.c_str());
-    return 1;
+    const int error = spawnAndWait(shell, exitCode);
+    return error == 0 ? exitCode : refused(commandLine, error);
 }
 
 std::uint32_t SystemPlatform::fileTime(const std::string& path) {

@@ -2,18 +2,21 @@
 
 #include "exec/FileTimeUnits.h"
 #include "exec/Interrupts.h"
+#include "exec/RefusedCommand.h"
 #include "exec/TempNames.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
 
 // Starts a command line as a process in the tool's console, environment and
-// directory, and waits for it. False when it could not be started.
-bool startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
+// directory, and waits for it. Returns 0, or the system's error code when it
+// could not be started.
+DWORD startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
     // CreateProcessA may write into the line it is given.
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
@@ -27,9 +30,10 @@ bool startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
     noteChildStarted(0);
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                         nullptr, nullptr, &startup, &process)) {
+        const DWORD error = GetLastError();
         noteChildEnded();
         endIfInterrupted();
-        return false;
+        return error != 0 ? error : ERROR_INVALID_FUNCTION;
     }
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
@@ -41,7 +45,35 @@ bool startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
     noteChildEnded();
     endIfInterrupted();
     exitCode = code;
-    return true;
+    return 0;
+}
+
+// A program that is not found may be an interpreter built-in (echo, copy),
+// and a file that is no program may be one the interpreter opens by its type:
+// the interpreter has its go at them.
+bool interpreterMayStart(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == ERROR_INVALID_NAME || error == ERROR_BAD_EXE_FORMAT;
+}
+
+// The system's text for an error, without the line end and full stop.
+std::string reasonFor(DWORD error) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = length == 0 ? "error " + std::to_string(error) : std::string(text, length);
+    LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' ||
+                               reason.back() == ' ' || reason.back() == '.')) {
+        reason.pop_back();
+    }
+    return reason;
+}
+
+std::uint32_t refused(const std::string& commandLine, DWORD error) {
+    std::fputs(refusedCommandMessage(commandLine, reasonFor(error)).c_str(), stdout);
+    return 1;
 }
 
 bool isWindows95Family() {
@@ -77,15 +109,16 @@ class FindHandle {
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     std::fflush(stdout);
     std::uint32_t exitCode = 0;
-    if (startAndWait(commandLine, exitCode)) {
+    DWORD error = startAndWait(commandLine, exitCode);
+    if (error == 0) {
         return exitCode;
+    }
+    if (!interpreterMayStart(error)) {
+        return refused(commandLine, error);
     }
     const std::string interpreter = isWindows95Family() ? "command.com /C " : "cmd /C ";
-    if (startAndWait(interpreter + commandLine, exitCode)) {
-        return exitCode;
-    }
-    std::printf("Error (tarvo): Unable to run the command %s\n", commandLine.c_str());
-    return 1;
+    error = startAndWait(interpreter + commandLine, exitCode);
+    return error == 0 ? exitCode : refused(commandLine, error);
 }
 
 std::uint32_t SystemPlatform::fileTime(const std::string& path) {

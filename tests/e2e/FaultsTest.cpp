@@ -244,6 +244,51 @@ TEST(Faults, CommandThatDoesNotExist) {
     EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
 }
 
+// The system refuses to start these; the shell is tried only for a program
+// that is not found or is no program the system starts (a script without
+// an interpreter line), and it would be refused the same way.
+struct Refusal {
+    const char* name;
+    std::string command;
+    std::string expected; // after the banner and the echo
+    int status;
+};
+
+void PrintTo(const Refusal& r, std::ostream* out) {
+    *out << r.name;
+}
+
+class RefusedCommand : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(RefusedCommand, IsReportedWithTheSystemsReason) {
+    const Refusal& r = GetParam();
+    Sandbox box;
+    box.write("tarvo", "all:\n\t" + r.command + "\n\techo never\n");
+    box.write("notes.txt", "echo from notes\n");
+    box.write("script", "echo from script\n");
+    box.setMode("script", 0755);
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, std::string(kBanner) + r.command + " \n" + r.expected);
+    EXPECT_EQ(result.status, r.status);
+    EXPECT_EQ(box.list(), sorted({"notes.txt", "script", "tarvo"}));
+}
+
+const std::string kLongArgument(200000, 'x');
+const std::string kUnableToRun = "Error (tarvo): Unable to run the command ";
+
+const Refusal kRefusals[] = {
+    {"NotExecutable", "./notes.txt a", kUnableToRun + "./notes.txt a : Permission denied\n", 1},
+    {"ArgumentListTooLong", "echo " + kLongArgument,
+     kUnableToRun + "echo " + kLongArgument.substr(0, 195) + "...: Argument list too long\n", 1},
+    {"ArgumentListTooLongForTheShell", "echo " + kLongArgument + " | cat",
+     kUnableToRun + "echo " + kLongArgument.substr(0, 195) + "...: Argument list too long\n", 1},
+    {"ScriptWithoutInterpreterLineRunsInTheShell", "./script", "from script\necho never \nnever\n",
+     0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, RefusedCommand, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Faults, DependencyCycleThroughAnInferenceRule) {
     Sandbox box;
     box.write("tarvo", "app: x.obj\n\techo link\n\n.c.obj:\n\techo compile\n\n"

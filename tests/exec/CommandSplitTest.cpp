@@ -1,5 +1,6 @@
 #include "exec/CommandSplit.h"
 #include "exec/FileTimeUnits.h"
+#include "exec/RefusedCommand.h"
 #include "exec/TempNames.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +47,15 @@ TEST(CommandSplit, ShellWordQuotesWhatWouldSplitOrBeInterpreted) {
     EXPECT_EQ(shellWord("/home/a b/tarvo"), "'/home/a b/tarvo'");
     EXPECT_EQ(shellWord("/opt/$x/it's"), "'/opt/$x/it'\\''s'");
     EXPECT_EQ(shellWord(""), "''");
+}
+
+TEST(RefusedCommand, QuotesAtMost200BytesOfTheCommand) {
+    const std::string prefix = "Error (tarvo): Unable to run the command ";
+    const std::string line(200, 'x');
+    EXPECT_EQ(refusedCommandMessage(line, "Permission denied"),
+              prefix + line + ": Permission denied\n");
+    EXPECT_EQ(refusedCommandMessage(line + "y", "Argument list too long"),
+              prefix + line + "...: Argument list too long\n");
 }
 
 TEST(FileTimeUnits, ConvertsToCoarseUnits) {
