@@ -118,19 +118,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     gScratch->enter();
     FuzzPlatform platform;
-    int namesAtLastStart = 0;
-    platform.onRun = [&platform, &namesAtLastStart](const std::string& command) {
+    std::size_t filesAtLastStart = 0;
+    platform.onRun = [&platform, &filesAtLastStart](const std::string& command) {
         check(isRebuilt(command));
-        // A name taken since the last command went to this command's inline
-        // file, which is complete by now.
-        if (platform.tempNamesTaken != namesAtLastStart) {
-            check(platform.tempNamesTaken == namesAtLastStart + 1);
-            const std::string latest = temporaryName(platform.tempNamesTaken - 1);
+        // A file made since the last command is this command's inline file,
+        // which is complete by now.
+        const std::size_t files = platform.temporariesCreated.size();
+        if (files != filesAtLastStart) {
+            check(files == filesAtLastStart + 1);
+            const std::string& latest = platform.temporariesCreated.back();
             check(command.find(latest) != std::string::npos);
             std::error_code error;
             check(std::filesystem::is_regular_file(latest, error));
         }
-        namesAtLastStart = platform.tempNamesTaken;
+        filesAtLastStart = files;
     };
     FileTimeCache files(platform);
     SequentialExecutor executor(files, kind == 'K');

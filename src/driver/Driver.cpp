@@ -9,7 +9,9 @@
 #include "exec/Interrupts.h"
 #include "exec/ParallelExecutor.h"
 #include "exec/Platform.h"
+#include "exec/PlatformConventions.h"
 #include "exec/SequentialExecutor.h"
+#include "exec/TemporaryFile.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
@@ -52,7 +54,7 @@ void copyToStandardOutput(std::FILE* file) {
 
 void defineMacros(MacroTable& macros, const Options& options,
                   const std::vector<std::string>& environment) {
-    macros.define("MAKE", "TARVO");
+    macros.define("MAKE", makeCommand());
     for (const std::string& entry : environment) {
         std::string name;
         std::string value;
@@ -183,52 +185,36 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         return reportError(message::kUnableToOpenFile, makefileName.c_str());
     }
 
-    const std::string intermediateName = platform.makeTempName();
-    setFileToRemoveOnInterrupt(intermediateName);
-    // With every name taken, the last one is used anew: whatever holds it goes
-    // first, so that a link there is replaced rather than followed.
-    platform.removeFile(intermediateName);
     std::vector<std::string> namesWithComma;
+    TemporaryFile intermediate = platform.createTemporaryFile(TemporaryFile::Content::Binary);
+    if (!intermediate.created()) {
+        return reportError(message::kUnableToCreateIntermediate, intermediate.name().c_str());
+    }
     {
-        File intermediate(std::fopen(intermediateName.c_str(), "w+b"));
-        if (!intermediate) {
-            setFileToRemoveOnInterrupt(std::string());
-            return reportError(message::kUnableToCreateIntermediate, intermediateName.c_str());
-        }
         Preprocessor preprocessor(macros, evaluator);
-        status = preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate.get());
+        status =
+            preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate.stream());
         namesWithComma = preprocessor.namesWithComma();
-        // A full disk must not pass for a shorter makefile.
-        if (std::fflush(intermediate.get()) != 0 || std::ferror(intermediate.get()) != 0) {
-            intermediate.reset();
-            platform.removeFile(intermediateName);
-            setFileToRemoveOnInterrupt(std::string());
-            return reportError(message::kUnableToWriteIntermediate, intermediateName.c_str());
-        }
+    }
+    // A full disk must not pass for a shorter makefile.
+    if (std::fflush(intermediate.stream()) != 0 || std::ferror(intermediate.stream()) != 0) {
+        intermediate.release();
+        return reportError(message::kUnableToWriteIntermediate, intermediate.name().c_str());
     }
     makefile.reset();
+    std::rewind(intermediate.stream());
 
     if (options.print && !options.graph) {
-        File listing(std::fopen(intermediateName.c_str(), "rb"));
-        if (listing) {
-            copyToStandardOutput(listing.get());
-        }
-        listing.reset();
-        platform.removeFile(intermediateName);
-        setFileToRemoveOnInterrupt(std::string());
+        copyToStandardOutput(intermediate.stream());
+        intermediate.release();
     } else {
         RuleParser parser(rules);
-        File records(std::fopen(intermediateName.c_str(), "rb"));
         // Pass 2 reads the records even after pass 1 failed; its own error wins.
-        if (records) {
-            const int parsed = parser.parseRules(records.get(), std::move(namesWithComma));
-            if (parsed != 0) {
-                status = parsed;
-            }
+        const int parsed = parser.parseRules(intermediate.stream(), std::move(namesWithComma));
+        if (parsed != 0) {
+            status = parsed;
         }
-        records.reset();
-        platform.removeFile(intermediateName);
-        setFileToRemoveOnInterrupt(std::string());
+        intermediate.release();
         if (status != 0) {
             return status;
         }

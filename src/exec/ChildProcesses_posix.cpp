@@ -2,7 +2,8 @@
 
 #include "exec/CommandSplit.h"
 #include "exec/Interrupts.h"
-#include "text/ErrorReport.h"
+#include "exec/RefusedCommand.h"
+#include "exec/SignalBlock_posix.h"
 #include "text/Words.h"
 
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 extern char** environ;
 
@@ -36,8 +38,8 @@ void closePipe(int& fd) {
     }
 }
 
-// Starts argv in a group of its own with the given pipes; false when it could not be started.
-bool spawn(const std::vector<std::string>& words, int out, int err, pid_t& child) {
+// Starts argv in a group of its own with the given pipes; the error when it could not be started.
+int spawn(const std::vector<std::string>& words, int out, int err, pid_t& child) {
     std::vector<char*> argv;
     for (const std::string& word : words) {
         argv.push_back(const_cast<char*>(word.c_str()));
@@ -58,10 +60,14 @@ bool spawn(const std::vector<std::string>& words, int out, int err, pid_t& child
     const int failed = posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    return failed == 0;
+    return failed;
 }
 
 } // namespace
+
+bool shellMayStart(int error) {
+    return error == ENOENT || error == ENOTDIR || error == ENOEXEC;
+}
 
 ChildProcesses::~ChildProcesses() {
     for (Child& child : running_) {
@@ -76,34 +82,34 @@ std::uint64_t ChildProcesses::start(const std::string& commandLine) {
     int out[2];
     int err[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
-        ended_.push_back({id, 1, errorText(message::kUnableToRun, commandLine.c_str()), ""});
-        return id;
+        return refuse(id, commandLine, errno);
     }
     if (pipe2(err, O_CLOEXEC) != 0) {
+        const int error = errno;
         close(out[0]);
         close(out[1]);
-        ended_.push_back({id, 1, errorText(message::kUnableToRun, commandLine.c_str()), ""});
-        return id;
+        return refuse(id, commandLine, error);
     }
     // Interrupts wait until the child is noted, so that one arriving meanwhile
     // reaches it too.
-    const InterruptBlock block;
+    const SignalBlock block;
     pid_t child = -1;
-    bool started = false;
+    int error = ENOENT;
     if (!needsShell(commandLine)) {
         const std::vector<std::string> words = splitWords(commandLine);
-        started = !words.empty() && spawn(words, out[1], err[1], child);
+        if (!words.empty()) {
+            error = spawn(words, out[1], err[1], child);
+        }
     }
-    if (!started) {
-        started = spawn({"/bin/sh", "-c", shellLine(commandLine)}, out[1], err[1], child);
+    if (error != 0 && shellMayStart(error)) {
+        error = spawn({"/bin/sh", "-c", shellLine(commandLine)}, out[1], err[1], child);
     }
     close(out[1]);
     close(err[1]);
-    if (!started) {
+    if (error != 0) {
         close(out[0]);
         close(err[0]);
-        ended_.push_back({id, 1, errorText(message::kUnableToRun, commandLine.c_str()), ""});
-        return id;
+        return refuse(id, commandLine, error);
     }
     fcntl(out[0], F_SETFL, O_NONBLOCK);
     fcntl(err[0], F_SETFL, O_NONBLOCK);
@@ -114,6 +120,11 @@ std::uint64_t ChildProcesses::start(const std::string& commandLine) {
     entry.pipes[1] = err[0];
     running_.push_back(std::move(entry));
     noteChildGroupStarted(child);
+    return id;
+}
+
+std::uint64_t ChildProcesses::refuse(std::uint64_t id, const std::string& commandLine, int error) {
+    ended_.push_back({id, 1, refusedCommandMessage(commandLine, std::strerror(error)), ""});
     return id;
 }
 

@@ -46,6 +46,21 @@ bool needsShell(const std::string& line) {
     return false;
 }
 
+std::string shellWord(const std::string& text) {
+    if (!text.empty() && text.find_first_of(" \t") == std::string::npos && !needsShell(text)) {
+        return text;
+    }
+    std::string word = "'";
+    for (const char c : text) {
+        if (c == '\'') {
+            word += "'\\''";
+        } else {
+            word += c;
+        }
+    }
+    return word + "'";
+}
+
 std::string shellLine(const std::string& line) {
     std::string result;
     result.reserve(line.size() + 8);

@@ -8,3 +8,7 @@ bool needsShell(const std::string& line);
 // The line for /bin/sh, with the "$" of the tool's temporary names (".$$$")
 // escaped so that they reach the command intact.
 std::string shellLine(const std::string& line);
+// The text as one word of a command line, started directly or by /bin/sh:
+// unchanged unless it holds a blank or anything a shell would interpret, else
+// in single quotes.
+std::string shellWord(const std::string& text);

@@ -33,7 +33,7 @@ void DryRunExecutor::run(const Job& job) {
         // The name a real run would take now; each of its commands sweeps the
         // inline files of the one before, so the names come round again.
         const std::string pending =
-            command.line.substr(0, command.inlineAt) + platform_.makeTempName();
+            command.line.substr(0, command.inlineAt) + platform_.freeTemporaryName();
         std::printf("%s\n", rebuildCommand(pending).text.c_str());
         for (const std::string& line : command.inlineLines) {
             if (!line.empty()) {

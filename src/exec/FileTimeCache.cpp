@@ -37,10 +37,13 @@ void FileTimeCache::removeFile(const std::string& path) {
     system_.removeFile(path);
 }
 
-std::string FileTimeCache::makeTempName() {
-    // The caller is about to create the file.
+std::string FileTimeCache::freeTemporaryName() {
+    return system_.freeTemporaryName();
+}
+
+TemporaryFile FileTimeCache::createTemporaryFile(TemporaryFile::Content content) {
     invalidate();
-    return system_.makeTempName();
+    return system_.createTemporaryFile(content);
 }
 
 void FileTimeCache::sweepTemporaries() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exec/TemporaryFile.h"
+
 #include <optional>
 #include <string>
 
@@ -7,9 +9,16 @@ class Platform;
 struct Job;
 struct JobCommand;
 
-// The command line to start for one command of a job. For a command that opens
-// an inline file, the file is written first, under a fresh temporary name that
-// takes the place of the "<<" and what follows it. Returns nothing after an
-// error, which has been reported.
-std::optional<std::string> commandToStart(Platform& platform, const Job& job,
-                                          const JobCommand& command);
+// One command of a job, ready to start: its command line, and the inline file
+// it opens, if any, held until the command has ended.
+struct CommandToStart {
+    std::string line;
+    TemporaryFile inlineFile;
+};
+
+// Prepares one command of a job. For a command that opens an inline file, the
+// file is written first under a fresh temporary name, which takes the place of
+// the "<<" and what follows it; with `keep` the file stays when it is released.
+// Returns nothing after an error, which has been reported.
+std::optional<CommandToStart> commandToStart(Platform& platform, const Job& job,
+                                             const JobCommand& command, bool keep);

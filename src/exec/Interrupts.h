@@ -1,16 +1,24 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
-// An interrupted run (Ctrl-C, SIGINT, SIGTERM, SIGHUP; on POSIX also SIGPIPE,
-// when standard output's reader has quit) starts no further command, leaves no
-// intermediate file behind and ends with the signal's conventional status.
+// A run that ends by a signal from outside (Ctrl-C; on POSIX every signal
+// whose default action ends the process, faults aside: SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT, SIGPIPE when standard output's reader has quit, and the
+// like) starts no further command, leaves none of its temporary files behind
+// and ends by that signal. A write beyond the file-size limit fails instead of
+// ending the run, so that the failure is reported where it happens.
 void installInterruptHandling();
 
-// The file to remove if the run is interrupted now (the intermediate file while
-// it exists); an empty path for none.
-void setFileToRemoveOnInterrupt(const std::string& path);
+// The temporary files that the run holds and would remove itself: if the run
+// ends by a signal, each is removed, its hold (a descriptor, or a handle) closed
+// first where an open file cannot be removed.
+void addFileToRemoveOnInterrupt(const std::string& path, std::intptr_t hold);
+// Forgets a file added above. With `remove` it also closes the file's hold and
+// removes it, in one step as far as an interrupt is concerned.
+void dropFileToRemoveOnInterrupt(const std::string& path, bool remove);
 
 // Work to do before ending an interrupted run, in normal (not signal) context:
 // the sweep of temporary files.
@@ -32,16 +40,3 @@ bool interruptPending();
 
 // Ends the process with the signal if an interrupt has arrived.
 void endIfInterrupted();
-
-// Hold interrupts back and let them through again (on POSIX), so that a
-// child started meanwhile is noted before one arrives. Not nested.
-void holdInterrupts();
-void releaseInterrupts();
-
-class InterruptBlock {
-  public:
-    InterruptBlock() { holdInterrupts(); }
-    ~InterruptBlock() { releaseInterrupts(); }
-    InterruptBlock(const InterruptBlock&) = delete;
-    InterruptBlock& operator=(const InterruptBlock&) = delete;
-};

@@ -1,5 +1,8 @@
 #include "exec/Interrupts.h"
 
+#include "exec/Interrupts_posix.h"
+#include "exec/SignalBlock_posix.h"
+
 #include <signal.h>
 #include <unistd.h>
 
@@ -7,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -16,15 +20,33 @@ volatile sig_atomic_t gChild = 0;
 constexpr int kMaxGroups = 1024;
 volatile sig_atomic_t gGroups[kMaxGroups] = {};
 volatile sig_atomic_t gGroupCount = 0;
-sigset_t gHeldMask;
-// Published for the handler; replaced only while signals are blocked.
-char* volatile gFileToRemove = nullptr;
-std::unique_ptr<char[]> gFileStorage;
+struct FileToRemove {
+    std::unique_ptr<char[]> path;
+    int hold;
+};
+// Read by the handler; changed only while the signals are blocked.
+std::vector<FileToRemove> gFilesToRemove;
 std::function<void()> gCleanup;
 
-// A write to a reader that has quit (tarvo -p | head) ends the run like an
-// interrupt, so that the intermediate file goes too.
-const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// Every signal whose default action ends the process and that comes from
+// outside. A write to a reader that has quit (tarvo -p | head) ends the run
+// like an interrupt, so that the temporary files go too. The faults (SIGSEGV,
+// SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGSYS) mean tarvo itself went
+// wrong and keep their default action; so do the real-time signals, which no
+// one sends a make tool.
+const int kSignals[] = {
+    SIGINT,    SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE, SIGALRM,
+    SIGUSR1,   SIGUSR2, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
 
 void dieWith(int signal) {
     struct sigaction action;
@@ -37,6 +59,12 @@ void dieWith(int signal) {
     sigprocmask(SIG_UNBLOCK, &set, nullptr);
     raise(signal);
     _exit(128 + signal);
+}
+
+void removeFiles() {
+    for (const FileToRemove& file : gFilesToRemove) {
+        unlink(file.path.get());
+    }
 }
 
 void onInterrupt(int signal) {
@@ -56,59 +84,79 @@ void onInterrupt(int signal) {
         }
         return;
     }
-    if (char* path = gFileToRemove) {
-        unlink(path);
-    }
+    removeFiles();
     dieWith(signal);
 }
 
-class SignalBlock {
-  public:
-    SignalBlock() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int signal : kSignals) {
-            sigaddset(&set, signal);
-        }
-        sigprocmask(SIG_BLOCK, &set, &previous_);
+// A write of the run's own beyond the file-size limit fails with EFBIG and is
+// reported where it happens, so the signal that comes with it must not end the
+// run. The kernel names no other process as its sender (Linux names the writer
+// itself); sent by another process, it is an interrupt like the others.
+void onFileSizeSignal(int signal, siginfo_t* info, void*) {
+    bool fromUser = info->si_code == SI_USER || info->si_code == SI_QUEUE;
+#ifdef SI_TKILL
+    fromUser = fromUser || info->si_code == SI_TKILL;
+#endif
+    if (fromUser && info->si_pid != 0 && info->si_pid != getpid()) {
+        onInterrupt(signal);
     }
-    ~SignalBlock() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-
-  private:
-    sigset_t previous_;
-};
+}
 
 } // namespace
+
+const sigset_t& interruptSignals() {
+    static const sigset_t set = [] {
+        sigset_t signals;
+        sigemptyset(&signals);
+        for (int signal : kSignals) {
+            sigaddset(&signals, signal);
+        }
+        return signals;
+    }();
+    return set;
+}
 
 void installInterruptHandling() {
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
+    action.sa_mask = interruptSignals();
     for (int signal : kSignals) {
-        sigaddset(&action.sa_mask, signal);
-    }
-    for (int signal : kSignals) {
+        if (signal == SIGXFSZ) {
+            action.sa_sigaction = onFileSizeSignal;
+            action.sa_flags = SA_SIGINFO | SA_RESTART;
+        } else {
+            action.sa_handler = onInterrupt;
+            action.sa_flags = 0;
+        }
         struct sigaction previous;
         // A signal ignored by whoever started us stays ignored.
-        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
-            continue;
+        if (sigaction(signal, &action, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+            sigaction(signal, &previous, nullptr);
         }
-        sigaction(signal, &action, nullptr);
     }
 }
 
-void setFileToRemoveOnInterrupt(const std::string& path) {
-    SignalBlock block;
-    if (path.empty()) {
-        gFileToRemove = nullptr;
-        gFileStorage.reset();
-        return;
-    }
+void addFileToRemoveOnInterrupt(const std::string& path, std::intptr_t hold) {
     std::unique_ptr<char[]> copy(new char[path.size() + 1]);
     std::memcpy(copy.get(), path.c_str(), path.size() + 1);
-    gFileStorage = std::move(copy);
-    gFileToRemove = gFileStorage.get();
+    SignalBlock block;
+    gFilesToRemove.push_back({std::move(copy), static_cast<int>(hold)});
+}
+
+void dropFileToRemoveOnInterrupt(const std::string& path, bool remove) {
+    SignalBlock block;
+    for (auto it = gFilesToRemove.begin(); it != gFilesToRemove.end(); ++it) {
+        if (path == it->path.get()) {
+            if (remove) {
+                // Unlinked before its lock goes: after, the name could be
+                // another run's file by then (swept and taken anew).
+                unlink(it->path.get());
+                close(it->hold);
+            }
+            gFilesToRemove.erase(it);
+            return;
+        }
+    }
 }
 
 void setInterruptCleanup(std::function<void()> cleanup) {
@@ -153,26 +201,14 @@ bool interruptPending() {
     return gInterruptSignal != 0;
 }
 
-void holdInterrupts() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal : kSignals) {
-        sigaddset(&set, signal);
-    }
-    sigprocmask(SIG_BLOCK, &set, &gHeldMask);
-}
-
-void releaseInterrupts() {
-    sigprocmask(SIG_SETMASK, &gHeldMask, nullptr);
-}
-
 void endIfInterrupted() {
     const int signal = gInterruptSignal;
     if (signal == 0) {
         return;
     }
-    if (char* path = gFileToRemove) {
-        unlink(path);
+    {
+        SignalBlock block;
+        removeFiles();
     }
     if (gCleanup) {
         gCleanup();

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -12,25 +14,43 @@ namespace {
 volatile LONG gInterrupted = 0;
 volatile LONG gChildRunning = 0;
 std::mutex gFileMutex;
-std::string gFileToRemove;
+struct FileToRemove {
+    std::string path;
+    HANDLE hold;
+};
+std::vector<FileToRemove> gFilesToRemove;
 std::function<void()> gCleanup;
 
 const DWORD kInterruptedStatus = 0xC000013AUL; // STATUS_CONTROL_C_EXIT
 
+// A held file cannot be removed until its hold is closed. Removed after, it is
+// safe from mistakes all the same: another run's file that took its name
+// meanwhile would be held and could not be removed.
+void closeAndRemove(const FileToRemove& file) {
+    CloseHandle(file.hold);
+    DeleteFileA(file.path.c_str());
+}
+
+void removeFiles() {
+    std::lock_guard<std::mutex> lock(gFileMutex);
+    for (const FileToRemove& file : gFilesToRemove) {
+        closeAndRemove(file);
+    }
+    gFilesToRemove.clear();
+}
+
+// Every event that ends a console process by default: Ctrl-C, Ctrl-Break, the
+// console window closed, the user logging off, the system shutting down.
 BOOL WINAPI onConsoleEvent(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT &&
+        event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT) {
         return FALSE;
     }
     InterlockedExchange(&gInterrupted, 1);
     if (gChildRunning != 0) {
         return TRUE; // the run ends once the child has stopped
     }
-    {
-        std::lock_guard<std::mutex> lock(gFileMutex);
-        if (!gFileToRemove.empty()) {
-            DeleteFileA(gFileToRemove.c_str());
-        }
-    }
+    removeFiles();
     ExitProcess(kInterruptedStatus);
     return TRUE;
 }
@@ -41,9 +61,22 @@ void installInterruptHandling() {
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
-void setFileToRemoveOnInterrupt(const std::string& path) {
+void addFileToRemoveOnInterrupt(const std::string& path, std::intptr_t hold) {
     std::lock_guard<std::mutex> lock(gFileMutex);
-    gFileToRemove = path;
+    gFilesToRemove.push_back({path, reinterpret_cast<HANDLE>(hold)});
+}
+
+void dropFileToRemoveOnInterrupt(const std::string& path, bool remove) {
+    std::lock_guard<std::mutex> lock(gFileMutex);
+    const auto found =
+        std::find_if(gFilesToRemove.begin(), gFilesToRemove.end(),
+                     [&path](const FileToRemove& file) { return file.path == path; });
+    if (found != gFilesToRemove.end()) {
+        if (remove) {
+            closeAndRemove(*found);
+        }
+        gFilesToRemove.erase(found);
+    }
 }
 
 void setInterruptCleanup(std::function<void()> cleanup) {
@@ -70,20 +103,11 @@ bool interruptPending() {
     return gInterrupted != 0;
 }
 
-void holdInterrupts() {}
-
-void releaseInterrupts() {}
-
 void endIfInterrupted() {
     if (gInterrupted == 0) {
         return;
     }
-    {
-        std::lock_guard<std::mutex> lock(gFileMutex);
-        if (!gFileToRemove.empty()) {
-            DeleteFileA(gFileToRemove.c_str());
-        }
-    }
+    removeFiles();
     if (gCleanup) {
         gCleanup();
     }

@@ -61,14 +61,16 @@ bool ParallelExecutor::startCommand(JobId id) {
     }
     const bool first = entry.next == 0;
     const JobCommand& command = entry.job.commands[entry.next++];
-    const std::optional<std::string> pending = commandToStart(platform_, entry.job, command);
-    if (!pending) {
+    std::optional<CommandToStart> ready =
+        commandToStart(platform_, entry.job, command, keepTemporaries_);
+    if (!ready) {
         status_ = 1;
         return false;
     }
-    const RebuiltCommand rebuilt = rebuildCommand(*pending);
+    const RebuiltCommand rebuilt = rebuildCommand(ready->line);
     const std::uint64_t process = platform_.startProcess(rebuilt.text);
-    running_[process] = {id, rebuilt.text, rebuilt.echo, rebuilt.stopOnError, first};
+    running_[process] = {
+        id, rebuilt.text, rebuilt.echo, rebuilt.stopOnError, first, std::move(ready->inlineFile)};
     return true;
 }
 
@@ -84,8 +86,10 @@ void ParallelExecutor::endJob(JobId id) {
 
 void ParallelExecutor::ended(const EndedProcess& process) {
     const auto found = running_.find(process.id);
-    const Running command = found->second;
+    Running command = std::move(found->second);
     running_.erase(found);
+    // The command has ended: its inline file goes, unless it is kept.
+    command.inlineFile.release();
     // An interrupt has reached the commands that run; none starts after them.
     if (interruptPending()) {
         stopping_ = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exec/Executor.h"
+#include "exec/TemporaryFile.h"
 
 #include <cstdint>
 #include <deque>
@@ -41,6 +42,7 @@ class ParallelExecutor : public Executor {
         bool echo;
         bool stopOnError;
         bool first; // the job's first command: its block explains the job
+        TemporaryFile inlineFile;
     };
 
     void startReady();

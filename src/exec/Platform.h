@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exec/FileTime.h"
+#include "exec/TemporaryFile.h"
 
 #include <cstdint>
 #include <optional>
@@ -45,9 +46,13 @@ class Platform {
     // The bare name of the first entry matching a path or wildcard pattern.
     virtual std::optional<std::string> findFirstMatch(const std::string& pattern) = 0;
     virtual void removeFile(const std::string& path) = 0;
-    // A name "tarvoN.$$$" (N from 0 to 999) not present in the current directory.
-    virtual std::string makeTempName() = 0;
-    // Removes every entry of the current directory matching "tarvo*.$$$".
+    // A fresh temporary file "tarvoN.$$$" (N from 0 to 999) in the current
+    // directory, held by the run until it is released.
+    virtual TemporaryFile createTemporaryFile(TemporaryFile::Content content) = 0;
+    // The name that createTemporaryFile would give now; nothing is created.
+    virtual std::string freeTemporaryName() = 0;
+    // Removes every entry of the current directory matching "tarvo*.$$$",
+    // except the files that a live run holds.
     virtual void sweepTemporaries() = 0;
 };
 

@@ -30,12 +30,18 @@ void SequentialExecutor::run(const Job& job) {
         if (status_ != 0) {
             return;
         }
-        const std::optional<std::string> pending = commandToStart(platform_, job, command);
-        if (!pending) {
+        std::optional<CommandToStart> ready =
+            commandToStart(platform_, job, command, keepTemporaries_);
+        if (!ready) {
             status_ = 1;
             return;
         }
-        runCommand(job, *pending);
+        runCommand(job, ready->line);
+        // The command has ended: its inline file goes, unless it is kept.
+        ready->inlineFile.release();
+        if (!keepTemporaries_) {
+            platform_.sweepTemporaries();
+        }
     }
 }
 
@@ -51,8 +57,5 @@ void SequentialExecutor::runCommand(const Job& job, const std::string& pending) 
         } else {
             status_ = 0;
         }
-    }
-    if (!keepTemporaries_) {
-        platform_.sweepTemporaries();
     }
 }

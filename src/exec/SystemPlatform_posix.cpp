@@ -4,6 +4,8 @@
 #include "exec/CommandSplit.h"
 #include "exec/FileTime.h"
 #include "exec/Interrupts.h"
+#include "exec/Interrupts_posix.h"
+#include "exec/RefusedCommand.h"
 #include "exec/TempNames.h"
 #include "exec/TemporarySweeper_posix.h"
 #include "text/ErrorReport.h"
@@ -44,8 +46,9 @@ FileTime fileTimeOf(const char* path) {
     return fileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
 }
 
-// Starts argv and waits for it. False when the program could not be started.
-bool spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode) {
+// Starts argv and waits for it. Returns 0, or the error number when the
+// program could not be started.
+int spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode) {
     std::vector<char*> argv;
     argv.reserve(words.size() + 1);
     for (const std::string& word : words) {
@@ -54,11 +57,7 @@ bool spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode
     argv.push_back(nullptr);
     // Interrupts are held back while the child is started and noted, so that
     // one arriving meanwhile is passed on to it rather than lost.
-    sigset_t interrupts;
-    sigemptyset(&interrupts);
-    sigaddset(&interrupts, SIGINT);
-    sigaddset(&interrupts, SIGTERM);
-    sigaddset(&interrupts, SIGHUP);
+    const sigset_t& interrupts = interruptSignals();
     sigset_t previous;
     sigprocmask(SIG_BLOCK, &interrupts, &previous);
     posix_spawnattr_t attributes;
@@ -73,7 +72,7 @@ bool spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode
     }
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (failed != 0) {
-        return false;
+        return failed;
     }
     int status = 0;
     bool waited = true;
@@ -89,16 +88,19 @@ bool spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode
     endIfInterrupted();
     if (!waited) {
         exitCode = 1;
-        return true;
-    }
-    if (WIFEXITED(status)) {
+    } else if (WIFEXITED(status)) {
         exitCode = static_cast<std::uint32_t>(WEXITSTATUS(status));
     } else if (WIFSIGNALED(status)) {
         exitCode = 128 + static_cast<std::uint32_t>(WTERMSIG(status));
     } else {
         exitCode = 1;
     }
-    return true;
+    return 0;
+}
+
+std::uint32_t refused(const std::string& commandLine, int error) {
+    std::fputs(refusedCommandMessage(commandLine, std::strerror(error)).c_str(), stdout);
+    return 1;
 }
 
 struct DirectoryCloser {
@@ -150,15 +152,19 @@ std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     std::uint32_t exitCode = 0;
     if (!needsShell(commandLine)) {
         const std::vector<std::string> words = splitWords(commandLine);
-        if (!words.empty() && spawnAndWait(words, exitCode)) {
-            return exitCode;
+        if (!words.empty()) {
+            const int error = spawnAndWait(words, exitCode);
+            if (error == 0) {
+                return exitCode;
+            }
+            if (!shellMayStart(error)) {
+                return refused(commandLine, error);
+            }
         }
     }
     const std::vector<std::string> shell = {"/bin/sh", "-c", shellLine(commandLine)};
-    if (spawnAndWait(shell, exitCode)) {
-        return exitCode;
-    }
-    return static_cast<std::uint32_t>(reportError(message::kUnableToRun, commandLine.c_str()));
+    const int error = spawnAndWait(shell, exitCode);
+    return error == 0 ? exitCode : refused(commandLine, error);
 }
 
 FileTime SystemPlatform::fileTime(const std::string& path) {
@@ -185,16 +191,12 @@ void SystemPlatform::removeFile(const std::string& path) {
     unlink(path.c_str());
 }
 
-std::string SystemPlatform::makeTempName() {
-    std::string name;
-    for (int number = 0; number < 1000; ++number) {
-        name = temporaryName(number);
-        struct stat info;
-        if (lstat(name.c_str(), &info) != 0) {
-            break;
-        }
-    }
-    return name;
+std::string SystemPlatform::freeTemporaryName() {
+    return TemporaryFile::freeName(std::string());
+}
+
+TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
+    return TemporaryFile::create(std::string(), content);
 }
 
 void SystemPlatform::sweepTemporaries() {

@@ -3,19 +3,22 @@
 #include "exec/ChildProcesses_win32.h"
 #include "exec/FileTime.h"
 #include "exec/Interrupts.h"
+#include "exec/RefusedCommand.h"
 #include "exec/TempNames.h"
 #include "text/ErrorReport.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
 
 // Starts a command line as a process in the tool's console, environment and
-// directory, and waits for it. False when it could not be started.
-bool startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
+// directory, and waits for it. Returns 0, or the system's error code when it
+// could not be started.
+DWORD startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
     // CreateProcessA may write into the line it is given.
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
@@ -29,9 +32,10 @@ bool startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
     noteChildStarted(0);
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                         nullptr, nullptr, &startup, &process)) {
+        const DWORD error = GetLastError();
         noteChildEnded();
         endIfInterrupted();
-        return false;
+        return error != 0 ? error : ERROR_INVALID_FUNCTION;
     }
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
@@ -43,7 +47,35 @@ bool startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
     noteChildEnded();
     endIfInterrupted();
     exitCode = code;
-    return true;
+    return 0;
+}
+
+// A program that is not found may be an interpreter built-in (echo, copy),
+// and a file that is no program may be one the interpreter opens by its type:
+// the interpreter has its go at them.
+bool interpreterMayStart(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == ERROR_INVALID_NAME || error == ERROR_BAD_EXE_FORMAT;
+}
+
+// The system's text for an error, without the line end and full stop.
+std::string reasonFor(DWORD error) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = length == 0 ? "error " + std::to_string(error) : std::string(text, length);
+    LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' ||
+                               reason.back() == ' ' || reason.back() == '.')) {
+        reason.pop_back();
+    }
+    return reason;
+}
+
+std::uint32_t refused(const std::string& commandLine, DWORD error) {
+    std::fputs(refusedCommandMessage(commandLine, reasonFor(error)).c_str(), stdout);
+    return 1;
 }
 
 bool isWindows95Family() {
@@ -91,14 +123,16 @@ EndedProcess SystemPlatform::waitForProcess() {
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     std::fflush(stdout);
     std::uint32_t exitCode = 0;
-    if (startAndWait(commandLine, exitCode)) {
+    DWORD error = startAndWait(commandLine, exitCode);
+    if (error == 0) {
         return exitCode;
+    }
+    if (!interpreterMayStart(error)) {
+        return refused(commandLine, error);
     }
     const std::string interpreter = isWindows95Family() ? "command.com /C " : "cmd /C ";
-    if (startAndWait(interpreter + commandLine, exitCode)) {
-        return exitCode;
-    }
-    return static_cast<std::uint32_t>(reportError(message::kUnableToRun, commandLine.c_str()));
+    error = startAndWait(interpreter + commandLine, exitCode);
+    return error == 0 ? exitCode : refused(commandLine, error);
 }
 
 FileTime SystemPlatform::fileTime(const std::string& path) {
@@ -124,22 +158,20 @@ void SystemPlatform::removeFile(const std::string& path) {
     DeleteFileA(path.c_str());
 }
 
-std::string SystemPlatform::makeTempName() {
-    std::string name;
-    for (int number = 0; number < 1000; ++number) {
-        name = temporaryName(number);
-        if (!findFirstMatch(name)) {
-            break;
-        }
-    }
-    return name;
+std::string SystemPlatform::freeTemporaryName() {
+    return TemporaryFile::freeName(std::string());
+}
+
+TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
+    return TemporaryFile::create(std::string(), content);
 }
 
 void SystemPlatform::sweepTemporaries() {
     // The names are collected first and each is deleted once: an entry that
-    // cannot be deleted (read-only, held open, a directory) is left behind
-    // instead of being found again forever. The long name must match too, so
-    // that a file matching only by its short 8.3 name is kept.
+    // cannot be deleted (read-only, held by a live run or another program, a
+    // directory) is left behind instead of being found again forever. The long
+    // name must match too, so that a file matching only by its short 8.3 name
+    // is kept.
     std::vector<std::string> doomed;
     {
         WIN32_FIND_DATAA data;
@@ -155,7 +187,7 @@ void SystemPlatform::sweepTemporaries() {
         } while (search.next(data));
     }
     for (const std::string& name : doomed) {
-        DeleteFileA(name.c_str());
+        TemporaryFile::removeUnlessHeld(name.c_str());
     }
 }
 

@@ -1,8 +1,18 @@
 #include "exec/TempNames.h"
 
 #include "containers/NameCompare.h"
+#include "exec/PlatformConventions.h"
 
-bool matchesWildcard(const char* pattern, const char* name) {
+namespace {
+
+bool sameCharacter(char a, char b, bool exactCase) {
+    return a == b || (!exactCase && foldName(static_cast<unsigned char>(a)) ==
+                                        foldName(static_cast<unsigned char>(b)));
+}
+
+} // namespace
+
+bool matchesWildcard(const char* pattern, const char* name, bool exactCase) {
     // Iterative matcher with one backtrack point: linear in practice, never exponential.
     const char* starPattern = nullptr;
     const char* starName = nullptr;
@@ -11,8 +21,7 @@ bool matchesWildcard(const char* pattern, const char* name) {
             starPattern = ++pattern;
             starName = name;
         } else if (*pattern != '\0' &&
-                   (*pattern == '?' || foldName(static_cast<unsigned char>(*pattern)) ==
-                                           foldName(static_cast<unsigned char>(*name)))) {
+                   (*pattern == '?' || sameCharacter(*pattern, *name, exactCase))) {
             ++pattern;
             ++name;
         } else if (starPattern != nullptr) {
@@ -29,7 +38,7 @@ bool matchesWildcard(const char* pattern, const char* name) {
 }
 
 bool isTemporaryName(const std::string& name) {
-    return matchesWildcard("tarvo*.$$$", name.c_str());
+    return matchesWildcard("tarvo*.$$$", name.c_str(), temporaryNamesMatchCase());
 }
 
 std::string temporaryName(int number) {

@@ -1,6 +1,7 @@
 #include "exec/TemporarySweeper_posix.h"
 
 #include "exec/TempNames.h"
+#include "exec/TemporaryFile.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -109,7 +110,7 @@ void TemporarySweeper::fullScan() {
 
 void TemporarySweeper::removeCandidates() {
     for (auto it = candidates_.begin(); it != candidates_.end();) {
-        if (unlink(it->c_str()) == 0 || errno == ENOENT) {
+        if (TemporaryFile::removeUnlessHeld(it->c_str())) {
             it = candidates_.erase(it);
         } else {
             ++it;

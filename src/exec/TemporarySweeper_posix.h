@@ -4,10 +4,11 @@
 #include <set>
 #include <string>
 
-// Removes every "tarvo*.$$$" entry of the current directory. Once its scans have
-// cost enough, it learns from inotify which such names have appeared since the
-// last scan, so a sweep after each of thousands of commands does not rescan a
-// large directory. It scans in full again whenever the events may be incomplete.
+// Removes every "tarvo*.$$$" entry of the current directory but the files that
+// a live run holds (TemporaryFile). Once its scans have cost enough, it learns
+// from inotify which such names have appeared since the last scan, so a sweep
+// after each of thousands of commands does not rescan a large directory. It
+// scans in full again whenever the events may be incomplete.
 class TemporarySweeper {
   public:
     // Scans alone until the scans have read this many directory entries, about
@@ -38,6 +39,7 @@ class TemporarySweeper {
     unsigned long long device_ = 0;
     unsigned long long inode_ = 0;
     // Names seen that still have to be removed; those that cannot be removed
-    // (a directory, say) stay, and are tried once per sweep like a scan would.
+    // yet (held by a live run) or at all (a directory) stay, and are tried
+    // once per sweep like a scan would.
     std::set<std::string> candidates_;
 };

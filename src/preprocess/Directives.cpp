@@ -2,6 +2,7 @@
 
 #include "containers/NameCompare.h"
 #include "exec/File.h"
+#include "exec/PlatformConventions.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 #include "text/Blanks.h"
@@ -145,7 +146,8 @@ void Preprocessor::includeFile(const std::string& argument, std::FILE* intermedi
         const std::size_t quote = token.find('"', 1);
         path = token.substr(1, quote == std::string::npos ? std::string::npos : quote - 1);
     } else if (macros_.isDefined("KEL_ROOT")) {
-        path = macros_.valueOf("KEL_ROOT") + "\\include\\" + token;
+        const char* const separator = directorySeparator();
+        path = macros_.valueOf("KEL_ROOT") + separator + "include" + separator + token;
     } else {
         path = token;
     }

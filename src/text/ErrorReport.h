@@ -29,7 +29,7 @@ inline constexpr char kUnableToCreateInline[] = " Unable to create the inline fi
 inline constexpr char kUnableToWriteInline[] = " Unable to write the inline file %s\n";
 inline constexpr char kInlineNotTerminated[] =
     " Inline file of %s not terminated in the command %s\n";
-inline constexpr char kUnableToRun[] = " Unable to run the command %s\n";
+inline constexpr char kUnableToRun[] = " Unable to run the command %s: %s\n";
 inline constexpr char kMacroRefersToItself[] = " %s, line %ld: Macro %s refers to itself\n";
 inline constexpr char kMacroWithoutBound[] = " %s, line %ld: Macro %s expands without bound\n";
 inline constexpr char kIncludeTooDeep[] =

@@ -34,8 +34,15 @@ TEST_P(DirectiveListing, PrintsExactly) {
     box.write("tarvo", c.makefile);
     std::vector<std::string> names = {"tarvo"};
     for (const auto& file : c.files) {
+        for (std::size_t slash = file.first.find('/'); slash != std::string::npos;
+             slash = file.first.find('/', slash + 1)) {
+            box.makeDirectory(file.first.substr(0, slash));
+        }
         box.write(file.first, file.second);
-        names.push_back(file.first);
+        const std::string topLevel = file.first.substr(0, file.first.find('/'));
+        if (std::find(names.begin(), names.end(), topLevel) == names.end()) {
+            names.push_back(topLevel);
+        }
     }
     std::vector<std::string> arguments = {"-p"};
     arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
@@ -123,17 +130,17 @@ const DirectiveRun kRuns[] = {
      0},
     {"IncludeThroughKelRoot",
      "!include <defs.mak>\n!include \"defs.mak\"\n",
-     {{"kel\\include\\defs.mak", "from kel\n"}, {"defs.mak", "from here\n"}},
+     {{"kel/include/defs.mak", "from kel\n"}, {"defs.mak", "from here\n"}},
      {},
      {"KEL_ROOT=kel"},
-     "kel\\include\\defs.mak,1|from kel\ndefs.mak,1|from here\n",
+     "kel/include/defs.mak,1|from kel\ndefs.mak,1|from here\n",
      0},
     {"MissingInclude",
      "a\n!include <defs.mak>\nb\n",
      {},
      {},
      {"KEL_ROOT=C:\\kel"},
-     std::string("") + kUnableToOpen + "C:\\kel\\include\\defs.mak" + kMakeSure + "tarvo,1|a\n",
+     std::string("") + kUnableToOpen + "C:\\kel/include/defs.mak" + kMakeSure + "tarvo,1|a\n",
      1},
     {"ErrorInsideInclude",
      "a\n!include defs.mak\nb\n",

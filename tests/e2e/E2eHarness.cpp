@@ -231,12 +231,16 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
             ::signal(signalNumber, SIG_DFL);
         }
+        // A run ended by SIGQUIT or the like leaves no core file in the sandbox.
+        const struct rlimit noCore = {0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
         if (options.fileSizeLimit > 0) {
-            // Writes beyond the limit then fail instead of ending the process.
-            ::signal(SIGXFSZ, SIG_IGN);
+            if (options.fileSizeSignalIgnored) {
+                ::signal(SIGXFSZ, SIG_IGN);
+            }
             const struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
                                          static_cast<rlim_t>(options.fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);

@@ -26,8 +26,10 @@ struct RunOptions {
     std::string standardOutput;
     // A file that receives standard error (notes, explanations), if not empty.
     std::string standardError;
-    // Bytes a file may grow to; writes beyond it fail (0: no limit).
+    // Bytes a file may grow to (0: no limit). A write beyond it fails, and
+    // raises SIGXFSZ unless that signal is ignored, as a caller can hand on.
     long fileSizeLimit = 0;
+    bool fileSizeSignalIgnored = false;
 };
 
 class Sandbox {

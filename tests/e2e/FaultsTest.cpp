@@ -156,18 +156,24 @@ TEST(Faults, DirectoryWithATemporaryNameOutlivesEverySweep) {
 // ---------------------------------------------------------------------------
 // Files that cannot be written to the end (a full disk, a quota).
 
-e2e::RunOptions fileSizeLimit(long bytes) {
-    e2e::RunOptions options;
-    options.fileSizeLimit = bytes;
-    return options;
-}
+// With the limit's signal at its default action, as "ulimit -f" in a shell
+// leaves it, and ignored by the caller: either way the write fails.
+class FileSizeLimit : public ::testing::TestWithParam<bool> {
+  protected:
+    e2e::RunOptions limit(long bytes) const {
+        e2e::RunOptions options;
+        options.fileSizeLimit = bytes;
+        options.fileSizeSignalIgnored = GetParam();
+        return options;
+    }
+};
 
-TEST(Faults, IntermediateFileThatCannotBeWrittenInFull) {
+TEST_P(FileSizeLimit, IntermediateFileThatCannotBeWrittenInFull) {
     Sandbox box;
     // 20,000 records do not fit in 64 KiB; had pass 2 read what fitted, the
     // rule at the end would be lost and the run would end "successfully".
     box.write("tarvo", std::string(20000, '\n') + "all:\n\t@echo built\n");
-    const e2e::Result result = box.run({}, Sandbox::defaultEnvironment(), fileSizeLimit(64 * 1024));
+    const e2e::Result result = box.run({}, Sandbox::defaultEnvironment(), limit(64 * 1024));
     EXPECT_EQ(result.output,
               std::string(kBanner) +
                   "Error (tarvo): Unable to write the intermediate file tarvo0.$$$\n");
@@ -175,7 +181,7 @@ TEST(Faults, IntermediateFileThatCannotBeWrittenInFull) {
     EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
 }
 
-TEST(Faults, InlineFileThatCannotBeWrittenInFull) {
+TEST_P(FileSizeLimit, InlineFileThatCannotBeWrittenInFull) {
     Sandbox box;
     // The dependency list fits in the intermediate file; ten times over, it
     // does not fit in the inline file.
@@ -186,12 +192,16 @@ TEST(Faults, InlineFileThatCannotBeWrittenInFull) {
     box.write("tarvo",
               "all:" + dependencies + "\n\tcat <<\n$@$@$@$@$@$@$@$@$@$@\n<<\n\techo never\n");
     box.write("dependency0", "");
-    const e2e::Result result = box.run({}, Sandbox::defaultEnvironment(), fileSizeLimit(64 * 1024));
+    const e2e::Result result = box.run({}, Sandbox::defaultEnvironment(), limit(64 * 1024));
     EXPECT_EQ(result.output,
               std::string(kBanner) + "Error (tarvo): Unable to write the inline file tarvo0.$$$\n");
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(box.list(), sorted({"dependency0", "tarvo"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, FileSizeLimit, ::testing::Bool(), [](const auto& info) {
+    return std::string(info.param ? "SignalIgnored" : "SignalAtDefault");
+});
 
 TEST(Faults, StandardOutputThatCannotBeWritten) {
     Sandbox box;
@@ -233,6 +243,51 @@ TEST(Faults, CommandThatDoesNotExist) {
     EXPECT_EQ(result.status, 127);
     EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
 }
+
+// The system refuses to start these; the shell is tried only for a program
+// that is not found or is no program the system starts (a script without
+// an interpreter line), and it would be refused the same way.
+struct Refusal {
+    const char* name;
+    std::string command;
+    std::string expected; // after the banner and the echo
+    int status;
+};
+
+void PrintTo(const Refusal& r, std::ostream* out) {
+    *out << r.name;
+}
+
+class RefusedCommand : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(RefusedCommand, IsReportedWithTheSystemsReason) {
+    const Refusal& r = GetParam();
+    Sandbox box;
+    box.write("tarvo", "all:\n\t" + r.command + "\n\techo never\n");
+    box.write("notes.txt", "echo from notes\n");
+    box.write("script", "echo from script\n");
+    box.setMode("script", 0755);
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, std::string(kBanner) + r.command + " \n" + r.expected);
+    EXPECT_EQ(result.status, r.status);
+    EXPECT_EQ(box.list(), sorted({"notes.txt", "script", "tarvo"}));
+}
+
+const std::string kLongArgument(200000, 'x');
+const std::string kUnableToRun = "Error (tarvo): Unable to run the command ";
+
+const Refusal kRefusals[] = {
+    {"NotExecutable", "./notes.txt a", kUnableToRun + "./notes.txt a : Permission denied\n", 1},
+    {"ArgumentListTooLong", "echo " + kLongArgument,
+     kUnableToRun + "echo " + kLongArgument.substr(0, 195) + "...: Argument list too long\n", 1},
+    {"ArgumentListTooLongForTheShell", "echo " + kLongArgument + " | cat",
+     kUnableToRun + "echo " + kLongArgument.substr(0, 195) + "...: Argument list too long\n", 1},
+    {"ScriptWithoutInterpreterLineRunsInTheShell", "./script", "from script\necho never \nnever\n",
+     0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, RefusedCommand, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Faults, DependencyCycleThroughAnInferenceRule) {
     Sandbox box;

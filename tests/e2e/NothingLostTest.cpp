@@ -20,17 +20,12 @@ namespace {
 
 using Snapshot = std::map<std::string, std::string>;
 
+// Letter case counts: tarvo makes only lower-case names here.
 bool isTopLevelTemporary(const std::string& path) {
     if (path.find('/') != std::string::npos || path.size() < 9) {
         return false;
     }
-    std::string lower = path;
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower.compare(0, 5, "tarvo") == 0 && lower.compare(lower.size() - 4, 4, ".$$$") == 0;
+    return path.compare(0, 5, "tarvo") == 0 && path.compare(path.size() - 4, 4, ".$$$") == 0;
 }
 
 Snapshot withoutTemporaries(const Snapshot& all) {
@@ -53,10 +48,13 @@ std::vector<std::string> temporaries(const Snapshot& all) {
     return names;
 }
 
-// Files a careless run could touch: near-misses of the temporary pattern, the
-// pattern in a subdirectory, and a temporary name that links to a user's file.
+// Files a careless run could touch: near-misses of the temporary pattern (in
+// other letter case too), the pattern in a subdirectory, and a temporary name
+// that links to a user's file.
 void addDecoys(const Sandbox& box) {
     box.write("target.txt", "precious");
+    box.write("TARVO0.$$$", "a user's");
+    box.write("Tarvo-notes.$$$", "a user's");
     box.write("tarvo.$$", "near miss");
     box.write("tarvo1.$$$x", "near miss");
     box.write("xtarvo1.$$$", "near miss");
@@ -168,6 +166,41 @@ TEST(NothingLost, InlineFileNameLinkingToAUsersFile) {
 }
 
 // ---------------------------------------------------------------------------
+// Two runs in one directory.
+
+TEST(TwoRuns, SecondRunKeepsToItsOwnFilesAndSweepsLeftovers) {
+    Sandbox box;
+    // The first run's command waits, its inline file not yet read, until the
+    // test lets it go on.
+    box.write("first.mak", "all:\n\t./reader.sh <<\ninline data\n<<\n");
+    box.write("reader.sh", "#!/bin/sh\ntouch started\nread line < gate\ncat \"$1\" > seen\n");
+    box.setMode("reader.sh", 0755);
+    ASSERT_EQ(mkfifo(box.pathOf("gate").c_str(), 0600), 0);
+    box.write("second.mak", "all:\n\tcat <<\nsecond data\n<<\n");
+    e2e::Running first = box.start({"-f", "first.mak"});
+    ASSERT_TRUE(first.waitForFile(box.pathOf("started")));
+    box.write("tarvo5.$$$", "left by a run that has ended");
+
+    const e2e::Result second = box.run({"-f", "second.mak"});
+    // tarvo0.$$$ is the first run's, so the second run's files take the next number.
+    EXPECT_EQ(second.output, std::string(kBanner) + "cat tarvo1.$$$ \nsecond data\n");
+    EXPECT_EQ(second.status, 0);
+    EXPECT_EQ(box.read("tarvo0.$$$"), "inline data\n");
+    EXPECT_FALSE(box.exists("tarvo5.$$$"));
+
+    {
+        std::ofstream gate(box.pathOf("gate"));
+        gate << "go\n";
+    }
+    const e2e::Result result = first.finish();
+    EXPECT_EQ(result.output, std::string(kBanner) + "./reader.sh tarvo0.$$$ \n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(box.read("seen"), "inline data\n");
+    EXPECT_EQ(box.list(), (std::vector<std::string>{"first.mak", "gate", "reader.sh", "second.mak",
+                                                    "seen", "started"}));
+}
+
+// ---------------------------------------------------------------------------
 // Interrupts.
 
 struct InterruptCase {
@@ -207,11 +240,16 @@ TEST_P(InterruptDuringPassOne, RemovesTheIntermediateFile) {
     EXPECT_EQ(temporaries(box.snapshot()), temporaries(before));
 }
 
+// Every signal that ends a process by default and comes from outside; a
+// file-size signal from another process is no failed write of tarvo's own.
 const InterruptCase kInterrupts[] = {
-    {"Interrupt", SIGINT, false},
-    {"Terminate", SIGTERM, false},
-    {"HangUp", SIGHUP, false},
-    {"CtrlC", SIGINT, true},
+    {"Interrupt", SIGINT, false},       {"Terminate", SIGTERM, false},
+    {"HangUp", SIGHUP, false},          {"CtrlC", SIGINT, true},
+    {"Quit", SIGQUIT, false},           {"CtrlBackslash", SIGQUIT, true},
+    {"BrokenPipe", SIGPIPE, false},     {"Alarm", SIGALRM, false},
+    {"User1", SIGUSR1, false},          {"User2", SIGUSR2, false},
+    {"CpuTimeLimit", SIGXCPU, false},   {"FileSizeLimit", SIGXFSZ, false},
+    {"VirtualAlarm", SIGVTALRM, false}, {"Profiling", SIGPROF, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptDuringPassOne, ::testing::ValuesIn(kInterrupts),
@@ -231,6 +269,27 @@ TEST(ClosedOutput, ListingToAReaderThatQuitsEarly) {
     const e2e::Result result = run.finish();
     EXPECT_EQ(result.status, 128 + SIGPIPE);
     EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+}
+
+TEST(ClosedOutput, InlineFileOfTheNextCommand) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\t./wait.sh\n\tcat <<\ninline data\n<<\n\ttouch after\n");
+    box.write("wait.sh", "#!/bin/sh\ntouch started\nread line < gate\n");
+    box.setMode("wait.sh", 0755);
+    ASSERT_EQ(mkfifo(box.pathOf("gate").c_str(), 0600), 0);
+    // The reader quits while the first command runs; the echo of the next one,
+    // written when its inline file exists and no command runs, meets the
+    // closed pipe.
+    e2e::Running run = box.start({});
+    ASSERT_TRUE(run.waitForFile(box.pathOf("started")));
+    run.closeOutput();
+    {
+        std::ofstream gate(box.pathOf("gate"));
+        gate << "go\n";
+    }
+    const e2e::Result result = run.finish();
+    EXPECT_EQ(result.status, 128 + SIGPIPE);
+    EXPECT_EQ(box.list(), (std::vector<std::string>{"gate", "started", "tarvo", "wait.sh"}));
 }
 
 // The first target's first command waits; the signal comes while it runs.

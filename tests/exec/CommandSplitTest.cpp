@@ -1,4 +1,5 @@
 #include "exec/CommandSplit.h"
+#include "exec/RefusedCommand.h"
 #include "exec/TempNames.h"
 #include "text/Words.h"
 
@@ -27,9 +28,8 @@ TEST(CommandSplit, ShellLineEscapesTemporaryNamesOnly) {
     EXPECT_EQ(splitWords("  a \t b  c "), (std::vector<std::string>{"a", "b", "c"}));
 }
 
-TEST(TempNames, WildcardsIgnoreCase) {
+TEST(TempNames, WildcardsIgnoreCaseUnlessExact) {
     EXPECT_TRUE(isTemporaryName("tarvo0.$$$"));
-    EXPECT_TRUE(isTemporaryName("TARVO.$$$"));
     EXPECT_TRUE(isTemporaryName("tarvoX.$$$"));
     EXPECT_FALSE(isTemporaryName("tarvo0.$$"));
     EXPECT_FALSE(isTemporaryName("xtarvo0.$$$"));
@@ -37,7 +37,25 @@ TEST(TempNames, WildcardsIgnoreCase) {
     EXPECT_TRUE(matchesWildcard("m?in.*", "main.c"));
     EXPECT_FALSE(matchesWildcard("m?in.*", "mn.c"));
     EXPECT_TRUE(matchesWildcard("a*b*c", "aXXbYYbc"));
+    EXPECT_FALSE(matchesWildcard("*.c", "Main.C", true));
+    EXPECT_TRUE(matchesWildcard("M?in.*", "Main.c", true));
     EXPECT_EQ(temporaryName(42), "tarvo42.$$$");
+}
+
+TEST(CommandSplit, ShellWordQuotesWhatWouldSplitOrBeInterpreted) {
+    EXPECT_EQ(shellWord("/usr/local/bin/tarvo"), "/usr/local/bin/tarvo");
+    EXPECT_EQ(shellWord("/home/a b/tarvo"), "'/home/a b/tarvo'");
+    EXPECT_EQ(shellWord("/opt/$x/it's"), "'/opt/$x/it'\\''s'");
+    EXPECT_EQ(shellWord(""), "''");
+}
+
+TEST(RefusedCommand, QuotesAtMost200BytesOfTheCommand) {
+    const std::string prefix = "Error (tarvo): Unable to run the command ";
+    const std::string line(200, 'x');
+    EXPECT_EQ(refusedCommandMessage(line, "Permission denied"),
+              prefix + line + ": Permission denied\n");
+    EXPECT_EQ(refusedCommandMessage(line + "y", "Argument list too long"),
+              prefix + line + "...: Argument list too long\n");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "exec/FileTimeCache.h"
 #include "support/FakePlatform.h"
+#include "support/TempDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +14,13 @@ TEST(FileTimeCache, AsksOnceUntilSomethingMayHaveChangedFiles) {
     const std::function<void(FileTimeCache&)> changes[] = {
         [](FileTimeCache& cache) { cache.runProcess("touch a"); },
         [](FileTimeCache& cache) { cache.removeFile("a"); },
-        [](FileTimeCache& cache) { cache.makeTempName(); },
+        [](FileTimeCache& cache) { cache.createTemporaryFile(TemporaryFile::Content::Text); },
         [](FileTimeCache& cache) { cache.sweepTemporaries(); },
     };
+    const TempDirectory directory;
     for (const auto& change : changes) {
         FakePlatform fake;
+        fake.temporaryDirectory = directory.prefix();
         fake.times["a"] = 7;
         FileTimeCache cache(fake);
         EXPECT_EQ(cache.fileTime("a"), 7u);
@@ -37,12 +40,15 @@ TEST(FileTimeCache, AsksOnceUntilSomethingMayHaveChangedFiles) {
 }
 
 TEST(FileTimeCache, PassesEverythingThrough) {
+    const TempDirectory directory;
     FakePlatform fake;
+    fake.temporaryDirectory = directory.prefix();
     fake.exitCodes["x"] = 3;
     FileTimeCache cache(fake);
     EXPECT_EQ(cache.runProcess("x"), 3u);
     EXPECT_EQ(fake.started, Names{"x"});
-    EXPECT_EQ(cache.makeTempName(), "tarvo0.$$$");
+    EXPECT_EQ(cache.createTemporaryFile(TemporaryFile::Content::Text).name(),
+              directory.prefix() + "tarvo0.$$$");
     cache.sweepTemporaries();
     EXPECT_EQ(fake.sweeps, 1);
 }

@@ -1,19 +1,58 @@
 #include "exec/FileTime.h"
+#include "exec/Interrupts.h"
 #include "exec/SystemPlatform.h"
 #include "exec/TemporarySweeper_posix.h"
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace {
+
+bool exists(const std::string& name) {
+    struct stat info;
+    return lstat(name.c_str(), &info) == 0;
+}
+
+std::vector<std::string> entries() {
+    std::vector<std::string> names;
+    if (DIR* directory = opendir(".")) {
+        while (const dirent* entry = readdir(directory)) {
+            if (entry->d_name[0] != '.') {
+                names.emplace_back(entry->d_name);
+            }
+        }
+        closedir(directory);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Holds a file as a live run does: locked through an open file of its own.
+class OtherRunsHold {
+  public:
+    explicit OtherRunsHold(const std::string& name) : fd_(open(name.c_str(), O_RDONLY)) {
+        EXPECT_EQ(flock(fd_, LOCK_EX | LOCK_NB), 0);
+    }
+    ~OtherRunsHold() { close(fd_); }
+    OtherRunsHold(const OtherRunsHold&) = delete;
+    OtherRunsHold& operator=(const OtherRunsHold&) = delete;
+
+  private:
+    int fd_;
+};
 
 // Runs each test in a fresh directory, since temporary names live in the current one.
 class SystemPlatformTest : public ::testing::Test {
@@ -63,17 +102,59 @@ TEST_F(SystemPlatformTest, FileTimes) {
     EXPECT_EQ(platform.findFirstMatch("sub/none"), std::nullopt);
 }
 
-TEST_F(SystemPlatformTest, TemporaryNamesTakeTheFirstFreeNumber) {
-    EXPECT_EQ(platform.makeTempName(), "tarvo0.$$$");
+TEST_F(SystemPlatformTest, TemporaryFilesTakeTheFirstFreeNumberAndGoWhenReleased) {
     touch("tarvo1.$$$");
-    EXPECT_EQ(platform.makeTempName(), "tarvo0.$$$");
-    touch("tarvo0.$$$");
-    EXPECT_EQ(platform.makeTempName(), "tarvo2.$$$");
+    TemporaryFile first = platform.createTemporaryFile(TemporaryFile::Content::Text);
+    TemporaryFile second = platform.createTemporaryFile(TemporaryFile::Content::Binary);
+    ASSERT_TRUE(first.created() && second.created());
+    EXPECT_EQ(first.name(), "tarvo0.$$$");
+    EXPECT_EQ(second.name(), "tarvo2.$$$");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"tarvo0.$$$", "tarvo1.$$$", "tarvo2.$$$"}));
+    std::fputs("read back\n", second.stream());
+    std::rewind(second.stream());
+    char text[16] = {};
+    EXPECT_EQ(std::fread(text, 1, sizeof text, second.stream()), 10u);
+    EXPECT_STREQ(text, "read back\n");
+    second.keep();
+    first.release();
+    second.release();
+    EXPECT_EQ(entries(), (std::vector<std::string>{"tarvo1.$$$", "tarvo2.$$$"}));
+    EXPECT_EQ(platform.createTemporaryFile(TemporaryFile::Content::Text).name(), "tarvo0.$$$");
 }
 
+TEST_F(SystemPlatformTest, SweepLeavesTheFilesThatLiveRunsHold) {
+    const TemporaryFile mine = platform.createTemporaryFile(TemporaryFile::Content::Text);
+    touch("tarvo7.$$$");
+    touch("tarvo5.$$$"); // a run's that has ended
+    {
+        const OtherRunsHold other("tarvo7.$$$");
+        platform.sweepTemporaries();
+        EXPECT_EQ(entries(), (std::vector<std::string>{"tarvo0.$$$", "tarvo7.$$$"}));
+    }
+    platform.sweepTemporaries();
+    EXPECT_EQ(entries(), std::vector<std::string>{"tarvo0.$$$"});
+}
+
+TEST_F(SystemPlatformTest, RunEndedBySignalRemovesTheFilesItHolds) {
+    EXPECT_EXIT(
+        {
+            installInterruptHandling();
+            TemporaryFile kept = platform.createTemporaryFile(TemporaryFile::Content::Text);
+            kept.keep();
+            const TemporaryFile held = platform.createTemporaryFile(TemporaryFile::Content::Text);
+            std::fputs("being written", held.stream());
+            std::raise(SIGTERM);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    EXPECT_EQ(entries(), std::vector<std::string>{"tarvo0.$$$"});
+}
+
+// Letter case counts: tarvo makes only lower-case names here, so the others
+// are a user's.
 TEST_F(SystemPlatformTest, SweepRemovesMatchesAndSkipsWhatItCannot) {
     touch("tarvo0.$$$");
-    touch("TARVOx.$$$");
+    touch("TARVO0.$$$");
+    touch("Tarvo-notes.$$$");
     touch("tarvo.$$$");
     touch("keep.$$$");
     touch("tarvo1.txt");
@@ -81,12 +162,13 @@ TEST_F(SystemPlatformTest, SweepRemovesMatchesAndSkipsWhatItCannot) {
     platform.sweepTemporaries();
     struct stat info;
     EXPECT_NE(lstat("tarvo0.$$$", &info), 0);
-    EXPECT_NE(lstat("TARVOx.$$$", &info), 0);
+    EXPECT_EQ(lstat("TARVO0.$$$", &info), 0);
+    EXPECT_EQ(lstat("Tarvo-notes.$$$", &info), 0);
     EXPECT_NE(lstat("tarvo.$$$", &info), 0);
     EXPECT_EQ(lstat("keep.$$$", &info), 0);
     EXPECT_EQ(lstat("tarvo1.txt", &info), 0);
     EXPECT_EQ(lstat("tarvo5.$$$", &info), 0);
-    EXPECT_EQ(platform.makeTempName(), "tarvo0.$$$");
+    EXPECT_EQ(platform.createTemporaryFile(TemporaryFile::Content::Text).name(), "tarvo0.$$$");
 }
 
 TEST_F(SystemPlatformTest, ExitCodesDirectShellAndSignals) {
@@ -114,11 +196,6 @@ namespace {
 
 class SweeperTest : public SystemPlatformTest {};
 
-bool exists(const std::string& name) {
-    struct stat info;
-    return lstat(name.c_str(), &info) == 0;
-}
-
 // The same sweeps must remove the same names whether the sweeper watches the
 // directory from its first sweep or never does.
 class SweeperModeTest : public SystemPlatformTest,
@@ -130,14 +207,16 @@ TEST_P(SweeperModeTest, LaterSweepsFindNewNamesAndRetryStubbornOnes) {
     sweeper.sweep();
     EXPECT_FALSE(exists("tarvo.$$$"));
     touch("tarvo1.$$$");
-    touch("Tarvo-made-by-a-command.$$$");
+    touch("tarvo-made-by-a-command.$$$");
+    touch("TARVO3.$$$");
     touch("other.txt");
     touch("tarvo2.$$$.bak");
     ASSERT_EQ(mkdir("tarvo5.$$$", 0755), 0);
     ASSERT_EQ(rename("other.txt", "tarvo9.$$$"), 0);
     sweeper.sweep();
     EXPECT_FALSE(exists("tarvo1.$$$"));
-    EXPECT_FALSE(exists("Tarvo-made-by-a-command.$$$"));
+    EXPECT_FALSE(exists("tarvo-made-by-a-command.$$$"));
+    EXPECT_TRUE(exists("TARVO3.$$$"));
     EXPECT_FALSE(exists("tarvo9.$$$"));
     EXPECT_TRUE(exists("tarvo2.$$$.bak"));
     EXPECT_TRUE(exists("tarvo5.$$$"));
@@ -146,6 +225,20 @@ TEST_P(SweeperModeTest, LaterSweepsFindNewNamesAndRetryStubbornOnes) {
     touch("tarvo5.$$$");
     sweeper.sweep();
     EXPECT_FALSE(exists("tarvo5.$$$"));
+}
+
+TEST_P(SweeperModeTest, HeldFilesStayUntilLetGo) {
+    TemporarySweeper sweeper(GetParam());
+    sweeper.sweep();
+    touch("tarvo3.$$$");
+    {
+        const OtherRunsHold other("tarvo3.$$$");
+        sweeper.sweep();
+        sweeper.sweep();
+        EXPECT_TRUE(exists("tarvo3.$$$"));
+    }
+    sweeper.sweep();
+    EXPECT_FALSE(exists("tarvo3.$$$"));
 }
 
 TEST_P(SweeperModeTest, FollowsTheCurrentDirectory) {

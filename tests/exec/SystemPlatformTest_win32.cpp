@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -87,7 +88,7 @@ TEST_F(WindowsPlatform, RemoveFileDeletesOnlyTheNamedFile) {
     EXPECT_TRUE(fileExists("kept.txt"));
 }
 
-TEST_F(WindowsPlatform, MakeTempNameTakesTheFirstFreeNumber) {
+TEST_F(WindowsPlatform, TemporaryFileTakesTheFirstFreeNumber) {
     struct Case {
         std::vector<std::string> present;
         std::string expected;
@@ -108,15 +109,46 @@ TEST_F(WindowsPlatform, MakeTempNameTakesTheFirstFreeNumber) {
                 writeFile(name, "");
             }
         }
-        EXPECT_EQ(platform.makeTempName(), c.expected);
+        EXPECT_EQ(platform.createTemporaryFile(TemporaryFile::Content::Text).name(), c.expected);
     }
 }
 
-TEST_F(WindowsPlatform, MakeTempNameGivesTheLastNameWhenAllAreTaken) {
+TEST_F(WindowsPlatform, TemporaryFileTakesTheLastNameAnewWhenAllAreTaken) {
     for (int number = 0; number < 1000; ++number) {
-        writeFile("tarvo" + std::to_string(number) + ".$$$", "");
+        writeFile("tarvo" + std::to_string(number) + ".$$$", "stale");
     }
-    EXPECT_EQ(platform.makeTempName(), "tarvo999.$$$");
+    {
+        TemporaryFile file = platform.createTemporaryFile(TemporaryFile::Content::Binary);
+        EXPECT_TRUE(file.created());
+        EXPECT_EQ(file.name(), "tarvo999.$$$");
+        std::fputs("fresh", file.stream());
+        std::rewind(file.stream());
+        char text[8] = {};
+        EXPECT_EQ(std::fread(text, 1, sizeof text, file.stream()), 5u);
+        EXPECT_STREQ(text, "fresh");
+        // Held now: no other run may take the last name anew.
+        EXPECT_FALSE(platform.createTemporaryFile(TemporaryFile::Content::Text).created());
+    }
+    EXPECT_FALSE(fileExists("tarvo999.$$$"));
+}
+
+TEST_F(WindowsPlatform, TemporaryFilesAreHeldUntilReleased) {
+    TemporaryFile inlineFile = platform.createTemporaryFile(TemporaryFile::Content::Text);
+    TemporaryFile kept = platform.createTemporaryFile(TemporaryFile::Content::Text);
+    ASSERT_EQ(inlineFile.name(), "tarvo0.$$$");
+    ASSERT_EQ(kept.name(), "tarvo1.$$$");
+    std::fputs("line\n", inlineFile.stream());
+    EXPECT_TRUE(inlineFile.closeStream());
+    // A command reads it while the run holds it; no sweep removes it meanwhile.
+    EXPECT_EQ(platform.runProcess("cmd /C findstr line tarvo0.$$$ >nul"), 0u);
+    platform.sweepTemporaries();
+    EXPECT_TRUE(fileExists("tarvo0.$$$"));
+    EXPECT_FALSE(DeleteFileA("tarvo0.$$$"));
+    kept.keep();
+    inlineFile.release();
+    kept.release();
+    EXPECT_FALSE(fileExists("tarvo0.$$$"));
+    EXPECT_TRUE(fileExists("tarvo1.$$$"));
 }
 
 TEST_F(WindowsPlatform, SweepRemovesEveryTemporaryAndNothingElse) {
@@ -186,14 +218,19 @@ TEST_F(WindowsPlatform, RunProcessFallsBackToTheInterpreter) {
     EXPECT_FALSE(fileExists("made.txt"));
 }
 
-TEST_F(WindowsPlatform, RunProcessReportsACommandNeitherStartCanRun) {
-    // Past the system's 32767-character limit neither start can succeed.
+TEST_F(WindowsPlatform, RunProcessReportsACommandTheSystemRefuses) {
+    // Past the system's 32767-character limit no start can succeed.
     const std::string tooLong = "x" + std::string(40000, 'y');
     testing::internal::CaptureStdout();
     const std::uint32_t exitCode = platform.runProcess(tooLong);
     const std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_NE(exitCode, 0u);
-    EXPECT_EQ(output.rfind("Error (tarvo): Unable to run the command x", 0), 0u);
+    EXPECT_EQ(exitCode, 1u);
+    // The first 200 bytes of the command, then the system's reason.
+    const std::string quoted =
+        "Error (tarvo): Unable to run the command " + tooLong.substr(0, 200) + "...: ";
+    EXPECT_EQ(output.compare(0, quoted.size(), quoted), 0) << output;
+    EXPECT_GT(output.size(), quoted.size() + 1) << output;
+    EXPECT_EQ(output.find('\n'), output.size() - 1) << output;
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "exec/PlatformConventions.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
@@ -298,6 +299,12 @@ const DirectiveCase kOtherDirectives[] = {
 INSTANTIATE_TEST_SUITE_P(OtherDirectives, Directives, ::testing::ValuesIn(kOtherDirectives),
                          nameOf);
 
+// The path of an include file named in angle brackets, below KEL_ROOT.
+std::string underKelRoot(const std::string& root, const std::string& name) {
+    const std::string separator = directorySeparator();
+    return root + separator + "include" + separator + name;
+}
+
 const char kUnableInc[] = "Error (tarvo):  Unable to open include file %\n                (make "
                           "sure KEL_ROOT is defined)";
 
@@ -323,18 +330,18 @@ const DirectiveCase kIncludes[] = {
      {{"inc.mak", "i\n"}}},
     {"ThroughKelRoot",
      "!include <defs.mak>\n!include defs.mak\n",
-     "kel\\include\\defs.mak,1|d\nkel\\include\\defs.mak,1|d\n",
+     underKelRoot("kel", "defs.mak") + ",1|d\n" + underKelRoot("kel", "defs.mak") + ",1|d\n",
      "",
      0,
      {{"KEL_ROOT", "kel", false}},
-     {{"kel\\include\\defs.mak", "d\n"}, {"defs.mak", "here\n"}}},
+     {{underKelRoot("kel", "defs.mak"), "d\n"}, {"defs.mak", "here\n"}}},
     {"KelRootDefinedInMakefile",
      "KEL_ROOT = kel\n!include defs.mak\n",
-     "kel\\include\\defs.mak,1|d\n",
+     underKelRoot("kel", "defs.mak") + ",1|d\n",
      "",
      0,
      {},
-     {{"kel\\include\\defs.mak", "d\n"}}},
+     {{underKelRoot("kel", "defs.mak"), "d\n"}}},
     {"QuotedNameIgnoresKelRoot",
      "!include \"defs.mak\"\n",
      "defs.mak,1|here\n",
@@ -368,7 +375,7 @@ const DirectiveCase kIncludes[] = {
     {"MissingThroughKelRoot",
      "!include <x.mak>\n",
      "",
-     unableToOpen("C:\\kel\\include\\x.mak"),
+     unableToOpen(underKelRoot("C:\\kel", "x.mak")),
      1,
      {{"KEL_ROOT", "C:\\kel", false}}},
     {"MissingQuotedNameReportedToo", "!include \"q.mak\"\n", "", unableToOpen("q.mak"), 1},

@@ -44,6 +44,15 @@ class CommandRunnerTest : public ::testing::Test {
         return directory.prefix() + "tarvo" + std::to_string(number) + ".$$$";
     }
 
+    // The inline file as the command that starts with `program` sees it.
+    void readInlineFileAt(const std::string& program, int number, std::string& seen) {
+        platform.onRun = [this, program, number, &seen](const std::string& command) {
+            if (command.compare(0, program.size(), program) == 0) {
+                seen = TempDirectory::read(inlineName(number));
+            }
+        };
+    }
+
     TempDirectory directory;
     FakePlatform platform;
     FileTimeCache files{platform};
@@ -121,7 +130,7 @@ TEST_F(CommandRunnerTest, SpecialMacrosInCommands) {
 
 TEST_F(CommandRunnerTest, InlineFileIsWrittenBeforeItsCommandRuns) {
     std::string seen;
-    platform.onRun = [&](const std::string&) { seen = TempDirectory::read(inlineName(0)); };
+    readInlineFileAt("lib", 0, seen);
     run({"lib @<<", "a.obj", "", "  -@b.obj $<", "<<", "echo done"});
     EXPECT_EQ(seen, "a.obj\n\n  -@b.obj out.exe\n");
     EXPECT_EQ(platform.started, (Lines{"lib @" + inlineName(0) + " ", "echo done "}));
@@ -130,20 +139,38 @@ TEST_F(CommandRunnerTest, InlineFileIsWrittenBeforeItsCommandRuns) {
 }
 
 TEST_F(CommandRunnerTest, OneCharacterTerminatorCutsItsLine) {
+    std::string seen;
+    readInlineFileAt("copy", 0, seen);
     run({"copy <<END x", "one", "the End is near", "more"});
-    EXPECT_EQ(TempDirectory::read(inlineName(0)), "one\nthe \n");
+    EXPECT_EQ(seen, "one\nthe \n");
     EXPECT_EQ(platform.started, (Lines{"copy " + inlineName(0) + " ", "more "}));
 }
 
 TEST_F(CommandRunnerTest, TerminatorAtLineStartWritesNothingMore) {
+    std::string seen;
+    readInlineFileAt("cat", 0, seen);
     run({"@cat << ", "x", "<<rest"});
-    EXPECT_EQ(TempDirectory::read(inlineName(0)), "x\n");
+    EXPECT_EQ(seen, "x\n");
     EXPECT_EQ(output, "");
     EXPECT_EQ(platform.started, Lines{"cat " + inlineName(0) + " "});
 }
 
-TEST_F(CommandRunnerTest, SeveralInlineFilesTakeFreshNames) {
+// An inline file goes right after its command, so the next one takes its
+// number again; with -k each stays and takes a number of its own.
+TEST_F(CommandRunnerTest, InlineFilesGoAfterTheirCommandsUnlessKept) {
     run({"a <<", "1", "<<", "b <<", "2", "<<"});
+    EXPECT_EQ(platform.started, (Lines{"a " + inlineName(0) + " ", "b " + inlineName(0) + " "}));
+    EXPECT_FALSE(std::filesystem::exists(inlineName(0)));
+    platform.started.clear();
+    SequentialExecutor keeping(files, true);
+    MakeContext keepingContext(rules, files, keeping);
+    TargetRule rule("out.exe");
+    for (const char* line : {"a <<", "1", "<<", "b <<", "2", "<<"}) {
+        rule.addCommand(line);
+    }
+    ::testing::internal::CaptureStdout();
+    rule.runCommands("out.exe", keepingContext);
+    ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(platform.started, (Lines{"a " + inlineName(0) + " ", "b " + inlineName(1) + " "}));
     EXPECT_EQ(TempDirectory::read(inlineName(1)), "2\n");
 }
@@ -163,7 +190,7 @@ TEST_F(CommandRunnerTest, LinesEndingInsideAnInlineFile) {
     EXPECT_EQ(output, "echo first \nError (tarvo): Inline file of app not terminated in the "
                       "command lib <<!\n");
     EXPECT_EQ(status(), 1);
-    EXPECT_EQ(TempDirectory::read(inlineName(0)), "a.obj\n");
+    EXPECT_FALSE(std::filesystem::exists(inlineName(0)));
 }
 
 TEST_F(CommandRunnerTest, InferenceRuleSpecials) {

@@ -11,7 +11,7 @@
 
 // A platform without an operating system: file times come from a map (the
 // virtual clock), started commands are recorded and answer with scripted exit
-// codes, and temporary names are handed out in a directory of the test's
+// codes, and temporary files are real ones in a directory of the test's
 // choosing. A started "touch a b" stamps a and b with the next clock tick.
 // Processes started side by side run on a virtual timeline: each lasts its
 // scripted duration (one tick by default), and waiting returns the one that
@@ -76,9 +76,13 @@ class FakePlatform : public Platform {
 
     void removeFile(const std::string& path) override { times.erase(path); }
 
-    std::string makeTempName() override {
-        return temporaryDirectory + "tarvo" + std::to_string(tempNamesTaken++) + ".$$$";
+    TemporaryFile createTemporaryFile(TemporaryFile::Content content) override {
+        TemporaryFile file = TemporaryFile::create(temporaryDirectory, content);
+        temporariesCreated.push_back(file.name());
+        return file;
     }
+
+    std::string freeTemporaryName() override { return TemporaryFile::freeName(temporaryDirectory); }
 
     void sweepTemporaries() override { ++sweeps; }
 
@@ -88,8 +92,8 @@ class FakePlatform : public Platform {
     std::function<void(const std::string&)> onRun;  // sees each command as it starts
     std::vector<std::string> started;
     std::vector<std::string> timeQueries;
-    std::string temporaryDirectory; // prefix of the temporary names, "dir/" or empty
-    int tempNamesTaken = 0;
+    std::string temporaryDirectory;              // where temporary files are made, "dir/" or empty
+    std::vector<std::string> temporariesCreated; // their names, failures included
     int sweeps = 0;
 
     // Processes that run side by side.

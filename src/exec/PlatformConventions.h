@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+// What differs between systems in the names that the tool makes or matches.
+
+// Whether the tool's temporary names ("tarvo*.$$$") match letter case exactly.
+// On POSIX the tool makes only lower-case ones, and a "TARVO0.$$$" there is a
+// user's file; Windows ignores letter case in names.
+bool temporaryNamesMatchCase();
+
+// The separator between the directories of a path that the tool builds itself.
+const char* directorySeparator();
+
+// The built-in value of the macro MAKE: a command word that starts the tool
+// again.
+std::string makeCommand();

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <signal.h>
+
+// Holds the interrupt signals back for its lifetime; one that arrives
+// meanwhile takes effect when it ends.
+class SignalBlock {
+  public:
+    SignalBlock();
+    ~SignalBlock();
+    SignalBlock(const SignalBlock&) = delete;
+    SignalBlock& operator=(const SignalBlock&) = delete;
+
+  private:
+    sigset_t previous_;
+};
