@@ -30,14 +30,25 @@ std::size_t DotGraph::nodeOf(const std::string& name) {
     return nodes_.size() - 1;
 }
 
+void DotGraph::addEdge(const std::string& from, const std::string& to, std::string label,
+                       bool listed) {
+    // Nodes are numbered in the order they are met: the target first.
+    const std::size_t source = nodeOf(from);
+    const std::size_t destination = nodeOf(to);
+    Edge edge(source, destination, std::move(label), listed);
+    if (seen_.insert(edge).second) {
+        edges_.push_back(std::move(edge));
+    }
+}
+
 void DotGraph::dependsOn(const std::string& target, const std::string& dependency,
                          const InferenceRule* via) {
-    const std::size_t from = nodeOf(target);
-    const std::size_t to = nodeOf(dependency);
-    const std::string label = via != nullptr ? via->sourceExtension + via->name : std::string();
-    if (seen_.emplace(from, to, label).second) {
-        edges_.emplace_back(from, to, label);
-    }
+    addEdge(target, dependency, via != nullptr ? via->sourceExtension + via->name : std::string(),
+            false);
+}
+
+void DotGraph::listedIn(const std::string& target, const std::string& name) {
+    addEdge(target, name, std::string(), true);
 }
 
 void DotGraph::decided(const std::string& target, bool outOfDate) {
@@ -64,11 +75,13 @@ void DotGraph::write(std::FILE* out, Platform& files) const {
         }
         std::fputs("];\n", out);
     }
-    for (const auto& [from, to, label] : edges_) {
+    for (const auto& [from, to, label, listed] : edges_) {
         std::fprintf(out, "    n%s -> n%s", std::to_string(from).c_str(),
                      std::to_string(to).c_str());
         if (!label.empty()) {
             std::fprintf(out, " [label=%s]", quoted(label).c_str());
+        } else if (listed) {
+            std::fputs(" [style=\"dashed\"]", out);
         }
         std::fputs(";\n", out);
     }

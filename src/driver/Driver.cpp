@@ -86,10 +86,16 @@ std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files) 
 }
 
 Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
-                 const Options& options) {
+                 const Options& options, const std::string& dependencyFiles) {
     FileTimeCache files(platform);
     const std::unique_ptr<Executor> executor = makeExecutor(options, files);
     MakeContext context(rules, files, *executor);
+    if (options.explain) {
+        context.explain();
+    }
+    if (!dependencyFiles.empty()) {
+        context.readDependencyFiles(dependencyFiles);
+    }
     DotGraph graph;
     if (options.graph) {
         context.observe(graph);
@@ -222,7 +228,10 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         if (targets.empty() && parser.defaultTarget()) {
             targets.push_back(*parser.defaultTarget());
         }
-        const Made made = makeTargets(targets, rules, platform, options);
+        // The dependency files of the targets, as the makefile names them.
+        const std::string dependencyFiles =
+            macros.isDefined("TARVO_DEPFILE") ? macros.valueOf("TARVO_DEPFILE") : std::string();
+        const Made made = makeTargets(targets, rules, platform, options, dependencyFiles);
         status = made.status;
         if (made.endsAtOnce) {
             return status;

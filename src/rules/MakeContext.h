@@ -4,6 +4,7 @@
 #include "exec/FileTimeCache.h"
 #include "exec/Job.h"
 #include "exec/Platform.h"
+#include "rules/DependencyFiles.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +27,8 @@ class WalkObserver {
     virtual void dependsOn(const std::string& target, const std::string& dependency,
                            const InferenceRule* via) = 0;
     virtual void decided(const std::string& target, bool outOfDate) = 0;
+    // The target's dependency file lists the name.
+    virtual void listedIn(const std::string& target, const std::string& name) = 0;
 };
 
 // What a make needs besides its rule: the other rules, the file times (behind
@@ -93,6 +96,16 @@ class MakeContext {
     void makeEachTargetOnce() { once_ = true; }
     bool makesEachTargetOnce() const { return once_; }
 
+    // Says, in each job, why its target is out of date.
+    void explain() { explains_ = true; }
+    bool explains() const { return explains_; }
+
+    // Reads the dependency files that TARVO_DEPFILE names.
+    void readDependencyFiles(std::string nameTemplate) {
+        dependencyFiles_ = std::make_unique<DependencyFiles>(std::move(nameTemplate));
+    }
+    DependencyFiles* dependencyFiles() const { return dependencyFiles_.get(); }
+
     // Reports the walk to the observer, which then sees cycles as edges.
     void observe(WalkObserver& observer) { observer_ = &observer; }
     WalkObserver* observer() const { return observer_; }
@@ -125,6 +138,8 @@ class MakeContext {
     bool stopped_ = false;
     WalkObserver* observer_ = nullptr;
     bool once_ = false;
+    bool explains_ = false;
+    std::unique_ptr<DependencyFiles> dependencyFiles_;
 };
 
 // Holds one entry of the chain for the time of one make.

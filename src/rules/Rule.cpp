@@ -11,6 +11,24 @@
 
 #include <cstdint>
 
+namespace {
+
+// The reasons of --explain, each for one kind of decision.
+std::string madeReason(const char* what, const std::string& name) {
+    return std::string(what) + " " + name + " has just been made";
+}
+
+std::string newerReason(const char* what, const std::string& name, FileTime time,
+                        FileTime targetTime) {
+    if (targetTime == 0) {
+        return "the target does not exist";
+    }
+    return std::string(what) + " " + name + " (" + fileTimeText(time) +
+           ") is newer than the target (" + fileTimeText(targetTime) + ")";
+}
+
+} // namespace
+
 int Rule::compareKey(const std::string& key) const {
     return compareNames(name, key);
 }
@@ -34,7 +52,41 @@ std::optional<JobId> Rule::runCommands(const std::string& target, MakeContext& c
     }
     Job job = jobFor(target);
     job.after = decision.after;
+    if (!decision.reason.empty()) {
+        job.reason = target + ": " + decision.reason;
+    }
     return context.executor.submit(std::move(job));
+}
+
+bool Rule::newerInDependencyFile(const std::string& target, FileTime targetTime,
+                                 MakeContext& context, Decision& decision) const {
+    DependencyFiles* files = context.dependencyFiles();
+    if (files == nullptr) {
+        return false;
+    }
+    std::string path = files->nameTemplate();
+    expandSpecials(path, target);
+    WalkObserver* observer = context.observer();
+    bool newer = false;
+    for (const std::string& name : files->namesIn(path, context.platform)) {
+        if (observer != nullptr) {
+            observer->listedIn(target, name);
+        }
+        const FileTime time = context.platform.fileTime(name);
+        if (!newer && time > targetTime) {
+            newer = true;
+            if (context.explains()) {
+                decision.reason = newerReason("dependency", name, time, targetTime);
+                if (targetTime != 0) {
+                    decision.reason += ", as " + path + " lists it";
+                }
+            }
+            if (observer == nullptr) {
+                break;
+            }
+        }
+    }
+    return newer;
 }
 
 bool Rule::makeDependency(Rule& rule, const std::string& name, MakeContext& context,
@@ -129,10 +181,23 @@ Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& cont
     if (Rule* rule = context.rules.lookup(source)) {
         if (makeDependency(*rule, source, context, decision)) {
             decision.outOfDate = true;
+            if (context.explains()) {
+                decision.reason = madeReason("source", source);
+            }
             return decision;
         }
     }
-    decision.outOfDate = context.platform.fileTime(source) > context.platform.fileTime(target);
+    const FileTime sourceTime = context.platform.fileTime(source);
+    const FileTime targetTime = context.platform.fileTime(target);
+    decision.outOfDate = sourceTime > targetTime;
+    if (decision.outOfDate && context.explains()) {
+        decision.reason = newerReason("source", source, sourceTime, targetTime);
+    }
+    // The graph shows the dependency file's names whatever the decision.
+    if (!decision.outOfDate || context.observer() != nullptr) {
+        decision.outOfDate =
+            newerInDependencyFile(target, targetTime, context, decision) || decision.outOfDate;
+    }
     return decision;
 }
 
@@ -167,6 +232,9 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
         }
         if (Rule* rule = context.rules.lookup(item->text())) {
             if (makeDependency(*rule, item->text(), context, decision)) {
+                if (!outOfDate && context.explains()) {
+                    decision.reason = madeReason("dependency", item->text());
+                }
                 outOfDate = true;
                 if (item->next() != nullptr) {
                     waitForEffects(*rule, item->text(), context);
@@ -180,13 +248,28 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
     if (!outOfDate) {
         const FileTime targetTime = context.platform.fileTime(target);
         for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
-            if (context.platform.fileTime(item->text()) > targetTime) {
+            const FileTime time = context.platform.fileTime(item->text());
+            if (time > targetTime) {
                 outOfDate = true;
+                if (context.explains()) {
+                    decision.reason = newerReason("dependency", item->text(), time, targetTime);
+                }
                 break;
             }
         }
+        if (!outOfDate || context.observer() != nullptr) {
+            outOfDate = newerInDependencyFile(target, targetTime, context, decision) || outOfDate;
+        }
+    } else if (context.observer() != nullptr) {
+        newerInDependencyFile(target, context.platform.fileTime(target), context, decision);
     }
-    decision.outOfDate = outOfDate || dependencies.head() == nullptr;
+    if (dependencies.head() == nullptr) {
+        outOfDate = true;
+        if (context.explains()) {
+            decision.reason = "the rule has no dependencies";
+        }
+    }
+    decision.outOfDate = outOfDate;
     return decision;
 }
 

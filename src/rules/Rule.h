@@ -2,6 +2,7 @@
 
 #include "containers/LinkedList.h"
 #include "containers/OrderedTree.h"
+#include "exec/FileTime.h"
 #include "exec/Job.h"
 
 #include <memory>
@@ -16,6 +17,8 @@ class MakeContext;
 struct Decision {
     bool outOfDate = false;
     std::vector<JobId> after;
+    // Why the target is out of date, when the context explains; else empty.
+    std::string reason;
 };
 
 // A rule of the makefile, filed in the RuleTable under its name: a target name
@@ -64,6 +67,10 @@ class Rule : public TreeNode {
     // commands run when it says so.
     bool decide(const std::string& target, MakeContext& context);
     virtual Decision isOutOfDate(const std::string& target, MakeContext& context) = 0;
+    // Whether a name that the target's dependency file lists is newer than the
+    // target; the names are not made, and a missing one is never newer.
+    bool newerInDependencyFile(const std::string& target, FileTime targetTime, MakeContext& context,
+                               Decision& decision) const;
     // Makes a dependency (or source) with its own rule; when it was made, its
     // job joins those that the decision waits for.
     static bool makeDependency(Rule& rule, const std::string& name, MakeContext& context,

@@ -156,3 +156,67 @@ TEST(Directory, RunsEverythingThere) {
 }
 
 } // namespace
+
+namespace {
+
+struct ExplainCase {
+    const char* name;
+    std::string makefile;
+    std::vector<std::pair<std::string, std::time_t>> files; // name and time
+    std::string errors;
+};
+
+TEST(Explain, SaysWhyEachTargetIsMade) {
+    const std::time_t base = kBaseTime;
+    const ExplainCase cases[] = {
+        {"Missing",
+         "out: in\n\t@echo x\n",
+         {{"in", base}},
+         "tarvo: out: the target does not exist\n"},
+        {"Newer",
+         "out: in\n\t@echo x\n",
+         {{"in", base}, {"out", base - 60}},
+         "tarvo: out: dependency in (2024-01-01 00:00:00.000000000) is newer than the target "
+         "(2023-12-31 23:59:00.000000000)\n"},
+        {"MadeAndNoDependencies",
+         "all: gen\n\t@echo x\n\ngen:\n\t@echo y\n",
+         {{"all", base}},
+         "tarvo: gen: the rule has no dependencies\ntarvo: all: dependency gen has just been "
+         "made\n"},
+        {"ExactRuleHidesInference",
+         "x.o: \n\n.c.o:\n\t@echo cc\n",
+         {{"x.c", base}, {"x.o", base - 1}},
+         "tarvo: x.o: the rule has no dependencies\n"},
+        {"InferenceSource",
+         ".c.o:\n\t@echo cc\n",
+         {{"x.c", base}, {"x.o", base - 1}},
+         "tarvo: x.o: source x.c (2024-01-01 00:00:00.000000000) is newer than the target "
+         "(2023-12-31 23:59:59.000000000)\n"},
+        {"InferenceSourceMade",
+         ".c.o:\n\t@echo cc\n\nx.c:\n\t@echo gen\n",
+         {{"x.o", base}},
+         "tarvo: x.c: the rule has no dependencies\ntarvo: x.o: source x.c has just been made\n"},
+    };
+    for (const ExplainCase& c : cases) {
+        for (const char* mode : {"--explain", "--dry-run"}) {
+            Sandbox box;
+            box.write("tarvo", c.makefile);
+            for (const auto& [name, time] : c.files) {
+                box.write(name, "");
+                box.setTime(name, time);
+            }
+            std::vector<std::string> arguments = {"--explain"};
+            if (std::string(mode) == "--dry-run") {
+                arguments.push_back(mode);
+            }
+            if (std::string(c.name).find("Inference") != std::string::npos) {
+                arguments.push_back("x.o");
+            }
+            const Outcome outcome = runKeepingErrors(box, arguments);
+            EXPECT_EQ(outcome.errors, c.errors) << c.name << " " << mode;
+            EXPECT_EQ(outcome.status, 0) << c.name << " " << mode;
+        }
+    }
+}
+
+} // namespace

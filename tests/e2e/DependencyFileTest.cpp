@@ -1,0 +1,133 @@
+#include "e2e/E2eHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using e2e::kBanner;
+using e2e::kBaseTime;
+using e2e::Sandbox;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// A C project whose objects list their headers through the compiler.
+const char kProject[] = "TARVO_DEPFILE = $*.d\n\n"
+                        "app: a.o b.o\n\tcc -o $< $@\n\n"
+                        ".c.o:\n\tcc -MMD -c $*.c -o $*.o\n";
+
+void writeProject(const Sandbox& box) {
+    box.write("tarvo", kProject);
+    box.write("a.h", "#define A 1\n");
+    box.write("b.h", "#define B 2\n");
+    box.write("a.c", "#include \"a.h\"\nint a(void) { return A; }\n");
+    box.write("b.c", "#include \"b.h\"\nint a(void);\nint main(void) { return a() + B - 3; }\n");
+    for (const char* name : {"a.h", "b.h", "a.c", "b.c"}) {
+        box.setTime(name, kBaseTime);
+    }
+}
+
+TEST(DependencyFiles, AnEditedHeaderRebuildsExactlyTheObjectsThatIncludeIt) {
+    Sandbox box;
+    writeProject(box);
+    ASSERT_EQ(box.run({}).status, 0);
+    box.setTime("a.h", std::time(nullptr) + 60);
+    const e2e::Result rebuilt = box.run({});
+    EXPECT_EQ(rebuilt.output,
+              std::string(kBanner) + "cc -MMD -c a.c -o a.o \ncc -o app a.o b.o \n");
+    EXPECT_EQ(rebuilt.status, 0);
+    // The new object is newer than the edited header: nothing more to do.
+    box.setTime("a.o", std::time(nullptr) + 120);
+    box.setTime("b.o", std::time(nullptr) + 120);
+    box.setTime("app", std::time(nullptr) + 180);
+    EXPECT_EQ(box.run({}).output, kBanner);
+}
+
+TEST(DependencyFiles, AHeaderDeletedWithItsIncludeBreaksNothing) {
+    Sandbox box;
+    writeProject(box);
+    ASSERT_EQ(box.run({}).status, 0);
+    std::remove(box.pathOf("b.h").c_str());
+    box.write("b.c", "int a(void);\nint main(void) { return a() - 1; }\n");
+    box.setTime("b.c", std::time(nullptr) + 60);
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, std::string(kBanner) + "cc -MMD -c b.c -o b.o \ncc -o app a.o b.o \n");
+    EXPECT_EQ(result.status, 0);
+}
+
+struct ListedCase {
+    const char* name;
+    std::string dependencyFile; // x.d
+    std::string output;         // after the banner
+    std::string errors;
+};
+
+TEST(DependencyFiles, FormsOfTheFile) {
+    const ListedCase cases[] = {
+        {"EscapedBlanksOnSeveralLines", "x.o: x.c \\\n  my\\ header.h \\\n  other.h\n",
+         "touch x.o \n", ""},
+        {"OlderNamesOnly", "x.o: x.c other.h\n", "", ""},
+        {"Malformed", "this is no rule\n", "",
+         "tarvo: warning: x.d: line 1: not a rule: no ':' after the targets\n"},
+        {"Json",
+         "{\n  \"Version\": \"1.1\",\n  \"Data\": {\n    \"Source\": \"x.c\",\n"
+         "    \"Includes\": [\"other.h\", \"my header.h\"]\n  }\n}\n",
+         "touch x.o \n", ""},
+    };
+    for (const ListedCase& c : cases) {
+        Sandbox box;
+        box.write("tarvo", "TARVO_DEPFILE = $*.d\n\n.c.o:\n\ttouch $*.o\n");
+        for (const char* name : {"x.c", "other.h", "my header.h", "x.o", "x.d"}) {
+            box.write(name, std::string(name) == "x.d" ? c.dependencyFile : "");
+        }
+        box.setTime("x.c", kBaseTime);
+        box.setTime("other.h", kBaseTime);
+        box.setTime("my header.h", kBaseTime + 120);
+        box.setTime("x.o", kBaseTime + 60);
+        e2e::RunOptions options;
+        options.standardError = box.path() + ".stderr";
+        const e2e::Result result = box.run({"x.o"}, Sandbox::defaultEnvironment(), options);
+        std::ifstream in(options.standardError);
+        std::ostringstream errors;
+        errors << in.rdbuf();
+        std::remove(options.standardError.c_str());
+        EXPECT_EQ(result.output, kBanner + c.output) << c.name;
+        EXPECT_EQ(errors.str(), c.errors) << c.name;
+        EXPECT_EQ(result.status, 0) << c.name;
+    }
+}
+
+TEST(DependencyFiles, ExplainedAndDrawn) {
+    Sandbox box;
+    box.write("tarvo", "TARVO_DEPFILE = $*.d\n\n.c.o:\n\ttouch $*.o\n");
+    box.write("x.c", "");
+    box.write("x.h", "");
+    box.write("x.o", "");
+    box.write("x.d", "x.o: x.c x.h\n");
+    box.setTime("x.c", kBaseTime);
+    box.setTime("x.o", kBaseTime + 60);
+    box.setTime("x.h", kBaseTime + 120);
+    const e2e::Result graph = box.run({"--graph", "x.o"});
+    EXPECT_EQ(graph.output, "digraph tarvo {\n    node [shape=box];\n"
+                            "    n0 [label=\"x.o\", style=\"filled\"];\n"
+                            "    n1 [label=\"x.c\"];\n    n2 [label=\"x.h\"];\n"
+                            "    n0 -> n1 [label=\".c.o\"];\n"
+                            "    n0 -> n1 [style=\"dashed\"];\n"
+                            "    n0 -> n2 [style=\"dashed\"];\n}\n");
+    e2e::RunOptions options;
+    options.standardError = box.path() + ".stderr";
+    box.run({"--explain", "--dry-run", "x.o"}, Sandbox::defaultEnvironment(), options);
+    std::ifstream in(options.standardError);
+    std::ostringstream errors;
+    errors << in.rdbuf();
+    std::remove(options.standardError.c_str());
+    EXPECT_EQ(errors.str(), "tarvo: x.o: dependency x.h (2024-01-01 00:02:00.000000000) is newer "
+                            "than the target (2024-01-01 00:01:00.000000000), as x.d lists it\n");
+}
+
+} // namespace
