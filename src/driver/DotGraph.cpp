@@ -37,6 +37,7 @@ void DotGraph::addEdge(const std::string& from, const std::string& to, std::stri
     const std::size_t destination = nodeOf(to);
     Edge edge(source, destination, std::move(label), listed);
     if (seen_.insert(edge).second) {
+        linked_.emplace(source, destination);
         edges_.push_back(std::move(edge));
     }
 }
@@ -48,7 +49,12 @@ void DotGraph::dependsOn(const std::string& target, const std::string& dependenc
 }
 
 void DotGraph::listedIn(const std::string& target, const std::string& name) {
-    addEdge(target, name, std::string(), true);
+    // A name that the rule itself names (the source, usually) has its edge.
+    const std::size_t from = nodeOf(target);
+    const std::size_t to = nodeOf(name);
+    if (linked_.count({from, to}) == 0) {
+        addEdge(target, name, std::string(), true);
+    }
 }
 
 void DotGraph::decided(const std::string& target, bool outOfDate) {

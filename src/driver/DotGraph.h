@@ -41,4 +41,5 @@ class DotGraph : public WalkObserver {
     // In the order first met; each edge once.
     std::vector<Edge> edges_;
     std::set<Edge> seen_;
+    std::set<std::pair<std::size_t, std::size_t>> linked_;
 };

@@ -117,7 +117,6 @@ TEST(DependencyFiles, ExplainedAndDrawn) {
                             "    n0 [label=\"x.o\", style=\"filled\"];\n"
                             "    n1 [label=\"x.c\"];\n    n2 [label=\"x.h\"];\n"
                             "    n0 -> n1 [label=\".c.o\"];\n"
-                            "    n0 -> n1 [style=\"dashed\"];\n"
                             "    n0 -> n2 [style=\"dashed\"];\n}\n");
     e2e::RunOptions options;
     options.standardError = box.path() + ".stderr";

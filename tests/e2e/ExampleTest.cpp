@@ -40,8 +40,8 @@ TEST(Example, HelloBuildsRunsAndRebuildsOnlyWhatChanged) {
         box.setTime(name, kBaseTime);
     }
     const e2e::Result first = box.run({});
-    ASSERT_EQ(first.output, std::string(kBanner) + "cc -O2 -Wall -c main.c \n"
-                                                   "cc -O2 -Wall -c greet.c \n"
+    ASSERT_EQ(first.output, std::string(kBanner) + "cc -O2 -Wall -MMD -c main.c \n"
+                                                   "cc -O2 -Wall -MMD -c greet.c \n"
                                                    "cc -o hello main.o greet.o \n");
     ASSERT_EQ(first.status, 0);
     EXPECT_EQ(runProgram("'" + box.pathOf("hello") + "'"), "Hello, world!\n");
@@ -54,10 +54,20 @@ TEST(Example, HelloBuildsRunsAndRebuildsOnlyWhatChanged) {
         box.setTime(name, kBaseTime + 60);
     }
     box.setTime("greet.c", kBaseTime + 120);
-    EXPECT_EQ(box.run({}).output, std::string(kBanner) + "cc -O2 -Wall -c greet.c \n"
+    EXPECT_EQ(box.run({}).output, std::string(kBanner) + "cc -O2 -Wall -MMD -c greet.c \n"
                                                          "cc -o hello main.o greet.o \n");
 
-    EXPECT_EQ(box.run({"clean"}).output, std::string(kBanner) + "rm -f hello main.o greet.o \n");
+    // A header newer than the objects: those that include it are remade.
+    for (const char* name : {"main.o", "greet.o", "hello"}) {
+        box.setTime(name, kBaseTime + 180);
+    }
+    box.setTime("greet.h", kBaseTime + 240);
+    EXPECT_EQ(box.run({}).output, std::string(kBanner) + "cc -O2 -Wall -MMD -c main.c \n"
+                                                         "cc -O2 -Wall -MMD -c greet.c \n"
+                                                         "cc -o hello main.o greet.o \n");
+
+    EXPECT_EQ(box.run({"clean"}).output,
+              std::string(kBanner) + "rm -f hello main.o greet.o main.d greet.d \n");
     EXPECT_FALSE(box.exists("hello"));
 }
 
