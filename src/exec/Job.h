@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exec/FileTime.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -28,4 +30,6 @@ struct Job {
     std::string reason;
     // The jobs that must end before this one starts.
     std::vector<JobId> after;
+    // The target's time as the decision saw it, before any command ran.
+    FileTime targetTime = 0;
 };

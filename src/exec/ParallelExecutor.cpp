@@ -2,6 +2,7 @@
 
 #include "exec/InlineFile.h"
 #include "exec/Interrupts.h"
+#include "exec/PartlyMade.h"
 #include "exec/Platform.h"
 #include "exec/RebuiltCommand.h"
 #include "text/Note.h"
@@ -93,6 +94,7 @@ void ParallelExecutor::ended(const EndedProcess& process) {
     // An interrupt has reached the commands that run; none starts after them.
     if (interruptPending()) {
         stopping_ = true;
+        removePartlyMade(platform_, jobs_[command.job].job);
     }
     const Job& job = jobs_[command.job].job;
     if (command.first && !job.reason.empty()) {

@@ -1,7 +1,9 @@
 #include "exec/SequentialExecutor.h"
 
 #include "exec/InlineFile.h"
+#include "exec/Interrupts.h"
 #include "exec/Job.h"
+#include "exec/PartlyMade.h"
 #include "exec/Platform.h"
 #include "exec/RebuiltCommand.h"
 #include "text/Note.h"
@@ -39,6 +41,10 @@ void SequentialExecutor::run(const Job& job) {
         runCommand(job, ready->line);
         // The command has ended: its inline file goes, unless it is kept.
         ready->inlineFile.release();
+        if (interruptPending()) {
+            removePartlyMade(platform_, job);
+            endIfInterrupted();
+        }
         if (!keepTemporaries_) {
             platform_.sweepTemporaries();
         }
@@ -52,9 +58,9 @@ void SequentialExecutor::runCommand(const Job& job, const std::string& pending) 
     }
     status_ = static_cast<int>(platform_.runProcess(command.text));
     if (status_ != 0) {
-        if (command.stopOnError) {
+        if (command.stopOnError && !interruptPending()) {
             note("%s: command failed with status %d", job.target.c_str(), status_);
-        } else {
+        } else if (!command.stopOnError) {
             status_ = 0;
         }
     }

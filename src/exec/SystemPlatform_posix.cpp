@@ -85,7 +85,6 @@ int spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode)
     sigprocmask(SIG_BLOCK, &interrupts, nullptr);
     noteChildEnded();
     sigprocmask(SIG_SETMASK, &previous, nullptr);
-    endIfInterrupted();
     if (!waited) {
         exitCode = 1;
     } else if (WIFEXITED(status)) {

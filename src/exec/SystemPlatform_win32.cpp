@@ -45,7 +45,6 @@ DWORD startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     noteChildEnded();
-    endIfInterrupted();
     exitCode = code;
     return 0;
 }

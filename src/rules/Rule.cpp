@@ -52,6 +52,7 @@ std::optional<JobId> Rule::runCommands(const std::string& target, MakeContext& c
     }
     Job job = jobFor(target);
     job.after = decision.after;
+    job.targetTime = context.platform.fileTime(target);
     if (!decision.reason.empty()) {
         job.reason = target + ": " + decision.reason;
     }

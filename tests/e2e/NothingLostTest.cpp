@@ -362,3 +362,45 @@ TEST(InterruptDuringCommand, CommandThatIgnoresTheSignalStillEndsTheRun) {
 }
 
 } // namespace
+
+// A command interrupted after it began to write its target leaves a file with
+// a new time, which would pass for up to date: it is removed. A target that
+// the command did not touch stays. Target rules and inference rules alike,
+// with one job and with several.
+TEST(InterruptDuringCommand, RemovesTheTargetItsCommandChanged) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+    };
+    // Started directly, so that the signal reaches the script, which becomes the sleep.
+    const std::string makefile = "out.txt: in.txt\n\t./write.sh $<\n\n"
+                                 "kept.txt: in.txt\n\t./write.sh\n\n"
+                                 ".c.o:\n\t./write.sh $*.o\n";
+    for (const Case& c : std::vector<Case>{{"Target", {"out.txt"}},
+                                           {"TargetSideBySide", {"-j2", "out.txt"}},
+                                           {"Untouched", {"kept.txt"}},
+                                           {"Inference", {"x.o"}}}) {
+        Sandbox box;
+        box.write("tarvo", makefile);
+        box.write("write.sh", "#!/bin/sh\n[ -n \"$1\" ] && echo partial > \"$1\"\n"
+                              "touch started\nexec sleep 30\n");
+        box.setMode("write.sh", 0755);
+        for (const char* name : {"in.txt", "x.c", "out.txt", "kept.txt", "x.o"}) {
+            box.write(name, "old\n");
+            box.setTime(name, std::string(name) == "in.txt" || std::string(name) == "x.c"
+                                  ? e2e::kBaseTime + 60
+                                  : e2e::kBaseTime);
+        }
+        e2e::Running run = box.start(c.arguments);
+        ASSERT_TRUE(run.waitForFile(box.pathOf("started"))) << c.name;
+        run.signal(SIGINT);
+        EXPECT_EQ(run.finish().status, 128 + SIGINT) << c.name;
+        const bool untouched = std::string(c.name) == "Untouched";
+        EXPECT_EQ(box.exists("out.txt"), std::string(c.name).rfind("Target", 0) != 0) << c.name;
+        EXPECT_EQ(box.exists("x.o"), std::string(c.name) != "Inference") << c.name;
+        EXPECT_TRUE(box.exists("kept.txt")) << c.name;
+        if (untouched) {
+            EXPECT_EQ(box.read("kept.txt"), "old\n");
+        }
+    }
+}
