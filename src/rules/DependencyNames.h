@@ -1,7 +1,8 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include "containers/NameTable.h"
+
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,15 +19,6 @@ class DependencyNames {
     const std::vector<std::string>& names() const { return names_; }
 
   private:
-    struct Slot {
-        std::uint32_t hash;
-        std::uint32_t index;
-    };
-    static constexpr std::uint32_t kEmpty = 0xffffffffU;
-
-    void grow();
-
     std::vector<std::string> names_;
-    // Open addressing over indexes into names_, so that each name is stored once.
-    std::vector<Slot> slots_;
+    std::unique_ptr<NameTable<bool>> seen_ = std::make_unique<NameTable<bool>>();
 };

@@ -20,20 +20,25 @@ namespace {
 
 using Names = std::vector<std::string>;
 
+TargetRule& addTarget(RuleTable& table, const std::string& name, const Names& dependencies,
+                      const Names& commands) {
+    TargetRule* rule = new TargetRule(name);
+    for (const std::string& dependency : dependencies) {
+        rule->addDependency(dependency);
+    }
+    for (const std::string& command : commands) {
+        rule->addCommand(command);
+    }
+    table.insert(rule);
+    return *rule;
+}
+
 class MakeTest : public ::testing::Test {
   public:
     using Names = std::vector<std::string>;
 
     TargetRule& target(const std::string& name, const Names& dependencies, const Names& commands) {
-        TargetRule* rule = new TargetRule(name);
-        for (const std::string& dependency : dependencies) {
-            rule->addDependency(dependency);
-        }
-        for (const std::string& command : commands) {
-            rule->addCommand(command);
-        }
-        table.insert(rule);
-        return *rule;
+        return addTarget(table, name, dependencies, commands);
     }
 
     InferenceRule& inference(const std::string& source, const std::string& target,
@@ -385,33 +390,31 @@ TEST_F(MakeTest, ARuleWithoutDependenciesRunsEachTimeEvenWhenReused) {
 
 // With jobs side by side each target is made once, and a job waits for the
 // jobs of the dependencies that were made.
-TEST(MakeSideBySide, EachTargetOnceAndAfterItsDependencies) {
-    RuleTable table;
-    const auto add = [&table](const std::string& name, const Names& dependencies,
-                              const Names& commands) {
-        TargetRule* rule = new TargetRule(name);
-        for (const std::string& dependency : dependencies) {
-            rule->addDependency(dependency);
-        }
-        for (const std::string& command : commands) {
-            rule->addCommand(command);
-        }
-        table.insert(rule);
-    };
-    add("all", {"a", "b", "c"}, {"link"});
-    add("a", {"c"}, {"make a"});
-    add("b", {"c"}, {"make b"});
-    add("c", {}, {"make c"});
-    FakePlatform platform;
-    platform.durations["make c "] = 3;
+namespace {
+
+// Makes the target with jobs side by side on the fake's timeline.
+void makeSideBySide(RuleTable& table, FakePlatform& platform, const std::string& target) {
     FileTimeCache files(platform);
     ParallelExecutor executor(files, 4, false);
     MakeContext context(table, files, executor);
     context.makeEachTargetOnce();
     ::testing::internal::CaptureStdout();
-    EXPECT_TRUE(table.lookup("all")->make("all", context));
+    table.lookup(target)->make(target, context);
     executor.finish();
     ::testing::internal::GetCapturedStdout();
+}
+
+// With jobs side by side each target is made once, and a job waits for the
+// jobs of the dependencies that were made.
+TEST(MakeSideBySide, EachTargetOnceAndAfterItsDependencies) {
+    RuleTable table;
+    addTarget(table, "all", {"a", "b", "c"}, {"link"});
+    addTarget(table, "a", {"c"}, {"make a"});
+    addTarget(table, "b", {"c"}, {"make b"});
+    addTarget(table, "c", {}, {"make c"});
+    FakePlatform platform;
+    platform.durations["make c "] = 3;
+    makeSideBySide(table, platform, "all");
     EXPECT_EQ(platform.events,
               (Names{"start make c ", "end make c ", "start make a ", "start make b ",
                      "end make a ", "end make b ", "start link ", "end link "}));
@@ -422,28 +425,13 @@ TEST(MakeSideBySide, EachTargetOnceAndAfterItsDependencies) {
 // one-job run would have run it first.
 TEST(MakeSideBySide, StepsWithoutDependenciesEndBeforeTheNextDecision) {
     RuleTable table;
-    for (const auto& [name, dependencies, command] :
-         std::vector<std::tuple<std::string, Names, std::string>>{{"all", {"sync", "prog"}, ""},
-                                                                  {"sync", {}, "touch copy"},
-                                                                  {"prog", {"copy"}, "link"}}) {
-        TargetRule* rule = new TargetRule(name);
-        for (const std::string& dependency : dependencies) {
-            rule->addDependency(dependency);
-        }
-        if (!command.empty()) {
-            rule->addCommand(command);
-        }
-        table.insert(rule);
-    }
+    addTarget(table, "all", {"sync", "prog"}, {});
+    addTarget(table, "sync", {}, {"touch copy"});
+    addTarget(table, "prog", {"copy"}, {"link"});
     FakePlatform platform;
     platform.times["prog"] = 500;
-    FileTimeCache files(platform);
-    ParallelExecutor executor(files, 4, false);
-    MakeContext context(table, files, executor);
-    context.makeEachTargetOnce();
-    ::testing::internal::CaptureStdout();
-    table.lookup("all")->make("all", context);
-    executor.finish();
-    ::testing::internal::GetCapturedStdout();
+    makeSideBySide(table, platform, "all");
     EXPECT_EQ(platform.started, (Names{"touch copy ", "link "}));
 }
+
+} // namespace
