@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -89,15 +87,9 @@ TEST(DependencyFiles, FormsOfTheFile) {
         box.setTime("other.h", kBaseTime);
         box.setTime("my header.h", kBaseTime + 120);
         box.setTime("x.o", kBaseTime + 60);
-        e2e::RunOptions options;
-        options.standardError = box.path() + ".stderr";
-        const e2e::Result result = box.run({"x.o"}, Sandbox::defaultEnvironment(), options);
-        std::ifstream in(options.standardError);
-        std::ostringstream errors;
-        errors << in.rdbuf();
-        std::remove(options.standardError.c_str());
+        const e2e::Result result = box.runKeepingErrors({"x.o"});
         EXPECT_EQ(result.output, kBanner + c.output) << c.name;
-        EXPECT_EQ(errors.str(), c.errors) << c.name;
+        EXPECT_EQ(result.errors, c.errors) << c.name;
         EXPECT_EQ(result.status, 0) << c.name;
     }
 }
@@ -118,15 +110,9 @@ TEST(DependencyFiles, ExplainedAndDrawn) {
                             "    n1 [label=\"x.c\"];\n    n2 [label=\"x.h\"];\n"
                             "    n0 -> n1 [label=\".c.o\"];\n"
                             "    n0 -> n2 [style=\"dashed\"];\n}\n");
-    e2e::RunOptions options;
-    options.standardError = box.path() + ".stderr";
-    box.run({"--explain", "--dry-run", "x.o"}, Sandbox::defaultEnvironment(), options);
-    std::ifstream in(options.standardError);
-    std::ostringstream errors;
-    errors << in.rdbuf();
-    std::remove(options.standardError.c_str());
-    EXPECT_EQ(errors.str(), "tarvo: x.o: dependency x.h (2024-01-01 00:02:00.000000000) is newer "
-                            "than the target (2024-01-01 00:01:00.000000000), as x.d lists it\n");
+    EXPECT_EQ(box.runKeepingErrors({"--explain", "--dry-run", "x.o"}).errors,
+              "tarvo: x.o: dependency x.h (2024-01-01 00:02:00.000000000) is newer "
+              "than the target (2024-01-01 00:01:00.000000000), as x.d lists it\n");
 }
 
 } // namespace

@@ -214,8 +214,8 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
             dup2(out, 1);
             close(out);
         }
-        if (!options.standardError.empty()) {
-            const int err = open(options.standardError.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (options.keepErrors) {
+            const int err = open(errorsPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (err < 0) {
                 _exit(124);
             }
@@ -269,7 +269,21 @@ Result Sandbox::run(const std::vector<std::string>& arguments,
                     const std::vector<std::string>& environment, const RunOptions& options) const {
     int outputFd = -1;
     const int child = spawn(arguments, environment, options, false, outputFd);
-    return Running(child, outputFd).finish();
+    Result result = Running(child, outputFd).finish();
+    if (options.keepErrors) {
+        std::ifstream in(errorsPath(), std::ios::binary);
+        std::ostringstream errors;
+        errors << in.rdbuf();
+        result.errors = errors.str();
+        std::remove(errorsPath().c_str());
+    }
+    return result;
+}
+
+Result Sandbox::runKeepingErrors(const std::vector<std::string>& arguments) const {
+    RunOptions options;
+    options.keepErrors = true;
+    return run(arguments, defaultEnvironment(), options);
 }
 
 Result Sandbox::runUnprivileged(const std::vector<std::string>& arguments,

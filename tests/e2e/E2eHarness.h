@@ -11,6 +11,7 @@ namespace e2e {
 struct Result {
     std::string output; // standard output, byte for byte
     int status = -1;    // exit status; 128 + signal when killed
+    std::string errors; // standard error, when RunOptions::keepErrors asked for it
 };
 
 class Running;
@@ -24,8 +25,8 @@ struct RunOptions {
     // A file that receives standard output instead of the result (such as
     // /dev/full); the result's output stays empty.
     std::string standardOutput;
-    // A file that receives standard error (notes, explanations), if not empty.
-    std::string standardError;
+    // Keeps standard error (notes, explanations) in Result::errors.
+    bool keepErrors = false;
     // Bytes a file may grow to (0: no limit). A write beyond it fails, and
     // raises SIGXFSZ unless that signal is ignored, as a caller can hand on.
     long fileSizeLimit = 0;
@@ -72,8 +73,12 @@ class Sandbox {
                   const std::vector<std::string>& environment = defaultEnvironment()) const;
 
     static std::vector<std::string> defaultEnvironment();
+    // run() with RunOptions::keepErrors and the default environment.
+    Result runKeepingErrors(const std::vector<std::string>& arguments) const;
 
   private:
+    // Beside the sandbox, so that it never shows among its files.
+    std::string errorsPath() const { return path_ + ".stderr"; }
     int spawn(const std::vector<std::string>& arguments,
               const std::vector<std::string>& environment, const RunOptions& options, bool ownGroup,
               int& outputFd) const;

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,24 +14,6 @@ using e2e::Sandbox;
 namespace {
 
 using Names = std::vector<std::string>;
-
-struct Outcome {
-    std::string output;
-    std::string errors;
-    int status = -1;
-};
-
-// Runs tarvo with standard error kept as well.
-Outcome runKeepingErrors(const Sandbox& box, const std::vector<std::string>& arguments) {
-    e2e::RunOptions options;
-    options.standardError = box.path() + ".stderr";
-    const e2e::Result result = box.run(arguments, Sandbox::defaultEnvironment(), options);
-    std::ifstream in(options.standardError, std::ios::binary);
-    std::ostringstream errors;
-    errors << in.rdbuf();
-    std::remove(options.standardError.c_str());
-    return {result.output, errors.str(), result.status};
-}
 
 struct OptionCase {
     const char* name;
@@ -58,7 +38,7 @@ TEST_P(Options, OutputErrorsAndStatus) {
     box.write("tarvo", c.makefile);
     box.write("in.txt", "in\n");
     box.setTime("in.txt", kBaseTime);
-    const Outcome outcome = runKeepingErrors(box, c.arguments);
+    const e2e::Result outcome = box.runKeepingErrors(c.arguments);
     EXPECT_EQ(outcome.output, (c.noBanner ? std::string() : std::string(kBanner)) + c.output);
     EXPECT_EQ(outcome.errors, c.errors);
     EXPECT_EQ(outcome.status, c.status);
@@ -212,7 +192,7 @@ TEST(Explain, SaysWhyEachTargetIsMade) {
             if (std::string(c.name).find("Inference") != std::string::npos) {
                 arguments.push_back("x.o");
             }
-            const Outcome outcome = runKeepingErrors(box, arguments);
+            const e2e::Result outcome = box.runKeepingErrors(arguments);
             EXPECT_EQ(outcome.errors, c.errors) << c.name << " " << mode;
             EXPECT_EQ(outcome.status, 0) << c.name << " " << mode;
         }
