@@ -22,11 +22,7 @@ Value& MakeContext::recordOf(NameTable<Record<Value>, ignoreCase>& table, const 
 }
 
 MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& name) {
-    Target& target = recordOf(targets_, rule, name);
-    if (target.onChain == nullptr) {
-        target.onChain = &recordOf(chainCounts_, rule, name);
-    }
-    return target;
+    return recordOf(targets_, rule, name);
 }
 
 void MakeContext::stop(int status) {
@@ -40,17 +36,27 @@ bool MakeContext::enter(Target& target, const Rule& rule, const std::string& nam
                          chain_.front().second.c_str(), name.c_str()));
         return false;
     }
-    if (*target.onChain == 0) {
-        ++*target.onChain;
-        chain_.emplace_back(&rule, name);
-        return true;
+    // The chain ignores letter case, also where decisions are remembered by
+    // the exact name: the rule making "A" on the chain makes "a" as well. A
+    // rule rarely stands twice on a chain, so the names are seldom compared.
+    std::size_t start = 0;
+    if (!target.onChain) {
+        while (start < chain_.size() &&
+               !(chain_[start].first == &rule && sameName(chain_[start].second, name))) {
+            ++start;
+        }
+        if (start == chain_.size()) {
+            target.onChain = true;
+            chain_.emplace_back(&rule, name);
+            return true;
+        }
+    } else {
+        while (!(chain_[start].first == &rule && sameName(chain_[start].second, name))) {
+            ++start;
+        }
     }
     if (observer_ != nullptr) {
         return false;
-    }
-    std::size_t start = 0;
-    while (!(chain_[start].first == &rule && sameName(chain_[start].second, name))) {
-        ++start;
     }
     std::string cycle;
     for (std::size_t i = start; i < chain_.size(); ++i) {
@@ -64,7 +70,7 @@ bool MakeContext::enter(Target& target, const Rule& rule, const std::string& nam
 
 void MakeContext::leave(Target& target) {
     chain_.pop_back();
-    --*target.onChain;
+    target.onChain = false;
 }
 
 const bool* MakeContext::remembered(const Target& target) const {

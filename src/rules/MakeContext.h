@@ -45,9 +45,8 @@ class MakeContext {
     // What is known of one rule making one name, spelled as given where file
     // names tell letter case apart: "FOO.O" and "foo.o" are two files there.
     struct Target {
-        // How often the rule making the name, in any spelling, is on the chain;
-        // shared by the spellings, so that the chain ignores letter case.
-        int* onChain = nullptr;
+        // Whether the rule is making the name, so spelled, on the chain.
+        bool onChain = false;
         bool decided = false;
         bool outOfDate = false;
         std::uint64_t generation = 0;
@@ -131,8 +130,6 @@ class MakeContext {
 
     FileTimeCache& files_;
     NameTable<Record<Target>, kFileNamesIgnoreCase> targets_;
-    // Chain counts by name, letter case ignored, found once per spelling.
-    NameTable<Record<int>, true> chainCounts_;
     std::vector<std::pair<const Rule*, std::string>> chain_;
     int error_ = 0;
     bool stopped_ = false;

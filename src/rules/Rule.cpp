@@ -62,9 +62,6 @@ std::optional<JobId> Rule::runCommands(const std::string& target, MakeContext& c
 bool Rule::newerInDependencyFile(const std::string& target, FileTime targetTime,
                                  MakeContext& context, Decision& decision) const {
     DependencyFiles* files = context.dependencyFiles();
-    if (files == nullptr) {
-        return false;
-    }
     std::string path = files->nameTemplate();
     expandSpecials(path, target);
     WalkObserver* observer = context.observer();
@@ -195,7 +192,8 @@ Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& cont
         decision.reason = newerReason("source", source, sourceTime, targetTime);
     }
     // The graph shows the dependency file's names whatever the decision.
-    if (!decision.outOfDate || context.observer() != nullptr) {
+    if (context.dependencyFiles() != nullptr &&
+        (!decision.outOfDate || context.observer() != nullptr)) {
         decision.outOfDate =
             newerInDependencyFile(target, targetTime, context, decision) || decision.outOfDate;
     }
@@ -258,10 +256,10 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
                 break;
             }
         }
-        if (!outOfDate || context.observer() != nullptr) {
+        if (context.dependencyFiles() != nullptr && (!outOfDate || context.observer() != nullptr)) {
             outOfDate = newerInDependencyFile(target, targetTime, context, decision) || outOfDate;
         }
-    } else if (context.observer() != nullptr) {
+    } else if (context.dependencyFiles() != nullptr && context.observer() != nullptr) {
         newerInDependencyFile(target, context.platform.fileTime(target), context, decision);
     }
     if (dependencies.head() == nullptr) {

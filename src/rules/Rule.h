@@ -68,7 +68,8 @@ class Rule : public TreeNode {
     bool decide(const std::string& target, MakeContext& context);
     virtual Decision isOutOfDate(const std::string& target, MakeContext& context) = 0;
     // Whether a name that the target's dependency file lists is newer than the
-    // target; the names are not made, and a missing one is never newer.
+    // target; the names are not made, and a missing one is never newer. Only
+    // where the context reads dependency files.
     bool newerInDependencyFile(const std::string& target, FileTime targetTime, MakeContext& context,
                                Decision& decision) const;
     // Makes a dependency (or source) with its own rule; when it was made, its
