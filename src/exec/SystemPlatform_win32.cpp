@@ -45,7 +45,7 @@ class FindHandle {
 
 } // namespace
 
-SystemPlatform::SystemPlatform() : children_(std::make_unique<ChildProcesses>(*this)) {}
+SystemPlatform::SystemPlatform() : children_(std::make_unique<ChildProcesses>()) {}
 
 SystemPlatform::~SystemPlatform() = default;
 
