@@ -13,11 +13,11 @@
 namespace {
 
 bool waitUntil(const char* name, bool present) {
-    for (int tries = 0; tries < 3000; ++tries) {
+    for (int tries = 0; tries < 600; ++tries) {
         if ((GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES) == present) {
             return true;
         }
-        Sleep(10);
+        Sleep(50);
     }
     return false;
 }
