@@ -1,5 +1,7 @@
 #include "exec/Interrupts.h"
 
+#include "exec/Interrupts_win32.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -47,6 +49,11 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         return FALSE;
     }
     InterlockedExchange(&gInterrupted, 1);
+    // Wakes the wait for commands that run side by side, which ends them.
+    const HANDLE wakeUp = interruptEvent();
+    if (wakeUp != nullptr) {
+        SetEvent(wakeUp);
+    }
     if (gChildRunning != 0) {
         return TRUE; // the run ends once the child has stopped
     }
@@ -57,7 +64,15 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 
 } // namespace
 
+HANDLE interruptEvent() {
+    // Lives as long as the process.
+    static const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    return event;
+}
+
 void installInterruptHandling() {
+    // Made here, not first on the handler's thread.
+    interruptEvent();
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 

@@ -2,7 +2,9 @@
 
 #include "exec/ChildProcesses_win32.h"
 #include "exec/FileTime.h"
+#include "exec/InheritedStandardHandles_win32.h"
 #include "exec/Interrupts.h"
+#include "exec/ProcessLaunch_win32.h"
 #include "exec/RefusedCommand.h"
 #include "exec/TempNames.h"
 #include "text/ErrorReport.h"
@@ -15,74 +17,10 @@
 
 namespace {
 
-// Starts a command line as a process in the tool's console, environment and
-// directory, and waits for it. Returns 0, or the system's error code when it
-// could not be started.
-DWORD startAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
-    // CreateProcessA may write into the line it is given.
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    ZeroMemory(&process, sizeof process);
-    // Noted before the start, so that a Ctrl-C arriving meanwhile waits for the
-    // child (which gets it too) instead of ending the run under it.
-    noteChildStarted(0);
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                        nullptr, nullptr, &startup, &process)) {
-        const DWORD error = GetLastError();
-        noteChildEnded();
-        endIfInterrupted();
-        return error != 0 ? error : ERROR_INVALID_FUNCTION;
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    if (!GetExitCodeProcess(process.hProcess, &code)) {
-        code = 1;
-    }
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    noteChildEnded();
-    exitCode = code;
-    return 0;
-}
-
-// A program that is not found may be an interpreter built-in (echo, copy),
-// and a file that is no program may be one the interpreter opens by its type:
-// the interpreter has its go at them.
-bool interpreterMayStart(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-           error == ERROR_INVALID_NAME || error == ERROR_BAD_EXE_FORMAT;
-}
-
-// The system's text for an error, without the line end and full stop.
-std::string reasonFor(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = length == 0 ? "error " + std::to_string(error) : std::string(text, length);
-    LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' ||
-                               reason.back() == ' ' || reason.back() == '.')) {
-        reason.pop_back();
-    }
-    return reason;
-}
-
-std::uint32_t refused(const std::string& commandLine, DWORD error) {
-    std::fputs(refusedCommandMessage(commandLine, reasonFor(error)).c_str(), stdout);
-    return 1;
-}
-
-bool isWindows95Family() {
-#ifdef _MSC_VER
-#pragma warning(suppress : 4996)
-#endif
-    const DWORD version = GetVersion();
-    return (version & 0x80000000u) != 0;
+// The tool's standard handles as its children inherit them, made once.
+const StandardHandles& inheritedStandardHandles() {
+    static const InheritedStandardHandles handles;
+    return handles.handles();
 }
 
 // A search handle that is closed when it goes out of scope.
@@ -107,7 +45,7 @@ class FindHandle {
 
 } // namespace
 
-SystemPlatform::SystemPlatform() : children_(std::make_unique<ChildProcesses>(*this)) {}
+SystemPlatform::SystemPlatform() : children_(std::make_unique<ChildProcesses>()) {}
 
 SystemPlatform::~SystemPlatform() = default;
 
@@ -121,17 +59,28 @@ EndedProcess SystemPlatform::waitForProcess() {
 
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     std::fflush(stdout);
-    std::uint32_t exitCode = 0;
-    DWORD error = startAndWait(commandLine, exitCode);
-    if (error == 0) {
-        return exitCode;
+    PROCESS_INFORMATION process;
+    // Noted before the start, so that a Ctrl-C arriving meanwhile waits for the
+    // child (which gets it too) instead of ending the run under it.
+    noteChildStarted(0);
+    const DWORD error = launchProcess(commandLine, inheritedStandardHandles(), 0, process);
+    if (error != 0) {
+        noteChildEnded();
+        endIfInterrupted();
+        std::fputs(refusedCommandMessage(commandLine, systemReason(error)).c_str(), stdout);
+        return 1;
     }
-    if (!interpreterMayStart(error)) {
-        return refused(commandLine, error);
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.hProcess, &exitCode)) {
+        exitCode = 1;
     }
-    const std::string interpreter = isWindows95Family() ? "command.com /C " : "cmd /C ";
-    error = startAndWait(interpreter + commandLine, exitCode);
-    return error == 0 ? exitCode : refused(commandLine, error);
+    CloseHandle(process.hProcess);
+    // An interrupt ends the run in the executor, which first removes a target
+    // that the command left half made.
+    noteChildEnded();
+    return exitCode;
 }
 
 FileTime SystemPlatform::fileTime(const std::string& path) {

@@ -233,4 +233,50 @@ TEST_F(WindowsPlatform, RunProcessReportsACommandTheSystemRefuses) {
     EXPECT_EQ(output.find('\n'), output.size() - 1) << output;
 }
 
+TEST_F(WindowsPlatform, StartedProcessesEndWithWhatTheyWrote) {
+    struct Case {
+        std::string commandLine;
+        std::uint32_t exitCode;
+        std::string output;
+        std::string errors;
+    };
+    const std::string wide(100, 'x');
+    std::string lines;
+    for (int i = 1; i <= 1000; ++i) {
+        lines += wide + " " + std::to_string(i) + "\n";
+    }
+    const Case cases[] = {
+        {"cmd /C echo out& echo err>&2& exit 5", 5, "out\n", "err\n"},
+        {"exit 70000", 70000, "", ""},
+        // More than a pipe holds: it is read while the command runs.
+        {"for /L %i in (1,1,1000) do @echo " + wide + " %i", 0, lines, ""},
+    };
+    std::vector<std::uint64_t> ids;
+    for (const Case& c : cases) {
+        ids.push_back(platform.startProcess(c.commandLine));
+    }
+    for (std::size_t ended = 0; ended < ids.size(); ++ended) {
+        const EndedProcess process = platform.waitForProcess();
+        const auto found = std::find(ids.begin(), ids.end(), process.id);
+        ASSERT_NE(found, ids.end()) << process.id;
+        const Case& c = cases[found - ids.begin()];
+        EXPECT_EQ(process.exitCode, c.exitCode) << c.commandLine;
+        EXPECT_EQ(process.output, c.output) << c.commandLine;
+        EXPECT_EQ(process.errors, c.errors) << c.commandLine;
+        *found = 0;
+    }
+}
+
+TEST_F(WindowsPlatform, StartProcessReportsACommandTheSystemRefuses) {
+    const std::string tooLong = "x" + std::string(40000, 'y');
+    const std::uint64_t id = platform.startProcess(tooLong);
+    const EndedProcess process = platform.waitForProcess();
+    EXPECT_EQ(process.id, id);
+    EXPECT_EQ(process.exitCode, 1u);
+    const std::string quoted =
+        "Error (tarvo): Unable to run the command " + tooLong.substr(0, 200) + "...: ";
+    EXPECT_EQ(process.output.compare(0, quoted.size(), quoted), 0) << process.output;
+    EXPECT_EQ(process.errors, "");
+}
+
 } // namespace
