@@ -21,6 +21,36 @@ extern char** environ;
 
 namespace {
 
+// A byte arrives here whenever a child ends, so that waiting on the children's
+// pipes also wakes for a child that ended with its pipes already closed.
+int gChildEnded[2] = {-1, -1};
+
+void onChildEnded(int) {
+    const int saved = errno;
+    const char byte = 0;
+    const ssize_t written = write(gChildEnded[1], &byte, 1);
+    static_cast<void>(written); // a full pipe has woken the waiter already
+    errno = saved;
+}
+
+void watchChildren() {
+    if (gChildEnded[0] >= 0 || pipe2(gChildEnded, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = onChildEnded;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_NOCLDSTOP;
+    sigaction(SIGCHLD, &action, nullptr);
+}
+
+void drainChildEnded() {
+    char bytes[256];
+    while (read(gChildEnded[0], bytes, sizeof bytes) > 0) {
+    }
+}
+
 std::uint32_t exitCodeOf(int status) {
     if (WIFEXITED(status)) {
         return static_cast<std::uint32_t>(WEXITSTATUS(status));
@@ -78,6 +108,7 @@ ChildProcesses::~ChildProcesses() {
 
 std::uint64_t ChildProcesses::start(const std::string& commandLine) {
     std::fflush(stdout);
+    watchChildren();
     const std::uint64_t id = nextId_++;
     int out[2];
     int err[2];
@@ -170,16 +201,17 @@ EndedProcess ChildProcesses::wait() {
     std::vector<pollfd> polled;
     std::vector<std::pair<std::size_t, int>> owners; // child and pipe of each polled entry
     for (;;) {
-        bool someClosed = false;
+        drainChildEnded();
         for (std::size_t i = 0; i < running_.size(); ++i) {
             int status = 0;
             if (waitpid(running_[i].processId, &status, WNOHANG) == running_[i].processId) {
                 return end(i, status);
             }
-            someClosed = someClosed || running_[i].pipes[0] < 0 || running_[i].pipes[1] < 0;
         }
         polled.clear();
         owners.clear();
+        polled.push_back({gChildEnded[0], POLLIN, 0});
+        owners.emplace_back(0, -1);
         for (std::size_t i = 0; i < running_.size(); ++i) {
             for (int which = 0; which < 2; ++which) {
                 if (running_[i].pipes[which] >= 0) {
@@ -188,13 +220,12 @@ EndedProcess ChildProcesses::wait() {
                 }
             }
         }
-        // A child whose pipes are closed ends soon after, unseen by poll; one
-        // whose pipes a process it left behind holds open is seen by the wait above.
-        const int timeout = someClosed || polled.empty() ? 5 : 200;
-        if (poll(polled.data(), polled.size(), timeout) <= 0) {
+        // Woken by output, by the end of a child, or now and then in case the
+        // signal was lost (the pipe could not be made).
+        if (poll(polled.data(), polled.size(), 1000) <= 0) {
             continue;
         }
-        for (std::size_t k = 0; k < polled.size(); ++k) {
+        for (std::size_t k = 1; k < polled.size(); ++k) {
             if (polled[k].revents != 0) {
                 drain(running_[owners[k].first], owners[k].second);
             }
