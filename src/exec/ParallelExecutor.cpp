@@ -39,7 +39,8 @@ void ParallelExecutor::finish() {
 
 void ParallelExecutor::waitFor(JobId id) {
     startReady();
-    while (!jobs_[id].ended && !running_.empty()) {
+    // After an interrupt, every command is waited for before the run ends.
+    while (!running_.empty() && (!jobs_[id].ended || interruptPending())) {
         ended(platform_.waitForProcess());
     }
     endIfInterrupted();
