@@ -125,8 +125,9 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     return {context.status(), false};
 }
 
-// The options of the run that end it before any makefile is read; nothing
-// when the run goes on.
+// Notes the ignored options; true, with the status, when an option ends the
+// run before any makefile is read (one that cannot be followed, a directory
+// that cannot be entered).
 bool endsBeforeMakefile(const Options& options, int& status) {
     for (const std::string& ignored : options.ignored) {
         note("option %s ignored", ignored.c_str());
