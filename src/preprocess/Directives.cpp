@@ -17,33 +17,27 @@ bool hasPrefix(std::string_view name, std::string_view prefix) {
     return name.size() >= prefix.size() && sameName(name.substr(0, prefix.size()), prefix);
 }
 
-// The first word of the text between delimiter characters; empty when there is none.
-std::string firstMacroName(const std::string& argument) {
+// The first run of characters that `separates` does not match; empty when
+// there is none.
+template <typename Separates>
+std::string firstToken(const std::string& argument, Separates separates) {
     std::size_t start = 0;
-    while (start < argument.size() && isDelimiter(argument[start])) {
+    while (start < argument.size() && separates(argument[start])) {
         ++start;
     }
     std::size_t end = start;
-    while (end < argument.size() && !isDelimiter(argument[end])) {
+    while (end < argument.size() && !separates(argument[end])) {
         ++end;
     }
     return argument.substr(start, end - start);
 }
 
-bool endsIncludeToken(char c) {
-    return isBlank(c) || c == '<' || c == '>';
+std::string firstMacroName(const std::string& argument) {
+    return firstToken(argument, isDelimiter);
 }
 
 std::string firstIncludeToken(const std::string& argument) {
-    std::size_t start = 0;
-    while (start < argument.size() && endsIncludeToken(argument[start])) {
-        ++start;
-    }
-    std::size_t end = start;
-    while (end < argument.size() && !endsIncludeToken(argument[end])) {
-        ++end;
-    }
-    return argument.substr(start, end - start);
+    return firstToken(argument, [](char c) { return isBlank(c) || c == '<' || c == '>'; });
 }
 
 } // namespace
