@@ -5,6 +5,7 @@
 #include "exec/FileTime.h"
 #include "exec/Interrupts.h"
 #include "exec/Interrupts_posix.h"
+#include "exec/LastWriteTime.h"
 #include "exec/RefusedCommand.h"
 #include "exec/TempNames.h"
 #include "exec/TemporarySweeper_posix.h"
@@ -188,6 +189,10 @@ std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pat
 
 void SystemPlatform::removeFile(const std::string& path) {
     unlink(path.c_str());
+}
+
+bool SystemPlatform::setFileTime(const std::string& path, FileTime time) {
+    return setLastWriteTime(path, time);
 }
 
 std::string SystemPlatform::freeTemporaryName() {

@@ -4,6 +4,7 @@
 #include "exec/FileTime.h"
 #include "exec/InheritedStandardHandles_win32.h"
 #include "exec/Interrupts.h"
+#include "exec/LastWriteTime.h"
 #include "exec/ProcessLaunch_win32.h"
 #include "exec/RefusedCommand.h"
 #include "exec/TempNames.h"
@@ -104,6 +105,10 @@ std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pat
 
 void SystemPlatform::removeFile(const std::string& path) {
     DeleteFileA(path.c_str());
+}
+
+bool SystemPlatform::setFileTime(const std::string& path, FileTime time) {
+    return setLastWriteTime(path, time);
 }
 
 std::string SystemPlatform::freeTemporaryName() {
