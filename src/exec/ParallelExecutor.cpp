@@ -1,10 +1,10 @@
 #include "exec/ParallelExecutor.h"
 
-#include "exec/InlineFile.h"
-#include "exec/Interrupts.h"
+#include "exec/CommandToStart.h"
 #include "exec/PartlyMade.h"
-#include "exec/Platform.h"
 #include "exec/RebuiltCommand.h"
+#include "platform/Interrupts.h"
+#include "platform/Platform.h"
 #include "text/Note.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "exec/Executor.h"
-#include "exec/TemporaryFile.h"
+#include "platform/TemporaryFile.h"
 
 #include <cstdint>
 #include <deque>

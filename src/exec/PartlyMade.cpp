@@ -1,7 +1,7 @@
 #include "exec/PartlyMade.h"
 
 #include "exec/Job.h"
-#include "exec/Platform.h"
+#include "platform/Platform.h"
 #include "text/Note.h"
 
 void removePartlyMade(Platform& files, const Job& job) {

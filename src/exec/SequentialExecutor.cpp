@@ -1,11 +1,11 @@
 #include "exec/SequentialExecutor.h"
 
-#include "exec/InlineFile.h"
-#include "exec/Interrupts.h"
+#include "exec/CommandToStart.h"
 #include "exec/Job.h"
 #include "exec/PartlyMade.h"
-#include "exec/Platform.h"
 #include "exec/RebuiltCommand.h"
+#include "platform/Interrupts.h"
+#include "platform/Platform.h"
 #include "text/Note.h"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
 #include "preprocess/Preprocessor.h"
 
 #include "containers/NameCompare.h"
-#include "exec/File.h"
-#include "exec/PlatformConventions.h"
+#include "platform/File.h"
+#include "platform/PlatformConventions.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 #include "text/Blanks.h"

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "containers/NameTable.h"
-#include "exec/FileTimeCache.h"
 #include "exec/Job.h"
-#include "exec/Platform.h"
+#include "platform/FileTimeCache.h"
+#include "platform/Platform.h"
 #include "rules/DependencyFiles.h"
 
 #include <cstddef>

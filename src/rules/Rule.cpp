@@ -3,7 +3,7 @@
 #include "containers/NameCompare.h"
 #include "exec/Executor.h"
 #include "exec/Job.h"
-#include "exec/Platform.h"
+#include "platform/Platform.h"
 #include "rules/MakeContext.h"
 #include "rules/RuleTable.h"
 #include "text/CommandMacros.h"

@@ -1,4 +1,4 @@
-#include "exec/PlatformConventions.h"
+#include "platform/PlatformConventions.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"

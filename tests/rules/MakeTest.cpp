@@ -1,7 +1,7 @@
 #include "containers/OrderedTree.h"
-#include "exec/FileTimeCache.h"
 #include "exec/ParallelExecutor.h"
 #include "exec/SequentialExecutor.h"
+#include "platform/FileTimeCache.h"
 #include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exec/Platform.h"
+#include "platform/Platform.h"
 
 #include <cstdint>
 #include <functional>

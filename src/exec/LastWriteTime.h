@@ -1,9 +1,0 @@
-#pragma once
-
-#include "exec/FileTime.h"
-
-#include <string>
-
-// Sets a file's (or directory's) last-write time; its last-access time stays.
-// False when the file is missing or the time cannot be set.
-bool setLastWriteTime(const std::string& path, FileTime time);
