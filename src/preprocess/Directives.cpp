@@ -67,7 +67,7 @@ std::optional<bool> Preprocessor::testCondition(const std::string& word,
     return std::nullopt;
 }
 
-bool Preprocessor::processDirective(const std::string& line, std::FILE* intermediate) {
+bool Preprocessor::processDirective(const std::string& line, IntermediateFile& intermediate) {
     Conditions& c = conditions_;
     std::size_t nameEnd = 1;
     while (nameEnd < line.size() && !isBlank(line[nameEnd])) {
@@ -136,7 +136,7 @@ bool Preprocessor::processDirective(const std::string& line, std::FILE* intermed
     return c.state == Conditions::kTaking;
 }
 
-void Preprocessor::includeFile(const std::string& argument, std::FILE* intermediate) {
+void Preprocessor::includeFile(const std::string& argument, IntermediateFile& intermediate) {
     const std::string token = firstIncludeToken(argument);
     if (token.empty()) {
         return;
