@@ -99,8 +99,8 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     for (const std::string& target : targets) {
         Rule* rule = rules.lookup(target);
         if (rule == nullptr) {
-            // Commands that are running are waited for, not left behind.
-            executor->stop();
+            // The jobs handed over are made in full first, as the one-job run
+            // has made them before it comes to this name.
             executor->finish();
             return {reportError(message::kNoRule, target.c_str()), true};
         }

@@ -60,6 +60,7 @@ void SequentialExecutor::runCommand(const Job& job, const std::string& pending) 
     if (status_ != 0) {
         if (command.stopOnError && !interruptPending()) {
             note("%s: command failed with status %d", job.target.c_str(), status_);
+            setBackFailed(platform_, job);
         } else if (!command.stopOnError) {
             status_ = 0;
         }

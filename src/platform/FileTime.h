@@ -9,6 +9,9 @@
 // nanoseconds elsewhere. 0 means that there is no file. Later is greater.
 using FileTime = std::uint64_t;
 
+// The oldest time a file can have: one unit after 0, which means no file.
+constexpr FileTime kOldestFileTime = 1;
+
 #ifdef _WIN32
 constexpr FileTime kFileTimeUnitsPerSecond = 10000000;
 #else

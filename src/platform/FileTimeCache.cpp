@@ -37,6 +37,11 @@ void FileTimeCache::removeFile(const std::string& path) {
     system_.removeFile(path);
 }
 
+bool FileTimeCache::setFileTime(const std::string& path, FileTime time) {
+    invalidate();
+    return system_.setFileTime(path, time);
+}
+
 std::string FileTimeCache::freeTemporaryName() {
     return system_.freeTemporaryName();
 }

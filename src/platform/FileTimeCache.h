@@ -20,6 +20,7 @@ class FileTimeCache : public Platform {
     FileTime fileTime(const std::string& path) override;
     std::optional<std::string> findFirstMatch(const std::string& pattern) override;
     void removeFile(const std::string& path) override;
+    bool setFileTime(const std::string& path, FileTime time) override;
     TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;
     std::string freeTemporaryName() override;
     void sweepTemporaries() override;

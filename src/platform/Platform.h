@@ -46,6 +46,9 @@ class Platform {
     // The bare name of the first entry matching a path or wildcard pattern.
     virtual std::optional<std::string> findFirstMatch(const std::string& pattern) = 0;
     virtual void removeFile(const std::string& path) = 0;
+    // Sets the last-write time of an existing file; false when it cannot. A
+    // time older than the file system holds becomes its oldest one.
+    virtual bool setFileTime(const std::string& path, FileTime time) = 0;
     // A fresh temporary file "tarvoN.$$$" (N from 0 to 999) in the current
     // directory, held by the run until it is released.
     virtual TemporaryFile createTemporaryFile(TemporaryFile::Content content) = 0;

@@ -4,6 +4,7 @@
 #include "platform/FileTime.h"
 #include "platform/Interrupts.h"
 #include "platform/Interrupts_posix.h"
+#include "platform/LastWriteTime.h"
 #include "platform/RefusedCommand.h"
 #include "platform/ShellQuoting.h"
 #include "platform/TempNames.h"
@@ -188,6 +189,10 @@ std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pat
 
 void SystemPlatform::removeFile(const std::string& path) {
     unlink(path.c_str());
+}
+
+bool SystemPlatform::setFileTime(const std::string& path, FileTime time) {
+    return setLastWriteTime(path, time);
 }
 
 std::string SystemPlatform::freeTemporaryName() {

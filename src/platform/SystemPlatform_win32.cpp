@@ -4,6 +4,7 @@
 #include "platform/FileTime.h"
 #include "platform/InheritedStandardHandles_win32.h"
 #include "platform/Interrupts.h"
+#include "platform/LastWriteTime.h"
 #include "platform/ProcessLaunch_win32.h"
 #include "platform/RefusedCommand.h"
 #include "platform/TempNames.h"
@@ -104,6 +105,10 @@ std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pat
 
 void SystemPlatform::removeFile(const std::string& path) {
     DeleteFileA(path.c_str());
+}
+
+bool SystemPlatform::setFileTime(const std::string& path, FileTime time) {
+    return setLastWriteTime(path, time);
 }
 
 std::string SystemPlatform::freeTemporaryName() {
