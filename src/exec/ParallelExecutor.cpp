@@ -86,7 +86,7 @@ void ParallelExecutor::endJob(JobId id) {
     }
 }
 
-void ParallelExecutor::ended(const EndedProcess& process) {
+void ParallelExecutor::ended(EndedProcess process) {
     const auto found = running_.find(process.id);
     Running command = std::move(found->second);
     running_.erase(found);
@@ -105,9 +105,9 @@ void ParallelExecutor::ended(const EndedProcess& process) {
         std::fwrite(command.text.data(), 1, command.text.size(), stdout);
         std::fputc('\n', stdout);
     }
-    std::fwrite(process.output.data(), 1, process.output.size(), stdout);
+    process.output.writeTo(stdout);
     std::fflush(stdout);
-    std::fwrite(process.errors.data(), 1, process.errors.size(), stderr);
+    process.errors.writeTo(stderr);
     if (process.exitCode != 0 && command.stopOnError) {
         if (!stopping_) {
             note("%s: command failed with status %d", job.target.c_str(),

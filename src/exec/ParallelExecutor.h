@@ -49,7 +49,7 @@ class ParallelExecutor : public Executor {
     // Starts the job's next command; false when it has none left to start.
     bool startCommand(JobId id);
     void endJob(JobId id);
-    void ended(const EndedProcess& process);
+    void ended(EndedProcess process);
 
     Platform& platform_;
     const unsigned slots_;
