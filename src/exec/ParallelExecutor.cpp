@@ -108,6 +108,9 @@ void ParallelExecutor::ended(EndedProcess process) {
     process.output.writeTo(stdout);
     std::fflush(stdout);
     process.errors.writeTo(stderr);
+    // The C runtime may hold standard error back when it goes to a file; the
+    // block's errors belong beside its output, as in a run of one job.
+    std::fflush(stderr);
     if (process.exitCode != 0 && command.stopOnError) {
         if (!stopping_) {
             note("%s: command failed with status %d", job.target.c_str(),
