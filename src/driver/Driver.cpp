@@ -1,12 +1,15 @@
 #include "driver/Driver.h"
 
 #include "driver/CommandLine.h"
+#include "driver/CompilationDatabase.h"
 #include "driver/DotGraph.h"
 #include "driver/Usage.h"
+#include "exec/CollectingExecutor.h"
 #include "exec/DryRunExecutor.h"
 #include "exec/File.h"
 #include "exec/FileTimeCache.h"
 #include "exec/Interrupts.h"
+#include "exec/JobOutcomes.h"
 #include "exec/ParallelExecutor.h"
 #include "exec/Platform.h"
 #include "exec/PlatformConventions.h"
@@ -22,6 +25,7 @@
 #include "text/ErrorReport.h"
 #include "text/Note.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -85,6 +89,43 @@ std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files) 
     return std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
 }
 
+// Makes each target in turn; false when the run ends at once.
+bool walkTargets(const std::vector<std::string>& targets, RuleTable& rules, MakeContext& context,
+                 Made& made) {
+    for (const std::string& target : targets) {
+        Rule* rule = rules.lookup(target);
+        if (rule == nullptr) {
+            // Commands that are running are waited for, not left behind.
+            context.executor.stop();
+            context.executor.finish();
+            made = {reportError(message::kNoRule, target.c_str()), true};
+            return false;
+        }
+        rule->make(target, context);
+        if (context.stopped()) {
+            context.executor.stop();
+            context.executor.finish();
+            made = {context.status(), true};
+            return false;
+        }
+    }
+    return true;
+}
+
+// The names sorted, so that the note reads the same however many jobs ran.
+void noteTargets(const char* what, std::vector<std::string> targets) {
+    if (targets.empty()) {
+        return;
+    }
+    std::sort(targets.begin(), targets.end());
+    std::string names;
+    for (const std::string& target : targets) {
+        names += ' ';
+        names += target;
+    }
+    note("%s:%s", what, names.c_str());
+}
+
 Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
                  const Options& options, const std::string& dependencyFiles) {
     FileTimeCache files(platform);
@@ -103,25 +144,47 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     if (options.jobs > 1) {
         context.makeEachTargetOnce();
     }
-    for (const std::string& target : targets) {
-        Rule* rule = rules.lookup(target);
-        if (rule == nullptr) {
-            // Commands that are running are waited for, not left behind.
-            executor->stop();
-            executor->finish();
-            return {reportError(message::kNoRule, target.c_str()), true};
-        }
-        rule->make(target, context);
-        if (context.stopped()) {
-            executor->stop();
-            executor->finish();
-            return {context.status(), true};
-        }
+    JobOutcomes outcomes;
+    if (options.keepGoing && !options.graph && !options.dryRun) {
+        context.keepGoing();
+        executor->keepGoing(outcomes);
+    }
+    Made made;
+    if (!walkTargets(targets, rules, context, made)) {
+        return made;
     }
     executor->finish();
     if (options.graph) {
         graph.write(stdout, files);
     }
+    noteTargets("these targets failed", outcomes.failedTargets());
+    noteTargets("these targets were skipped, as they depend on a failed one",
+                outcomes.skippedTargets());
+    return {context.status(), false};
+}
+
+// Prints compile_commands.json for the targets; their commands, up to date
+// or not, are gathered and none runs.
+Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable& rules,
+                              Platform& platform, const std::string& dependencyFiles) {
+    FileTimeCache files(platform);
+    CollectingExecutor executor;
+    MakeContext context(rules, files, executor);
+    if (!dependencyFiles.empty()) {
+        context.readDependencyFiles(dependencyFiles);
+    }
+    CompilationDatabase database;
+    context.observe(database);
+    context.makeEachTargetOnce();
+    context.takeAllOutOfDate();
+    Made made;
+    if (!walkTargets(targets, rules, context, made)) {
+        return made;
+    }
+    std::error_code error;
+    const std::string directory = std::filesystem::current_path(error).string();
+    const std::string text = database.text(executor.jobs(), directory);
+    std::fwrite(text.data(), 1, text.size(), stdout);
     return {context.status(), false};
 }
 
@@ -162,8 +225,9 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         std::fputs(versionText().c_str(), stdout);
         return 0;
     }
-    // The graph is all that the run writes on standard output.
-    if (!options.graph) {
+    // The graph, or the database, is all that the run writes on standard output.
+    const bool onlyLooks = options.graph || options.compilationDatabase;
+    if (!onlyLooks) {
         std::fputs("TARVO version 1.0\n\n", stdout);
     }
     int status = 0;
@@ -171,7 +235,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         return status;
     }
     // A dry run or a graph leaves every file as it is, other runs' leftovers too.
-    const bool sweeps = !options.keepTemporaries && !options.dryRun && !options.graph;
+    const bool sweeps = !options.keepTemporaries && !options.dryRun && !onlyLooks;
     setInterruptCleanup([&platform, sweeps] {
         if (sweeps) {
             platform.sweepTemporaries();
@@ -211,7 +275,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     makefile.reset();
     std::rewind(intermediate.stream());
 
-    if (options.print && !options.graph) {
+    if (options.print && !onlyLooks) {
         copyToStandardOutput(intermediate.stream());
         intermediate.release();
     } else {
@@ -232,7 +296,9 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         // The dependency files of the targets, as the makefile names them.
         const std::string dependencyFiles =
             macros.isDefined("TARVO_DEPFILE") ? macros.valueOf("TARVO_DEPFILE") : std::string();
-        const Made made = makeTargets(targets, rules, platform, options, dependencyFiles);
+        const Made made = options.compilationDatabase
+                              ? writeCompilationDatabase(targets, rules, platform, dependencyFiles)
+                              : makeTargets(targets, rules, platform, options, dependencyFiles);
         status = made.status;
         if (made.endsAtOnce) {
             return status;

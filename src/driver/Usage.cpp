@@ -25,6 +25,10 @@ letter case ignored; unknown options are ignored with a note on standard error.
                     is out of date
   --graph           print the dependency graph of the targets in Graphviz dot
                     and build nothing
+  --keep-going      after a failed command, make every target that does not
+                    depend on it; list what failed and what was skipped
+  --compdb          print compile_commands.json (every command that compiles
+                    a C or C++ source of the targets) and build nothing
   --directory=DIR, --directory DIR
                     change to DIR before anything else
   -h, -?, /?, --help

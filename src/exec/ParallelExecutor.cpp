@@ -1,7 +1,9 @@
 #include "exec/ParallelExecutor.h"
 
+#include "exec/CommandObserver.h"
 #include "exec/InlineFile.h"
 #include "exec/Interrupts.h"
+#include "exec/JobOutcomes.h"
 #include "exec/PartlyMade.h"
 #include "exec/Platform.h"
 #include "exec/RebuiltCommand.h"
@@ -12,6 +14,13 @@
 JobId ParallelExecutor::submit(Job job) {
     const JobId id = jobs_.size();
     Entry entry;
+    if (outcomes_ != nullptr && outcomes_->blocked(job.after)) {
+        entry.ended = true;
+        outcomes_->skipped(id, job.target);
+        entry.job = std::move(job);
+        jobs_.push_back(std::move(entry));
+        return id;
+    }
     for (const JobId waited : job.after) {
         if (!jobs_[waited].ended) {
             ++entry.waitingFor;
@@ -47,7 +56,7 @@ void ParallelExecutor::waitFor(JobId id) {
 }
 
 void ParallelExecutor::startReady() {
-    while (status_ == 0 && !stopping_ && running_.size() < slots_ && !ready_.empty()) {
+    while (startsMore() && running_.size() < slots_ && !ready_.empty()) {
         const JobId id = ready_.front();
         ready_.pop_front();
         if (!startCommand(id)) {
@@ -58,7 +67,7 @@ void ParallelExecutor::startReady() {
 
 bool ParallelExecutor::startCommand(JobId id) {
     Entry& entry = jobs_[id];
-    if (status_ != 0 || stopping_ || entry.next == entry.job.commands.size()) {
+    if (!startsMore() || entry.next == entry.job.commands.size()) {
         return false;
     }
     const bool first = entry.next == 0;
@@ -66,18 +75,51 @@ bool ParallelExecutor::startCommand(JobId id) {
     std::optional<CommandToStart> ready =
         commandToStart(platform_, entry.job, command, keepTemporaries_);
     if (!ready) {
-        status_ = 1;
+        fail(id, 1);
         return false;
     }
     const RebuiltCommand rebuilt = rebuildCommand(ready->line);
     const std::uint64_t process = platform_.startProcess(rebuilt.text);
+    if (observer_ != nullptr) {
+        observer_->started(process, entry.job.target, rebuilt.text, false);
+    }
     running_[process] = {
         id, rebuilt.text, rebuilt.echo, rebuilt.stopOnError, first, std::move(ready->inlineFile)};
     return true;
 }
 
+bool ParallelExecutor::startsMore() const {
+    return (status_ == 0 || outcomes_ != nullptr) && !stopping_;
+}
+
+void ParallelExecutor::fail(JobId id, int status) {
+    if (status_ == 0) {
+        status_ = status;
+    }
+    if (outcomes_ == nullptr) {
+        return;
+    }
+    outcomes_->failed(id, jobs_[id].job.target);
+    jobs_[id].ended = true;
+    skipDependents(id);
+}
+
+void ParallelExecutor::skipDependents(JobId id) {
+    for (const JobId dependent : jobs_[id].dependents) {
+        Entry& entry = jobs_[dependent];
+        if (!entry.ended) {
+            entry.ended = true;
+            outcomes_->skipped(dependent, entry.job.target);
+            skipDependents(dependent);
+        }
+    }
+}
+
 void ParallelExecutor::endJob(JobId id) {
     Entry& entry = jobs_[id];
+    if (entry.ended) {
+        return; // it failed
+    }
     entry.ended = true;
     for (const JobId dependent : entry.dependents) {
         if (--jobs_[dependent].waitingFor == 0) {
@@ -98,6 +140,9 @@ void ParallelExecutor::ended(const EndedProcess& process) {
         removePartlyMade(platform_, jobs_[command.job].job);
     }
     const Job& job = jobs_[command.job].job;
+    if (observer_ != nullptr) {
+        observer_->writing();
+    }
     if (command.first && !job.reason.empty()) {
         note("%s", job.reason.c_str());
     }
@@ -108,19 +153,21 @@ void ParallelExecutor::ended(const EndedProcess& process) {
     std::fwrite(process.output.data(), 1, process.output.size(), stdout);
     std::fflush(stdout);
     std::fwrite(process.errors.data(), 1, process.errors.size(), stderr);
-    if (process.exitCode != 0 && command.stopOnError) {
-        if (!stopping_) {
-            note("%s: command failed with status %d", job.target.c_str(),
-                 static_cast<int>(process.exitCode));
-        }
-        if (status_ == 0) {
-            status_ = static_cast<int>(process.exitCode);
-        }
+    const bool failed = process.exitCode != 0 && command.stopOnError;
+    if (failed && !stopping_) {
+        note("%s: command failed with status %d", job.target.c_str(),
+             static_cast<int>(process.exitCode));
+    }
+    if (observer_ != nullptr) {
+        observer_->ended(process.id, job.target, command.text,
+                         failed ? static_cast<int>(process.exitCode) : 0);
     }
     if (!keepTemporaries_) {
         platform_.sweepTemporaries();
     }
-    if (!startCommand(command.job) && status_ == 0 && !stopping_) {
+    if (failed) {
+        fail(command.job, static_cast<int>(process.exitCode));
+    } else if (!startCommand(command.job) && startsMore()) {
         endJob(command.job);
     }
     startReady();

@@ -34,7 +34,7 @@ class ParallelExecutor : public Executor {
         std::size_t waitingFor = 0; // jobs of job.after that have not ended
         std::vector<JobId> dependents;
         std::size_t next = 0; // the command to start next
-        bool ended = false;
+        bool ended = false;   // or failed, or skipped, when the run goes on
     };
     struct Running {
         JobId job;
@@ -49,6 +49,12 @@ class ParallelExecutor : public Executor {
     // Starts the job's next command; false when it has none left to start.
     bool startCommand(JobId id);
     void endJob(JobId id);
+    // Whether commands may start: no failure, or one that the run goes past.
+    bool startsMore() const;
+    // Keeps the first failure's status; going on, marks the job and those
+    // waiting for it.
+    void fail(JobId id, int status);
+    void skipDependents(JobId id);
     void ended(const EndedProcess& process);
 
     Platform& platform_;

@@ -95,6 +95,18 @@ class MakeContext {
     void makeEachTargetOnce() { once_ = true; }
     bool makesEachTargetOnce() const { return once_; }
 
+    // Hands jobs over after a failure too: the executor runs those that do not
+    // wait for a failed one. Each target is then made once.
+    void keepGoing() {
+        keepsGoing_ = true;
+        once_ = true;
+    }
+    bool keepsGoing() const { return keepsGoing_; }
+
+    // Takes every target for out of date, as a walk that lists every command does.
+    void takeAllOutOfDate() { allOutOfDate_ = true; }
+    bool takesAllOutOfDate() const { return allOutOfDate_; }
+
     // Says, in each job, why its target is out of date.
     void explain() { explains_ = true; }
     bool explains() const { return explains_; }
@@ -136,6 +148,8 @@ class MakeContext {
     WalkObserver* observer_ = nullptr;
     bool once_ = false;
     bool explains_ = false;
+    bool keepsGoing_ = false;
+    bool allOutOfDate_ = false;
     std::unique_ptr<DependencyFiles> dependencyFiles_;
 };
 
