@@ -1,5 +1,6 @@
 #include "driver/Driver.h"
 
+#include "driver/BuildWatch.h"
 #include "driver/CommandLine.h"
 #include "driver/CompilationDatabase.h"
 #include "driver/DotGraph.h"
@@ -89,27 +90,26 @@ std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files) 
     return std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
 }
 
-// Makes each target in turn; false when the run ends at once.
-bool walkTargets(const std::vector<std::string>& targets, RuleTable& rules, MakeContext& context,
-                 Made& made) {
+// Makes each target in turn. Returns the target that has no rule, or null;
+// the run ends at once then, and when the walk has stopped.
+const std::string* walkTargets(const std::vector<std::string>& targets, RuleTable& rules,
+                               MakeContext& context) {
     for (const std::string& target : targets) {
         Rule* rule = rules.lookup(target);
         if (rule == nullptr) {
             // Commands that are running are waited for, not left behind.
             context.executor.stop();
             context.executor.finish();
-            made = {reportError(message::kNoRule, target.c_str()), true};
-            return false;
+            return &target;
         }
         rule->make(target, context);
         if (context.stopped()) {
             context.executor.stop();
             context.executor.finish();
-            made = {context.status(), true};
-            return false;
+            return nullptr;
         }
     }
-    return true;
+    return nullptr;
 }
 
 // The names sorted, so that the note reads the same however many jobs ran.
@@ -127,8 +127,14 @@ void noteTargets(const char* what, std::vector<std::string> targets) {
 }
 
 Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
-                 const Options& options, const std::string& dependencyFiles) {
+                 const Options& options, const std::string& dependencyFiles,
+                 const std::string& logPath) {
     FileTimeCache files(platform);
+    const bool onlyLooks = options.graph || options.dryRun;
+    BuildWatch watch(options, onlyLooks ? std::string() : logPath);
+    if (!onlyLooks && watch.open() != 0) {
+        return {1, true};
+    }
     const std::unique_ptr<Executor> executor = makeExecutor(options, files);
     MakeContext context(rules, files, *executor);
     if (options.explain) {
@@ -145,15 +151,26 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
         context.makeEachTargetOnce();
     }
     JobOutcomes outcomes;
-    if (options.keepGoing && !options.graph && !options.dryRun) {
+    if (options.keepGoing && !onlyLooks) {
         context.keepGoing();
         executor->keepGoing(outcomes);
     }
-    Made made;
-    if (!walkTargets(targets, rules, context, made)) {
-        return made;
+    if (!onlyLooks) {
+        watch.plan(targets, rules, files, dependencyFiles, context.makesEachTargetOnce());
+        watch.attach(*executor);
     }
-    executor->finish();
+    const std::string* missing = walkTargets(targets, rules, context);
+    if (missing == nullptr && !context.stopped()) {
+        executor->finish();
+    }
+    // Every command has ended: what follows stands below the build's output.
+    watch.finish();
+    if (missing != nullptr) {
+        return {reportError(message::kNoRule, missing->c_str()), true};
+    }
+    if (context.stopped()) {
+        return {context.status(), true};
+    }
     if (options.graph) {
         graph.write(stdout, files);
     }
@@ -177,9 +194,8 @@ Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable
     context.observe(database);
     context.makeEachTargetOnce();
     context.takeAllOutOfDate();
-    Made made;
-    if (!walkTargets(targets, rules, context, made)) {
-        return made;
+    if (const std::string* missing = walkTargets(targets, rules, context)) {
+        return {reportError(message::kNoRule, missing->c_str()), true};
     }
     std::error_code error;
     const std::string directory = std::filesystem::current_path(error).string();
@@ -197,6 +213,10 @@ bool endsBeforeMakefile(const Options& options, int& status) {
     }
     if (!options.invalid.empty()) {
         status = reportError(message::kInvalidOption, options.invalid.c_str());
+        return true;
+    }
+    if (options.dryRun && !options.traceFile.empty()) {
+        status = reportError(message::kTraceWithDryRun);
         return true;
     }
     if (!options.directory.empty()) {
@@ -296,9 +316,13 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         // The dependency files of the targets, as the makefile names them.
         const std::string dependencyFiles =
             macros.isDefined("TARVO_DEPFILE") ? macros.valueOf("TARVO_DEPFILE") : std::string();
-        const Made made = options.compilationDatabase
-                              ? writeCompilationDatabase(targets, rules, platform, dependencyFiles)
-                              : makeTargets(targets, rules, platform, options, dependencyFiles);
+        // The record of times, if the makefile keeps one.
+        const std::string logPath =
+            macros.isDefined("TARVO_LOG") ? macros.valueOf("TARVO_LOG") : std::string();
+        const Made made =
+            options.compilationDatabase
+                ? writeCompilationDatabase(targets, rules, platform, dependencyFiles)
+                : makeTargets(targets, rules, platform, options, dependencyFiles, logPath);
         status = made.status;
         if (made.endsAtOnce) {
             return status;
