@@ -117,6 +117,13 @@ std::string ProgressLine::text(std::int64_t now, std::size_t width) const {
     line += command;
     if (line.size() > width) {
         line.resize(width);
+        // Not in the middle of a UTF-8 character.
+        while (!line.empty() && (static_cast<unsigned char>(line.back()) & 0xC0) == 0x80) {
+            line.pop_back();
+        }
+        if (!line.empty() && static_cast<unsigned char>(line.back()) >= 0xC0) {
+            line.pop_back();
+        }
     }
     return line;
 }
