@@ -1,12 +1,12 @@
 #include "exec/ParallelExecutor.h"
 
 #include "exec/CommandObserver.h"
-#include "exec/InlineFile.h"
-#include "exec/Interrupts.h"
+#include "exec/CommandToStart.h"
 #include "exec/JobOutcomes.h"
 #include "exec/PartlyMade.h"
-#include "exec/Platform.h"
 #include "exec/RebuiltCommand.h"
+#include "platform/Interrupts.h"
+#include "platform/Platform.h"
 #include "text/Note.h"
 
 #include <cstdio>
@@ -56,18 +56,23 @@ void ParallelExecutor::waitFor(JobId id) {
 }
 
 void ParallelExecutor::startReady() {
-    while (startsMore() && running_.size() < slots_ && !ready_.empty()) {
+    while (startsJobs() && running_.size() < slots_ && !ready_.empty()) {
         const JobId id = ready_.front();
         ready_.pop_front();
-        if (!startCommand(id)) {
-            endJob(id);
-        }
+        continueJob(id);
+    }
+}
+
+void ParallelExecutor::continueJob(JobId id) {
+    if (!startCommand(id) && !jobs_[id].failed && !interrupted_) {
+        endJob(id);
     }
 }
 
 bool ParallelExecutor::startCommand(JobId id) {
     Entry& entry = jobs_[id];
-    if (!startsMore() || entry.next == entry.job.commands.size()) {
+    // Only jobs that have not started wait after a failure elsewhere.
+    if (interrupted_ || entry.failed || entry.next == entry.job.commands.size()) {
         return false;
     }
     const bool first = entry.next == 0;
@@ -88,17 +93,19 @@ bool ParallelExecutor::startCommand(JobId id) {
     return true;
 }
 
-bool ParallelExecutor::startsMore() const {
-    return (status_ == 0 || outcomes_ != nullptr) && !stopping_;
+bool ParallelExecutor::startsJobs() const {
+    return (status_ == 0 || outcomes_ != nullptr) && !holding_ && !interrupted_;
 }
 
 void ParallelExecutor::fail(JobId id, int status) {
+    jobs_[id].failed = true;
     if (status_ == 0) {
         status_ = status;
     }
     if (outcomes_ == nullptr) {
         return;
     }
+    // Going on: the job counts as ended, and those waiting for it are skipped.
     outcomes_->failed(id, jobs_[id].job.target);
     jobs_[id].ended = true;
     skipDependents(id);
@@ -117,9 +124,6 @@ void ParallelExecutor::skipDependents(JobId id) {
 
 void ParallelExecutor::endJob(JobId id) {
     Entry& entry = jobs_[id];
-    if (entry.ended) {
-        return; // it failed
-    }
     entry.ended = true;
     for (const JobId dependent : entry.dependents) {
         if (--jobs_[dependent].waitingFor == 0) {
@@ -136,7 +140,7 @@ void ParallelExecutor::ended(const EndedProcess& process) {
     command.inlineFile.release();
     // An interrupt has reached the commands that run; none starts after them.
     if (interruptPending()) {
-        stopping_ = true;
+        interrupted_ = true;
         removePartlyMade(platform_, jobs_[command.job].job);
     }
     const Job& job = jobs_[command.job].job;
@@ -154,21 +158,21 @@ void ParallelExecutor::ended(const EndedProcess& process) {
     std::fflush(stdout);
     std::fwrite(process.errors.data(), 1, process.errors.size(), stderr);
     const bool failed = process.exitCode != 0 && command.stopOnError;
-    if (failed && !stopping_) {
+    if (failed && !interrupted_) {
         note("%s: command failed with status %d", job.target.c_str(),
              static_cast<int>(process.exitCode));
+        setBackFailed(platform_, job);
     }
     if (observer_ != nullptr) {
         observer_->ended(process.id, job.target, command.text,
                          failed ? static_cast<int>(process.exitCode) : 0);
     }
+    if (failed) {
+        fail(command.job, static_cast<int>(process.exitCode));
+    }
     if (!keepTemporaries_) {
         platform_.sweepTemporaries();
     }
-    if (failed) {
-        fail(command.job, static_cast<int>(process.exitCode));
-    } else if (!startCommand(command.job) && startsMore()) {
-        endJob(command.job);
-    }
+    continueJob(command.job);
     startReady();
 }

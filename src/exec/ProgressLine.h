@@ -1,7 +1,7 @@
 #pragma once
 
 #include "exec/CommandObserver.h"
-#include "exec/ConsoleLine.h"
+#include "platform/ConsoleLine.h"
 
 #include <cstddef>
 #include <cstdint>

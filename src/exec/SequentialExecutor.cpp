@@ -1,13 +1,13 @@
 #include "exec/SequentialExecutor.h"
 
 #include "exec/CommandObserver.h"
-#include "exec/InlineFile.h"
-#include "exec/Interrupts.h"
+#include "exec/CommandToStart.h"
 #include "exec/Job.h"
 #include "exec/JobOutcomes.h"
 #include "exec/PartlyMade.h"
-#include "exec/Platform.h"
 #include "exec/RebuiltCommand.h"
+#include "platform/Interrupts.h"
+#include "platform/Platform.h"
 #include "text/Note.h"
 
 #include <cstdio>
@@ -85,6 +85,7 @@ int SequentialExecutor::runCommand(const Job& job, const std::string& pending) {
     if (status != 0) {
         if (command.stopOnError && !interruptPending()) {
             note("%s: command failed with status %d", job.target.c_str(), status);
+            setBackFailed(platform_, job);
         } else if (!command.stopOnError) {
             status = 0;
         }

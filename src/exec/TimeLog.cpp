@@ -1,8 +1,8 @@
 #include "exec/TimeLog.h"
 
-#include "exec/File.h"
-#include "exec/FileLock.h"
 #include "exec/RunClock.h"
+#include "platform/File.h"
+#include "platform/FileLock.h"
 #include "text/Note.h"
 
 #include <cinttypes>

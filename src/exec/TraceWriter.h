@@ -1,7 +1,7 @@
 #pragma once
 
 #include "exec/CommandObserver.h"
-#include "exec/File.h"
+#include "platform/File.h"
 
 #include <cstdint>
 #include <map>
