@@ -41,8 +41,9 @@ bool takeLongOption(Options& options, const std::vector<std::string>& arguments,
     const std::string name = argument.substr(0, equals);
     const bool hasValue = equals != std::string::npos;
     const std::string value = hasValue ? argument.substr(equals + 1) : std::string();
-    if (hasValue && (name == "--help" || name == "--version" || name == "--dry-run" ||
-                     name == "--explain" || name == "--graph")) {
+    if (hasValue &&
+        (name == "--help" || name == "--version" || name == "--dry-run" || name == "--explain" ||
+         name == "--graph" || name == "--keep-going" || name == "--compdb")) {
         return false;
     }
     if (name == "--help") {
@@ -55,6 +56,30 @@ bool takeLongOption(Options& options, const std::vector<std::string>& arguments,
         options.explain = true;
     } else if (name == "--graph") {
         options.graph = true;
+    } else if (name == "--keep-going") {
+        options.keepGoing = true;
+    } else if (name == "--compdb") {
+        options.compilationDatabase = true;
+    } else if (name == "--progress") {
+        if (value == "yes") {
+            options.progress = Options::Progress::Yes;
+        } else if (value == "no") {
+            options.progress = Options::Progress::No;
+        } else if (value == "auto") {
+            options.progress = Options::Progress::Auto;
+        } else {
+            options.invalid = argument;
+        }
+    } else if (name == "--trace") {
+        // Like --directory: the next argument is the file, whatever it looks like.
+        if (!hasValue && i + 1 < arguments.size()) {
+            options.traceFile = arguments[++i];
+        } else {
+            options.traceFile = value;
+        }
+        if (options.traceFile.empty()) {
+            options.invalid = argument;
+        }
     } else if (name == "--directory") {
         // Like -f, the next argument is the name, whatever it looks like.
         if (!hasValue && i + 1 < arguments.size()) {

@@ -20,6 +20,12 @@ struct Options {
     bool graph = false;
     std::string directory; // empty: the current one
     unsigned jobs = 1;
+    bool keepGoing = false;
+    // Prints the compilation database of the targets and builds nothing.
+    bool compilationDatabase = false;
+    std::string traceFile; // empty: no trace
+    enum class Progress { Auto, Yes, No };
+    Progress progress = Progress::Auto;
     // Options that are ignored, as given, for a note each.
     std::vector<std::string> ignored;
     // An option that cannot be followed, as given (-j0); empty when all is well.

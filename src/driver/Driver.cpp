@@ -1,9 +1,13 @@
 #include "driver/Driver.h"
 
+#include "driver/BuildWatch.h"
 #include "driver/CommandLine.h"
+#include "driver/CompilationDatabase.h"
 #include "driver/DotGraph.h"
 #include "driver/Usage.h"
+#include "exec/CollectingExecutor.h"
 #include "exec/DryRunExecutor.h"
+#include "exec/JobOutcomes.h"
 #include "exec/ParallelExecutor.h"
 #include "exec/SequentialExecutor.h"
 #include "platform/File.h"
@@ -23,6 +27,7 @@
 #include "text/ErrorReport.h"
 #include "text/Note.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -78,9 +83,51 @@ std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files) 
     return std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
 }
 
+// Makes each target in turn. Returns the target that has no rule, or null;
+// the run ends at once then, and when the walk has stopped.
+const std::string* walkTargets(const std::vector<std::string>& targets, RuleTable& rules,
+                               MakeContext& context) {
+    for (const std::string& target : targets) {
+        Rule* rule = rules.lookup(target);
+        if (rule == nullptr) {
+            // The jobs handed over are made in full first, as the one-job run
+            // has made them before it comes to this name.
+            context.executor.finish();
+            return &target;
+        }
+        rule->make(target, context);
+        if (context.stopped()) {
+            context.executor.stop();
+            context.executor.finish();
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+// The names sorted, so that the note reads the same however many jobs ran.
+void noteTargets(const char* what, std::vector<std::string> targets) {
+    if (targets.empty()) {
+        return;
+    }
+    std::sort(targets.begin(), targets.end());
+    std::string names;
+    for (const std::string& target : targets) {
+        names += ' ';
+        names += target;
+    }
+    note("%s:%s", what, names.c_str());
+}
+
 Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
-                 const Options& options, const std::string& dependencyFiles) {
+                 const Options& options, const std::string& dependencyFiles,
+                 const std::string& logPath) {
     FileTimeCache files(platform);
+    const bool onlyLooks = options.graph || options.dryRun;
+    BuildWatch watch(options, onlyLooks ? std::string() : logPath);
+    if (!onlyLooks && watch.open() != 0) {
+        return {1, true};
+    }
     const std::unique_ptr<Executor> executor = makeExecutor(options, files);
     MakeContext context(rules, files, *executor);
     if (options.explain) {
@@ -96,25 +143,57 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     if (options.jobs > 1) {
         context.makeEachTargetOnce();
     }
-    for (const std::string& target : targets) {
-        Rule* rule = rules.lookup(target);
-        if (rule == nullptr) {
-            // The jobs handed over are made in full first, as the one-job run
-            // has made them before it comes to this name.
-            executor->finish();
-            return {reportError(message::kNoRule, target.c_str()), true};
-        }
-        rule->make(target, context);
-        if (context.stopped()) {
-            executor->stop();
-            executor->finish();
-            return {context.status(), true};
-        }
+    JobOutcomes outcomes;
+    if (options.keepGoing && !onlyLooks) {
+        context.keepGoing();
+        executor->keepGoing(outcomes);
     }
-    executor->finish();
+    if (!onlyLooks) {
+        watch.plan(targets, rules, files, dependencyFiles, context.makesEachTargetOnce());
+        watch.attach(*executor);
+    }
+    const std::string* missing = walkTargets(targets, rules, context);
+    if (missing == nullptr && !context.stopped()) {
+        executor->finish();
+    }
+    // Every command has ended: what follows stands below the build's output.
+    watch.finish();
+    if (missing != nullptr) {
+        return {reportError(message::kNoRule, missing->c_str()), true};
+    }
+    if (context.stopped()) {
+        return {context.status(), true};
+    }
     if (options.graph) {
         graph.write(stdout, files);
     }
+    noteTargets("these targets failed", outcomes.failedTargets());
+    noteTargets("these targets were skipped, as they depend on a failed one",
+                outcomes.skippedTargets());
+    return {context.status(), false};
+}
+
+// Prints compile_commands.json for the targets; their commands, up to date
+// or not, are gathered and none runs.
+Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable& rules,
+                              Platform& platform, const std::string& dependencyFiles) {
+    FileTimeCache files(platform);
+    CollectingExecutor executor;
+    MakeContext context(rules, files, executor);
+    if (!dependencyFiles.empty()) {
+        context.readDependencyFiles(dependencyFiles);
+    }
+    CompilationDatabase database;
+    context.observe(database);
+    context.makeEachTargetOnce();
+    context.takeAllOutOfDate();
+    if (const std::string* missing = walkTargets(targets, rules, context)) {
+        return {reportError(message::kNoRule, missing->c_str()), true};
+    }
+    std::error_code error;
+    const std::string directory = std::filesystem::current_path(error).string();
+    const std::string text = database.text(executor.jobs(), directory);
+    std::fwrite(text.data(), 1, text.size(), stdout);
     return {context.status(), false};
 }
 
@@ -127,6 +206,10 @@ bool endsBeforeMakefile(const Options& options, int& status) {
     }
     if (!options.invalid.empty()) {
         status = reportError(message::kInvalidOption, options.invalid.c_str());
+        return true;
+    }
+    if (options.dryRun && !options.traceFile.empty()) {
+        status = reportError(message::kTraceWithDryRun);
         return true;
     }
     if (!options.directory.empty()) {
@@ -155,8 +238,9 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         std::fputs(versionText().c_str(), stdout);
         return 0;
     }
-    // The graph is all that the run writes on standard output.
-    if (!options.graph) {
+    // The graph, or the database, is all that the run writes on standard output.
+    const bool onlyLooks = options.graph || options.compilationDatabase;
+    if (!onlyLooks) {
         std::fputs("TARVO version 1.0\n\n", stdout);
     }
     int status = 0;
@@ -164,7 +248,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         return status;
     }
     // A dry run or a graph leaves every file as it is, other runs' leftovers too.
-    const bool sweeps = !options.keepTemporaries && !options.dryRun && !options.graph;
+    const bool sweeps = !options.keepTemporaries && !options.dryRun && !onlyLooks;
     setInterruptCleanup([&platform, sweeps] {
         if (sweeps) {
             platform.sweepTemporaries();
@@ -200,7 +284,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     }
     makefile.reset();
 
-    if (options.print && !options.graph) {
+    if (options.print && !onlyLooks) {
         intermediate.list(stdout);
         records.release();
     } else {
@@ -221,7 +305,13 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         // The dependency files of the targets, as the makefile names them.
         const std::string dependencyFiles =
             macros.isDefined("TARVO_DEPFILE") ? macros.valueOf("TARVO_DEPFILE") : std::string();
-        const Made made = makeTargets(targets, rules, platform, options, dependencyFiles);
+        // The record of times, if the makefile keeps one.
+        const std::string logPath =
+            macros.isDefined("TARVO_LOG") ? macros.valueOf("TARVO_LOG") : std::string();
+        const Made made =
+            options.compilationDatabase
+                ? writeCompilationDatabase(targets, rules, platform, dependencyFiles)
+                : makeTargets(targets, rules, platform, options, dependencyFiles, logPath);
         status = made.status;
         if (made.endsAtOnce) {
             return status;

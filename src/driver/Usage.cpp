@@ -25,6 +25,16 @@ letter case ignored; unknown options are ignored with a note on standard error.
                     is out of date
   --graph           print the dependency graph of the targets in Graphviz dot
                     and build nothing
+  --keep-going      after a failed command, make every target that does not
+                    depend on it; list what failed and what was skipped
+  --compdb          print compile_commands.json (every command that compiles
+                    a C or C++ source of the targets) and build nothing
+  --trace FILE, --trace=FILE
+                    write the commands run to FILE as Chrome trace-event
+                    JSON, for Perfetto or chrome://tracing
+  --progress=yes|no|auto
+                    a progress line at the bottom of the terminal behind
+                    standard error (auto, the default: when it is one)
   --directory=DIR, --directory DIR
                     change to DIR before anything else
   -h, -?, /?, --help
@@ -39,6 +49,8 @@ variable is a macro too, its value cut at the first blank, tab or "=".
   TARVO_DEPFILE     set in the makefile: the dependency file of each target,
                     as gcc -MMD or cl /sourceDependencies write it; the names
                     in it count as further dependencies
+  TARVO_LOG         set in the makefile: a file that each command run adds
+                    a line of times to; the progress line's time left uses it
 
 Exit status: 0 on success; the exit code of a command that failed; 1 for an
 error of tarvo's own ("Error (tarvo): ..." on standard output). A run ended

@@ -2,6 +2,9 @@
 
 #include "exec/Job.h"
 
+class CommandObserver;
+class JobOutcomes;
+
 // Runs the jobs that the decision hands over. It knows nothing of rules: a job
 // is a target's name and its command lines.
 class Executor {
@@ -21,4 +24,14 @@ class Executor {
     // the status the build ends with: the exit code of the command that
     // failed first, or 1 after an error of the tool's own. No command starts then.
     virtual int status() const = 0;
+
+    // Tells the observer of each command that starts and ends.
+    void observe(CommandObserver& observer) { observer_ = &observer; }
+    // After a failure, goes on with every job that does not wait for a failed
+    // one, and records the outcomes; status() stays the first failure's.
+    void keepGoing(JobOutcomes& outcomes) { outcomes_ = &outcomes; }
+
+  protected:
+    CommandObserver* observer_ = nullptr;
+    JobOutcomes* outcomes_ = nullptr;
 };

@@ -1,6 +1,8 @@
 #include "exec/ParallelExecutor.h"
 
+#include "exec/CommandObserver.h"
 #include "exec/CommandToStart.h"
+#include "exec/JobOutcomes.h"
 #include "exec/PartlyMade.h"
 #include "exec/RebuiltCommand.h"
 #include "platform/Interrupts.h"
@@ -12,6 +14,13 @@
 JobId ParallelExecutor::submit(Job job) {
     const JobId id = jobs_.size();
     Entry entry;
+    if (outcomes_ != nullptr && outcomes_->blocked(job.after)) {
+        entry.ended = true;
+        outcomes_->skipped(id, job.target);
+        entry.job = std::move(job);
+        jobs_.push_back(std::move(entry));
+        return id;
+    }
     for (const JobId waited : job.after) {
         if (!jobs_[waited].ended) {
             ++entry.waitingFor;
@@ -71,17 +80,46 @@ bool ParallelExecutor::startCommand(JobId id) {
     std::optional<CommandToStart> ready =
         commandToStart(platform_, entry.job, command, keepTemporaries_);
     if (!ready) {
-        entry.failed = true;
-        if (status_ == 0) {
-            status_ = 1;
-        }
+        fail(id, 1);
         return false;
     }
     const RebuiltCommand rebuilt = rebuildCommand(ready->line);
     const std::uint64_t process = platform_.startProcess(rebuilt.text);
+    if (observer_ != nullptr) {
+        observer_->started(process, entry.job.target, rebuilt.text, false);
+    }
     running_[process] = {
         id, rebuilt.text, rebuilt.echo, rebuilt.stopOnError, first, std::move(ready->inlineFile)};
     return true;
+}
+
+bool ParallelExecutor::startsJobs() const {
+    return (status_ == 0 || outcomes_ != nullptr) && !holding_ && !interrupted_;
+}
+
+void ParallelExecutor::fail(JobId id, int status) {
+    jobs_[id].failed = true;
+    if (status_ == 0) {
+        status_ = status;
+    }
+    if (outcomes_ == nullptr) {
+        return;
+    }
+    // Going on: the job counts as ended, and those waiting for it are skipped.
+    outcomes_->failed(id, jobs_[id].job.target);
+    jobs_[id].ended = true;
+    skipDependents(id);
+}
+
+void ParallelExecutor::skipDependents(JobId id) {
+    for (const JobId dependent : jobs_[id].dependents) {
+        Entry& entry = jobs_[dependent];
+        if (!entry.ended) {
+            entry.ended = true;
+            outcomes_->skipped(dependent, entry.job.target);
+            skipDependents(dependent);
+        }
+    }
 }
 
 void ParallelExecutor::endJob(JobId id) {
@@ -106,6 +144,9 @@ void ParallelExecutor::ended(EndedProcess process) {
         removePartlyMade(platform_, jobs_[command.job].job);
     }
     const Job& job = jobs_[command.job].job;
+    if (observer_ != nullptr) {
+        observer_->writing();
+    }
     if (command.first && !job.reason.empty()) {
         note("%s", job.reason.c_str());
     }
@@ -119,16 +160,18 @@ void ParallelExecutor::ended(EndedProcess process) {
     // The C runtime may hold standard error back when it goes to a file; the
     // block's errors belong beside its output, as in a run of one job.
     std::fflush(stderr);
-    if (process.exitCode != 0 && command.stopOnError) {
-        jobs_[command.job].failed = true;
-        if (!interrupted_) {
-            note("%s: command failed with status %d", job.target.c_str(),
-                 static_cast<int>(process.exitCode));
-            setBackFailed(platform_, job);
-        }
-        if (status_ == 0) {
-            status_ = static_cast<int>(process.exitCode);
-        }
+    const bool failed = process.exitCode != 0 && command.stopOnError;
+    if (failed && !interrupted_) {
+        note("%s: command failed with status %d", job.target.c_str(),
+             static_cast<int>(process.exitCode));
+        setBackFailed(platform_, job);
+    }
+    if (observer_ != nullptr) {
+        observer_->ended(process.id, job.target, command.text,
+                         failed ? static_cast<int>(process.exitCode) : 0);
+    }
+    if (failed) {
+        fail(command.job, static_cast<int>(process.exitCode));
     }
     if (!keepTemporaries_) {
         platform_.sweepTemporaries();

@@ -35,8 +35,8 @@ class ParallelExecutor : public Executor {
         std::size_t waitingFor = 0; // jobs of job.after that have not ended
         std::vector<JobId> dependents;
         std::size_t next = 0; // the command to start next
-        bool ended = false;
-        bool failed = false; // a command failed or could not start
+        bool ended = false;   // or failed, or skipped, when the run goes on
+        bool failed = false;  // a command failed or could not start
     };
     struct Running {
         JobId job;
@@ -47,8 +47,13 @@ class ParallelExecutor : public Executor {
         TemporaryFile inlineFile;
     };
 
-    // Whether a job that has not started yet may start.
-    bool startsJobs() const { return status_ == 0 && !holding_ && !interrupted_; }
+    // Whether a job that has not started yet may start: no failure, or one
+    // that the run goes past.
+    bool startsJobs() const;
+    // Keeps the first failure's status; going on, also records the job as
+    // failed and skips those waiting for it.
+    void fail(JobId id, int status);
+    void skipDependents(JobId id);
     void startReady();
     // Starts the job's next command; false when it has none left to start.
     bool startCommand(JobId id);

@@ -1,7 +1,9 @@
 #include "exec/SequentialExecutor.h"
 
+#include "exec/CommandObserver.h"
 #include "exec/CommandToStart.h"
 #include "exec/Job.h"
+#include "exec/JobOutcomes.h"
 #include "exec/PartlyMade.h"
 #include "exec/RebuiltCommand.h"
 #include "platform/Interrupts.h"
@@ -20,25 +22,33 @@ void writeLine(std::FILE* file, const std::string& text) {
 } // namespace
 
 JobId SequentialExecutor::submit(Job job) {
-    run(job);
-    return submitted_++;
+    const JobId id = submitted_++;
+    if (outcomes_ != nullptr && outcomes_->blocked(job.after)) {
+        outcomes_->skipped(id, job.target);
+    } else if ((status_ == 0 || outcomes_ != nullptr) && !run(job) && outcomes_ != nullptr) {
+        outcomes_->failed(id, job.target);
+    }
+    return id;
 }
 
-void SequentialExecutor::run(const Job& job) {
-    if (!job.reason.empty() && status_ == 0) {
+bool SequentialExecutor::run(const Job& job) {
+    if (!job.reason.empty()) {
+        if (observer_ != nullptr) {
+            observer_->writing();
+        }
         note("%s", job.reason.c_str());
     }
     for (const JobCommand& command : job.commands) {
-        if (status_ != 0) {
-            return;
+        if (observer_ != nullptr) {
+            observer_->writing();
         }
         std::optional<CommandToStart> ready =
             commandToStart(platform_, job, command, keepTemporaries_);
         if (!ready) {
-            status_ = 1;
-            return;
+            fail(1);
+            return false;
         }
-        runCommand(job, ready->line);
+        const int status = runCommand(job, ready->line);
         // The command has ended: its inline file goes, unless it is kept.
         ready->inlineFile.release();
         if (interruptPending()) {
@@ -48,21 +58,40 @@ void SequentialExecutor::run(const Job& job) {
         if (!keepTemporaries_) {
             platform_.sweepTemporaries();
         }
+        if (status != 0) {
+            fail(status);
+            return false;
+        }
+    }
+    return true;
+}
+
+void SequentialExecutor::fail(int status) {
+    if (status_ == 0) {
+        status_ = status;
     }
 }
 
-void SequentialExecutor::runCommand(const Job& job, const std::string& pending) {
+int SequentialExecutor::runCommand(const Job& job, const std::string& pending) {
     const RebuiltCommand command = rebuildCommand(pending);
     if (command.echo) {
         writeLine(stdout, command.text);
     }
-    status_ = static_cast<int>(platform_.runProcess(command.text));
-    if (status_ != 0) {
+    const std::uint64_t id = commands_++;
+    if (observer_ != nullptr) {
+        observer_->started(id, job.target, command.text, true);
+    }
+    int status = static_cast<int>(platform_.runProcess(command.text));
+    if (status != 0) {
         if (command.stopOnError && !interruptPending()) {
-            note("%s: command failed with status %d", job.target.c_str(), status_);
+            note("%s: command failed with status %d", job.target.c_str(), status);
             setBackFailed(platform_, job);
         } else if (!command.stopOnError) {
-            status_ = 0;
+            status = 0;
         }
     }
+    if (observer_ != nullptr) {
+        observer_->ended(id, job.target, command.text, status);
+    }
+    return status;
 }

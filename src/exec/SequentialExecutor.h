@@ -2,6 +2,7 @@
 
 #include "exec/Executor.h"
 
+#include <cstdint>
 #include <string>
 
 class Platform;
@@ -18,11 +19,16 @@ class SequentialExecutor : public Executor {
     int status() const override { return status_; }
 
   private:
-    void run(const Job& job);
-    void runCommand(const Job& job, const std::string& pending);
+    // False when a command failed.
+    bool run(const Job& job);
+    // The command's exit code; 0 when its failure is ignored.
+    int runCommand(const Job& job, const std::string& pending);
+    // Keeps the first failure's status.
+    void fail(int status);
 
     Platform& platform_;
     const bool keepTemporaries_;
     int status_ = 0;
     JobId submitted_ = 0;
+    std::uint64_t commands_ = 0;
 };

@@ -95,6 +95,18 @@ class MakeContext {
     void makeEachTargetOnce() { once_ = true; }
     bool makesEachTargetOnce() const { return once_; }
 
+    // Hands jobs over after a failure too: the executor runs those that do not
+    // wait for a failed one. Each target is then made once.
+    void keepGoing() {
+        keepsGoing_ = true;
+        once_ = true;
+    }
+    bool keepsGoing() const { return keepsGoing_; }
+
+    // Takes every target for out of date, as a walk that lists every command does.
+    void takeAllOutOfDate() { allOutOfDate_ = true; }
+    bool takesAllOutOfDate() const { return allOutOfDate_; }
+
     // The job of this run that makes the file, by any rule; noted only where
     // jobs run side by side, since a one-job run has made it already. A name
     // that a dependency file lists is waited for by it, before its time counts.
@@ -143,6 +155,8 @@ class MakeContext {
     WalkObserver* observer_ = nullptr;
     bool once_ = false;
     bool explains_ = false;
+    bool keepsGoing_ = false;
+    bool allOutOfDate_ = false;
     std::unique_ptr<DependencyFiles> dependencyFiles_;
 };
 

@@ -47,7 +47,7 @@ void TargetRule::addDependency(std::string dependency) {
 
 std::optional<JobId> Rule::runCommands(const std::string& target, MakeContext& context,
                                        const Decision& decision) {
-    if (context.status() != 0) {
+    if (context.status() != 0 && !context.keepsGoing()) {
         return std::nullopt;
     }
     Job job = jobFor(target);
@@ -157,7 +157,8 @@ bool Rule::decide(const std::string& target, MakeContext& context) {
         return false;
     }
     const std::uint64_t generation = context.generation();
-    const Decision decision = isOutOfDate(target, context);
+    Decision decision = isOutOfDate(target, context);
+    decision.outOfDate = decision.outOfDate || context.takesAllOutOfDate();
     if (context.stopped()) {
         return false;
     }

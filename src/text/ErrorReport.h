@@ -38,6 +38,8 @@ inline constexpr char kDependencyCycle[] = " Dependency cycle %s\n";
 inline constexpr char kDependenciesTooDeep[] =
     " Dependencies nested more than %d levels deep, from %s to %s\n";
 inline constexpr char kInvalidOption[] = " Invalid option %s\n";
+inline constexpr char kUnableToCreateTrace[] = " Unable to create the trace file %s\n";
+inline constexpr char kTraceWithDryRun[] = " --trace cannot be used with --dry-run\n";
 inline constexpr char kUnableToChangeDirectory[] = " Unable to change to the directory %s: %s\n";
 
 } // namespace message

@@ -226,6 +226,14 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
             dup2(out, 1);
             close(out);
         }
+        if (!options.standardError.empty()) {
+            const int err = open(options.standardError.c_str(), O_WRONLY | O_NOCTTY);
+            if (err < 0) {
+                _exit(124);
+            }
+            dup2(err, 2);
+            close(err);
+        }
         if (options.keepErrors) {
             const int err = open(errorsPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (err < 0) {

@@ -25,6 +25,8 @@ struct RunOptions {
     // A file that receives standard output instead of the result (such as
     // /dev/full); the result's output stays empty.
     std::string standardOutput;
+    // A file (such as a terminal's) that receives standard error; empty: none.
+    std::string standardError;
     // Keeps standard error (notes, explanations) in Result::errors.
     bool keepErrors = false;
     // Bytes a file may grow to (0: no limit). A write beyond it fails, and

@@ -1,4 +1,5 @@
 #include "e2e/E2eHarness.h"
+#include "rules/JsonReader.h"
 
 #include <gtest/gtest.h>
 
@@ -197,6 +198,76 @@ TEST(Explain, SaysWhyEachTargetIsMade) {
             EXPECT_EQ(outcome.status, 0) << c.name << " " << mode;
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Half the targets wait for one that fails: the other half is made all the same.
+TEST(KeepGoing, MakesWhatDoesNotWaitForTheFailure) {
+    std::string makefile = "all: a1 b1 a2 b2\n\nbad:\n\tsh -c \"exit 3\"\n\n"
+                           "mid: bad\n\ttouch mid\n\n";
+    for (const char* name : {"a1", "a2"}) {
+        makefile += std::string(name) + ": mid\n\ttouch " + name + "\n\n";
+    }
+    for (const char* name : {"b1", "b2"}) {
+        makefile += std::string(name) + ":\n\ttouch " + name + "\n\n";
+    }
+    for (const char* jobs : {"-j1", "-j2"}) {
+        Sandbox box;
+        box.write("tarvo", makefile);
+        const e2e::Result result = box.runKeepingErrors({"--keep-going", jobs});
+        EXPECT_EQ(result.status, 3) << jobs;
+        EXPECT_EQ(box.list(), (Names{"b1", "b2", "tarvo"})) << jobs;
+        EXPECT_EQ(result.errors, "tarvo: bad: command failed with status 3\n"
+                                 "tarvo: these targets failed: bad\n"
+                                 "tarvo: these targets were skipped, as they depend on a failed "
+                                 "one: a1 a2 all mid\n")
+            << jobs;
+        if (std::string(jobs) == "-j1") {
+            EXPECT_EQ(result.output,
+                      std::string(kBanner) + "sh -c \"exit 3\" \ntouch b1 \ntouch b2 \n");
+        }
+    }
+    // Without the option the first failure ends the build.
+    Sandbox box;
+    box.write("tarvo", makefile);
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, std::string(kBanner) + "sh -c \"exit 3\" \n");
+    EXPECT_EQ(result.status, 3);
+}
+
+// Odd names stay valid JSON; the up-to-date object is listed too, and the
+// link, which names no source, is not.
+TEST(CompilationDatabase, ListsEveryCompileOfTheTargets) {
+    const std::string odd = "we\"ird\\n\xc3\xa9.c";
+    Sandbox box;
+    box.write("tarvo", "app: main.o odd.o\n\tcc -o app main.o odd.o\n\n"
+                       ".c.o:\n\t@cc -Wall -c $<\n\n"
+                       "odd.o: " +
+                           odd + " main.h\n\t-cc -c " + odd + " -o odd.o\n");
+    box.write("main.c", "");
+    box.write("main.o", "");
+    box.setTime("main.c", kBaseTime);
+    box.setTime("main.o", kBaseTime + 60);
+    const e2e::Result result = box.run({"--compdb"});
+    const std::string directory = "    \"directory\": \"" + box.path() + "\",\n";
+    EXPECT_EQ(result.output, "[\n  {\n" + directory +
+                                 "    \"file\": \"main.c\",\n"
+                                 "    \"command\": \"cc -Wall -c main.c\",\n"
+                                 "    \"output\": \"main.o\"\n  },\n  {\n" +
+                                 directory +
+                                 "    \"file\": \"we\\\"ird\\\\n\xc3\xa9.c\",\n"
+                                 "    \"command\": \"cc -c we\\\"ird\\\\n\xc3\xa9.c -o odd.o\",\n"
+                                 "    \"output\": \"odd.o\"\n  }\n]\n");
+    EXPECT_EQ(result.status, 0);
+    JsonValue database;
+    std::string reason;
+    ASSERT_TRUE(JsonReader::read(result.output, database, reason)) << reason;
+    ASSERT_EQ(database.items.size(), 2u);
+    EXPECT_EQ(database.items[1].member("file")->text, odd);
+    EXPECT_EQ(box.list(), (Names{"main.c", "main.o", "tarvo"}));
 }
 
 } // namespace

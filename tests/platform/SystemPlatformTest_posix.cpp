@@ -1,3 +1,4 @@
+#include "platform/FileLock.h"
 #include "platform/FileTime.h"
 #include "platform/Interrupts.h"
 #include "platform/SystemPlatform.h"
@@ -81,6 +82,26 @@ class SystemPlatformTest : public ::testing::Test {
     std::string directory_;
     char previous_[4096];
 };
+
+// The record of times is written under a lock that other runs respect.
+TEST_F(SystemPlatformTest, FileLockExcludesOtherRuns) {
+    touch(".tarvo_log");
+    std::FILE* file = std::fopen(".tarvo_log", "ab");
+    ASSERT_NE(file, nullptr);
+    {
+        const OtherRunsHold other(".tarvo_log");
+        EXPECT_FALSE(FileLock(file, FileLock::Mode::Exclusive, false).held());
+        EXPECT_FALSE(FileLock(file, FileLock::Mode::Shared, false).held());
+    }
+    {
+        const FileLock lock(file, FileLock::Mode::Exclusive, false);
+        EXPECT_TRUE(lock.held());
+        const int other = open(".tarvo_log", O_RDONLY);
+        EXPECT_NE(flock(other, LOCK_SH | LOCK_NB), 0);
+        close(other);
+    }
+    std::fclose(file);
+}
 
 TEST_F(SystemPlatformTest, FileTimes) {
     EXPECT_EQ(platform.fileTime("missing"), 0u);

@@ -1,0 +1,117 @@
+#include "driver/BuildWatch.h"
+
+#include "driver/CommandLine.h"
+#include "exec/CollectingExecutor.h"
+#include "exec/Executor.h"
+#include "exec/ProgressLine.h"
+#include "exec/TimeLog.h"
+#include "exec/TraceWriter.h"
+#include "platform/ConsoleLine.h"
+#include "platform/File.h"
+#include "platform/FileTimeCache.h"
+#include "rules/MakeContext.h"
+#include "rules/Rule.h"
+#include "rules/RuleTable.h"
+#include "text/ErrorReport.h"
+
+#include <unordered_map>
+#include <utility>
+
+namespace {
+
+// Lets the planning walk pass over a cycle quietly; the real walk reports it.
+class QuietWalk : public WalkObserver {
+  public:
+    void dependsOn(const std::string&, const std::string&, const InferenceRule*) override {}
+    void decided(const std::string&, bool) override {}
+    void listedIn(const std::string&, const std::string&) override {}
+};
+
+} // namespace
+
+BuildWatch::BuildWatch(const Options& options, std::string logPath)
+    : options_(options), logPath_(std::move(logPath)) {
+    if (options.progress != Options::Progress::No) {
+        if (std::unique_ptr<ConsoleLine> line =
+                standardErrorLine(options.progress == Options::Progress::Yes)) {
+            progress_ = std::make_unique<ProgressLine>(std::move(line), clock_, options.jobs);
+        }
+    }
+    if (!logPath_.empty()) {
+        log_ = std::make_unique<TimeLog>(logPath_, clock_);
+        observers_.add(*log_);
+    }
+}
+
+BuildWatch::~BuildWatch() {
+    finish();
+}
+
+int BuildWatch::open() {
+    if (!options_.traceFile.empty()) {
+        File file(std::fopen(options_.traceFile.c_str(), "wb"));
+        if (!file) {
+            return reportError(message::kUnableToCreateTrace, options_.traceFile.c_str());
+        }
+        trace_ = std::make_unique<TraceWriter>(std::move(file), clock_);
+        observers_.add(*trace_);
+    }
+    // Last, so that the line is drawn after the others have seen the event.
+    if (progress_) {
+        observers_.add(*progress_);
+    }
+    return 0;
+}
+
+void BuildWatch::plan(const std::vector<std::string>& targets, RuleTable& rules,
+                      FileTimeCache& files, const std::string& dependencyFiles,
+                      bool eachTargetOnce) {
+    if (!progress_) {
+        return;
+    }
+    CollectingExecutor executor;
+    MakeContext context(rules, files, executor);
+    QuietWalk quiet;
+    context.observe(quiet);
+    if (!dependencyFiles.empty()) {
+        context.readDependencyFiles(dependencyFiles);
+    }
+    if (eachTargetOnce) {
+        context.makeEachTargetOnce();
+    }
+    for (const std::string& target : targets) {
+        if (Rule* rule = rules.lookup(target)) {
+            rule->make(target, context);
+        }
+    }
+    std::vector<std::pair<std::string, std::size_t>> commands;
+    for (const Job& job : executor.jobs()) {
+        commands.emplace_back(job.target, job.commands.size());
+    }
+    const std::unordered_map<std::string, double> recorded =
+        logPath_.empty() ? std::unordered_map<std::string, double>()
+                         : TimeLog::readDurations(logPath_);
+    progress_->plan(commands, recorded);
+}
+
+void BuildWatch::attach(Executor& executor) {
+    if (!observers_.empty()) {
+        executor.observe(observers_);
+    }
+}
+
+void BuildWatch::clearLine() {
+    if (progress_) {
+        progress_->writing();
+    }
+}
+
+void BuildWatch::finish() {
+    if (progress_) {
+        progress_->finish();
+    }
+    if (log_) {
+        log_->save();
+    }
+    trace_.reset();
+}
