@@ -1,6 +1,7 @@
 #include "exec/Interrupts.h"
 
 #include "exec/Interrupts_posix.h"
+#include "exec/ProcessGroups_posix.h"
 #include "exec/SignalBlock_posix.h"
 
 #include <signal.h>
@@ -10,16 +11,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
 
 volatile sig_atomic_t gInterruptSignal = 0;
 volatile sig_atomic_t gChild = 0;
-// The process groups of the children that run side by side; 0 marks a free place.
-constexpr int kMaxGroups = 1024;
-volatile sig_atomic_t gGroups[kMaxGroups] = {};
-volatile sig_atomic_t gGroupCount = 0;
+// The process groups of the children that run side by side.
+ProcessGroups gGroups(kill);
 struct FileToRemove {
     std::unique_ptr<char[]> path;
     int hold;
@@ -74,14 +74,10 @@ void onInterrupt(int signal) {
         kill(static_cast<pid_t>(gChild), signal);
         return;
     }
-    if (gGroupCount > 0) {
+    if (!gGroups.empty()) {
         // Children in groups of their own do not see a terminal's interrupt:
         // each is passed it, and the run ends once they have stopped.
-        for (int i = 0; i < kMaxGroups; ++i) {
-            if (gGroups[i] != 0) {
-                kill(-static_cast<pid_t>(gGroups[i]), signal);
-            }
-        }
+        gGroups.signalAll(signal);
         return;
     }
     removeFiles();
@@ -173,13 +169,7 @@ void noteChildEnded() {
 
 void noteChildGroupStarted(long processGroup) {
     SignalBlock block;
-    for (int i = 0; i < kMaxGroups; ++i) {
-        if (gGroups[i] == 0) {
-            gGroups[i] = static_cast<sig_atomic_t>(processGroup);
-            ++gGroupCount;
-            break;
-        }
-    }
+    gGroups.add(static_cast<pid_t>(processGroup));
     // One arriving between the start and now must reach this child too.
     if (gInterruptSignal != 0) {
         kill(-static_cast<pid_t>(processGroup), gInterruptSignal);
@@ -188,13 +178,7 @@ void noteChildGroupStarted(long processGroup) {
 
 void noteChildGroupEnded(long processGroup) {
     SignalBlock block;
-    for (int i = 0; i < kMaxGroups; ++i) {
-        if (gGroups[i] == static_cast<sig_atomic_t>(processGroup)) {
-            gGroups[i] = 0;
-            --gGroupCount;
-            break;
-        }
-    }
+    gGroups.remove(static_cast<pid_t>(processGroup));
 }
 
 bool interruptPending() {
