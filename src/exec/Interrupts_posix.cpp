@@ -27,6 +27,9 @@ struct FileToRemove {
 // Read by the handler; changed only while the signals are blocked.
 std::vector<FileToRemove> gFilesToRemove;
 std::function<void()> gCleanup;
+// The signal mask that the run started with, for its children.
+sigset_t gStartingMask;
+bool gStartingMaskRead = false;
 
 // Every signal whose default action ends the process and that comes from
 // outside. A write to a reader that has quit (tarvo -p | head) ends the run
@@ -98,7 +101,27 @@ void onFileSizeSignal(int signal, siginfo_t* info, void*) {
     }
 }
 
+// Read at the installation, the mask is exact. A process that never installs
+// the handling (a test) has it read at its first use instead, without the
+// interrupt signals, which a SignalBlock may hold back just then.
+void readStartingMask(bool exact) {
+    sigprocmask(SIG_SETMASK, nullptr, &gStartingMask);
+    if (!exact) {
+        for (int signal : kSignals) {
+            sigdelset(&gStartingMask, signal);
+        }
+    }
+    gStartingMaskRead = true;
+}
+
 } // namespace
+
+const sigset_t& startingSignalMask() {
+    if (!gStartingMaskRead) {
+        readStartingMask(false);
+    }
+    return gStartingMask;
+}
 
 const sigset_t& interruptSignals() {
     static const sigset_t set = [] {
@@ -113,6 +136,7 @@ const sigset_t& interruptSignals() {
 }
 
 void installInterruptHandling() {
+    readStartingMask(true);
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_mask = interruptSignals();

@@ -4,8 +4,6 @@
 
 #include <memory>
 
-class ChildProcesses;
-
 // The operating system's processes and files (one implementation per platform).
 class SystemPlatform : public Platform {
   public:
@@ -23,5 +21,8 @@ class SystemPlatform : public Platform {
     void sweepTemporaries() override;
 
   private:
-    std::unique_ptr<ChildProcesses> children_;
+    // What each platform object keeps for itself: its children, and on POSIX
+    // its sweeper's watch of the directory.
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
 };

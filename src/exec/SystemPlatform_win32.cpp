@@ -45,16 +45,20 @@ class FindHandle {
 
 } // namespace
 
-SystemPlatform::SystemPlatform() : children_(std::make_unique<ChildProcesses>()) {}
+struct SystemPlatform::Parts {
+    ChildProcesses children;
+};
+
+SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
 
 SystemPlatform::~SystemPlatform() = default;
 
 std::uint64_t SystemPlatform::startProcess(const std::string& commandLine) {
-    return children_->start(commandLine);
+    return parts_->children.start(commandLine);
 }
 
 EndedProcess SystemPlatform::waitForProcess() {
-    return children_->wait();
+    return parts_->children.wait();
 }
 
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
