@@ -58,6 +58,10 @@ void ParallelExecutor::startReady() {
 
 bool ParallelExecutor::startCommand(JobId id) {
     Entry& entry = jobs_[id];
+    // An interrupt may have come while output was written or temporaries swept.
+    if (interruptPending()) {
+        stopping_ = true;
+    }
     if (status_ != 0 || stopping_ || entry.next == entry.job.commands.size()) {
         return false;
     }

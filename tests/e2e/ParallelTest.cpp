@@ -214,4 +214,29 @@ TEST(Parallel, CtrlCEndsACommandStartedDirectly) {
     }
 }
 
+// The reader of tarvo's output quits (tarvo -j2 | head -1) while one command
+// runs; writing what the other one printed meets the closed pipe. That
+// command's next line must not start, though the first command still runs.
+TEST(Parallel, NothingStartsAfterAnInterrupt) {
+    Sandbox box;
+    box.write("tarvo", "all: a b\n\na: tarvo\n\t./slow.sh\n\n"
+                       "b: tarvo\n\t./gate.sh\n\ttouch after\n");
+    box.write("slow.sh", "#!/bin/sh\n: > a.here\nsleep 30\n");
+    box.write("gate.sh", "#!/bin/sh\n: > b.here\nread line < gate\n");
+    box.setMode("slow.sh", 0755);
+    box.setMode("gate.sh", 0755);
+    ASSERT_EQ(mkfifo(box.pathOf("gate").c_str(), 0600), 0);
+    e2e::Running running = box.start({"-j2"});
+    ASSERT_TRUE(running.waitForFile(box.pathOf("a.here")));
+    ASSERT_TRUE(running.waitForFile(box.pathOf("b.here")));
+    running.closeOutput();
+    {
+        std::ofstream gate(box.pathOf("gate"));
+        gate << "go\n";
+    }
+    const e2e::Result result = running.finish();
+    EXPECT_EQ(result.status, 128 + SIGPIPE);
+    EXPECT_EQ(box.list(), (Names{"a.here", "b.here", "gate", "gate.sh", "slow.sh", "tarvo"}));
+}
+
 } // namespace
