@@ -6,7 +6,7 @@
 #include "exec/DryRunExecutor.h"
 #include "exec/File.h"
 #include "exec/FileTimeCache.h"
-#include "exec/Interrupts.h"
+#include "exec/InterruptCleanup.h"
 #include "exec/ParallelExecutor.h"
 #include "exec/Platform.h"
 #include "exec/PlatformConventions.h"
@@ -172,7 +172,8 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     }
     // A dry run or a graph leaves every file as it is, other runs' leftovers too.
     const bool sweeps = !options.keepTemporaries && !options.dryRun && !options.graph;
-    setInterruptCleanup([&platform, sweeps] {
+    // Registered for this call only: the platform may be gone once it returns.
+    const InterruptCleanup cleanup([&platform, sweeps] {
         if (sweeps) {
             platform.sweepTemporaries();
         }
@@ -242,6 +243,5 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     if (sweeps) {
         platform.sweepTemporaries();
     }
-    setInterruptCleanup(nullptr);
     return status;
 }

@@ -179,8 +179,8 @@ void dropFileToRemoveOnInterrupt(const std::string& path, bool remove) {
     }
 }
 
-void setInterruptCleanup(std::function<void()> cleanup) {
-    gCleanup = std::move(cleanup);
+std::function<void()> setInterruptCleanup(std::function<void()> cleanup) {
+    return std::exchange(gCleanup, std::move(cleanup));
 }
 
 void noteChildStarted(long processId) {

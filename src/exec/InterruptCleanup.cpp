@@ -1,0 +1,12 @@
+#include "exec/InterruptCleanup.h"
+
+#include "exec/Interrupts.h"
+
+#include <utility>
+
+InterruptCleanup::InterruptCleanup(std::function<void()> cleanup)
+    : previous_(setInterruptCleanup(std::move(cleanup))) {}
+
+InterruptCleanup::~InterruptCleanup() {
+    setInterruptCleanup(std::move(previous_));
+}
