@@ -45,7 +45,9 @@ class Platform {
     virtual FileTime fileTime(const std::string& path) = 0;
     // The bare name of the first entry matching a path or wildcard pattern.
     virtual std::optional<std::string> findFirstMatch(const std::string& pattern) = 0;
-    virtual void removeFile(const std::string& path) = 0;
+    // False when the file is still there: a file that does not exist counts
+    // as removed.
+    virtual bool removeFile(const std::string& path) = 0;
     // A fresh temporary file "tarvoN.$$$" (N from 0 to 999) in the current
     // directory, held by the run until it is released.
     virtual TemporaryFile createTemporaryFile(TemporaryFile::Content content) = 0;

@@ -158,8 +158,8 @@ std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pat
     return slash == std::string::npos ? pattern : pattern.substr(slash + 1);
 }
 
-void SystemPlatform::removeFile(const std::string& path) {
-    unlink(path.c_str());
+bool SystemPlatform::removeFile(const std::string& path) {
+    return unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 std::string SystemPlatform::freeTemporaryName() {

@@ -106,8 +106,12 @@ std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pat
     return std::string(data.cFileName);
 }
 
-void SystemPlatform::removeFile(const std::string& path) {
-    DeleteFileA(path.c_str());
+bool SystemPlatform::removeFile(const std::string& path) {
+    if (DeleteFileA(path.c_str())) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 std::string SystemPlatform::freeTemporaryName() {
