@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -91,6 +97,75 @@ TEST(DependencyFiles, FormsOfTheFile) {
         EXPECT_EQ(result.output, kBanner + c.output) << c.name;
         EXPECT_EQ(result.errors, c.errors) << c.name;
         EXPECT_EQ(result.status, 0) << c.name;
+    }
+}
+
+TEST(DependencyFiles, WhatIsNoFileOrTooLargeIsPassedOver) {
+    const struct {
+        const char* name;
+        std::function<void(const Sandbox&)> make; // x.d
+        std::string errors;
+    } cases[] = {
+        // Reading would wait for a writer that never comes.
+        {"Fifo", [](const Sandbox& box) { ASSERT_EQ(mkfifo(box.pathOf("x.d").c_str(), 0644), 0); },
+         "tarvo: warning: x.d: cannot be read: not a regular file\n"},
+        // Reading would never end, and take all memory.
+        {"EndlessDevice",
+         [](const Sandbox& box) { ASSERT_EQ(symlink("/dev/zero", box.pathOf("x.d").c_str()), 0); },
+         "tarvo: warning: x.d: cannot be read: not a regular file\n"},
+        {"LargerThanAnyListOfHeaders",
+         [](const Sandbox& box) {
+             box.write("x.d", "x.o: x.c other.h\n");
+             std::filesystem::resize_file(box.pathOf("x.d"), (std::uintmax_t{64} << 20) + 1);
+         },
+         "tarvo: warning: x.d: larger than 64 MB: not read\n"},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("tarvo", "TARVO_DEPFILE = $*.d\n\n.c.o:\n\ttouch $*.o\n");
+        box.write("x.c", "");
+        box.write("x.o", "");
+        c.make(box);
+        box.setTime("x.c", kBaseTime);
+        box.setTime("x.o", kBaseTime + 60);
+        e2e::RunOptions options;
+        options.keepErrors = true;
+        options.memoryLimit = 256L << 20;
+        const e2e::Result result = box.run({"x.o"}, Sandbox::defaultEnvironment(), options);
+        EXPECT_EQ(result.output, kBanner) << c.name;
+        EXPECT_EQ(result.errors, c.errors) << c.name;
+        EXPECT_EQ(result.status, 0) << c.name;
+    }
+}
+
+// A header that the build writes itself, listed in the object's dependency
+// file but not in the makefile: jobs side by side wait for it before the
+// object is decided, as the one-job run has made it by then.
+TEST(DependencyFiles, AGeneratedHeaderIsMadeBeforeTheObjectIsDecided) {
+    for (const Names& options : {Names{}, Names{"-j2"}}) {
+        Sandbox box;
+        box.write("tarvo", "TARVO_DEPFILE = $*.d\n\n"
+                           "run: app\n\t@./app\n\n"
+                           "app: gen.h main.o\n\tcc -o app main.o\n\n"
+                           "gen.h: gen.in\n\tsh -c \"sleep 0.2; cp gen.in gen.h\"\n\n"
+                           ".c.o:\n\tcc -MMD -c $*.c -o $*.o\n");
+        box.write("gen.in", "#define VALUE 1\n");
+        box.write("main.c", "#include <stdio.h>\n#include \"gen.h\"\n"
+                            "int main(void) { printf(\"%d\\n\", VALUE); return 0; }\n");
+        ASSERT_EQ(box.run({}).status, 0);
+        for (const char* name : {"gen.in", "gen.h", "main.c", "main.d"}) {
+            box.setTime(name, kBaseTime);
+        }
+        box.setTime("main.o", kBaseTime + 10);
+        box.setTime("app", kBaseTime + 20);
+        box.write("gen.in", "#define VALUE 2\n");
+        box.setTime("gen.in", kBaseTime + 100);
+        const e2e::Result result = box.run(options);
+        EXPECT_EQ(result.output, std::string(kBanner) +
+                                     "sh -c \"sleep 0.2; cp gen.in gen.h\" \n"
+                                     "cc -MMD -c main.c -o main.o \ncc -o app main.o \n2\n")
+            << options.size();
+        EXPECT_EQ(result.status, 0);
     }
 }
 

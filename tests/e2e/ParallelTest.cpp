@@ -112,6 +112,32 @@ TEST(Parallel, OutputOfEachCommandStaysWhole) {
         << result.output;
 }
 
+std::string numbers(int first, int last) {
+    std::string text;
+    for (int i = first; i <= last; ++i) {
+        text += std::to_string(i);
+        text += '\n';
+    }
+    return text;
+}
+
+TEST(Parallel, LargeOutputsPassWholeThroughBoundedMemory) {
+    // About 47 MB of output and 7 MB of errors, side by side. Held in memory
+    // they would outgrow the limit; beyond a few megabytes they wait in
+    // temporary files, which go once written.
+    Sandbox box;
+    box.write("tarvo", "all: out err\n\nout: tarvo\n\t@seq 1 6000000\n\n"
+                       "err: tarvo\n\t@sh -c \"seq 1 1000000 >&2\"\n");
+    e2e::RunOptions options;
+    options.keepErrors = true;
+    options.memoryLimit = 64L << 20;
+    const e2e::Result result = box.run({"-j2"}, Sandbox::defaultEnvironment(), options);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.output == kBanner + numbers(1, 6000000)) << result.output.size();
+    EXPECT_TRUE(result.errors == numbers(1, 1000000)) << result.errors.size();
+    EXPECT_EQ(box.list(), Names{"tarvo"});
+}
+
 TEST(Parallel, FailureStopsNewStartsWithTheFirstCode) {
     Sandbox box;
     box.write("tarvo", "all: bad slow later\n\nbad: tarvo\n\tsh -c \"exit 4\"\n\n"
@@ -122,6 +148,37 @@ TEST(Parallel, FailureStopsNewStartsWithTheFirstCode) {
     EXPECT_EQ(result.output, std::string(kBanner) + "sh -c \"exit 4\" \n"
                                                     "sh -c \"sleep 0.3; echo slow done\" \n"
                                                     "slow done\n");
+}
+
+// x's first command lasts until the failing shell has ended and been waited
+// for, so that tarvo has seen the failure before x's second command is due.
+TEST(Parallel, AStartedJobFinishesItsCommandsAfterAnotherFails) {
+    Sandbox box;
+    box.write(
+        "tarvo",
+        "all: bad x\n\nbad: tarvo\n\t@sh -c \"echo $$ > bad.new; mv bad.new bad.pid; exit 4\"\n\n"
+        "x: tarvo\n\t@sh -c 'echo first-half > x; i=0; while [ ! -e bad.pid ] || "
+        "kill -0 `cat bad.pid` 2>/dev/null; do [ $i -lt 1000 ] || exit 9; sleep 0.01; "
+        "i=`expr $i + 1`; done'\n"
+        "\t@echo whole > x\n");
+    const e2e::Result result = box.run({"-j2"});
+    EXPECT_EQ(result.output, kBanner);
+    EXPECT_EQ(result.status, 4);
+    EXPECT_EQ(box.read("x"), "whole\n");
+}
+
+// The one-job run makes all of the first target before it finds that the
+// second has no rule; so does a run of several jobs.
+TEST(Parallel, TargetWithoutRuleEndsTheRunOnceTheJobsBeforeItHaveEnded) {
+    Sandbox box;
+    box.write("tarvo", "first:\n\techo one\n\techo two\n");
+    const std::string made =
+        std::string(kBanner) + "echo one \none\necho two \ntwo\nError (tarvo):  No rule for nosuch";
+    for (const Names& arguments : {Names{"first", "nosuch"}, Names{"-j2", "first", "nosuch"}}) {
+        const e2e::Result result = box.run(arguments);
+        EXPECT_EQ(result.output, made) << arguments.front();
+        EXPECT_EQ(result.status, 1) << arguments.front();
+    }
 }
 
 TEST(Parallel, InterruptStopsEveryCommand) {

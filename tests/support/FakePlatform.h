@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exec/Platform.h"
+#include "platform/Platform.h"
 
 #include <cstdint>
 #include <functional>
@@ -80,6 +80,15 @@ class FakePlatform : public Platform {
             return false;
         }
         times.erase(path);
+        return true;
+    }
+
+    bool setFileTime(const std::string& path, FileTime time) override {
+        const auto found = times.find(path);
+        if (found == times.end()) {
+            return false;
+        }
+        found->second = time;
         return true;
     }
 

@@ -1,0 +1,185 @@
+#include "platform/SystemPlatform.h"
+
+#include "platform/ChildProcesses_posix.h"
+#include "platform/FileTime.h"
+#include "platform/Interrupts.h"
+#include "platform/LastWriteTime.h"
+#include "platform/ProcessLaunch_posix.h"
+#include "platform/RefusedCommand.h"
+#include "platform/SignalBlock_posix.h"
+#include "platform/TempNames.h"
+#include "platform/TemporarySweeper_posix.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace {
+
+bool hasWildcard(const std::string& path) {
+    for (const char c : path) {
+        if (c == '*' || c == '?') {
+            return true;
+        }
+    }
+    return false;
+}
+
+FileTime fileTimeOf(const char* path) {
+    struct stat info;
+    if (stat(path, &info) != 0) {
+        return 0;
+    }
+    return fileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+}
+
+// Starts the command line and waits for it. Returns 0, or the error number
+// when it could not be started.
+int launchAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
+    pid_t child = 0;
+    {
+        // Interrupts are held back while the child is started and noted, so
+        // that one arriving meanwhile is passed on to it rather than lost;
+        // after one, nothing starts.
+        const SignalBlock block;
+        if (interruptPending()) {
+            exitCode = 1;
+            return 0;
+        }
+        const int error = launchProcess(commandLine, ChildStreams(), false, child);
+        if (error != 0) {
+            return error;
+        }
+        noteChildStarted(child);
+    }
+    int status = 0;
+    bool waited = true;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            waited = false;
+            break;
+        }
+    }
+    {
+        const SignalBlock block;
+        noteChildEnded();
+    }
+    exitCode = waited ? exitCodeOf(status) : 1;
+    return 0;
+}
+
+std::uint32_t refused(const std::string& commandLine, int error) {
+    std::fputs(refusedCommandMessage(commandLine, std::strerror(error)).c_str(), stdout);
+    return 1;
+}
+
+struct DirectoryCloser {
+    void operator()(DIR* directory) const { closedir(directory); }
+};
+
+// The first entry (in byte order of names) of the directory part of the path
+// that matches its last component, letter case ignored.
+std::optional<std::string> firstWildcardMatch(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string directory =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string pattern = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::unique_ptr<DIR, DirectoryCloser> handle(opendir(directory.c_str()));
+    if (!handle) {
+        return std::nullopt;
+    }
+    std::optional<std::string> best;
+    while (const dirent* entry = readdir(handle.get())) {
+        if (matchesWildcard(pattern.c_str(), entry->d_name) &&
+            (!best || std::strcmp(entry->d_name, best->c_str()) < 0)) {
+            best = entry->d_name;
+        }
+    }
+    return best;
+}
+
+std::string directoryPart(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+} // namespace
+
+// What each platform object keeps for itself.
+struct SystemPlatform::Parts {
+    ChildProcesses children;
+    TemporarySweeper sweeper;
+};
+
+SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
+
+SystemPlatform::~SystemPlatform() = default;
+
+std::uint64_t SystemPlatform::startProcess(const std::string& commandLine) {
+    return parts_->children.start(commandLine);
+}
+
+EndedProcess SystemPlatform::waitForProcess() {
+    return parts_->children.wait();
+}
+
+std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
+    std::fflush(stdout);
+    std::uint32_t exitCode = 0;
+    const int error = launchAndWait(commandLine, exitCode);
+    return error == 0 ? exitCode : refused(commandLine, error);
+}
+
+FileTime SystemPlatform::fileTime(const std::string& path) {
+    if (!hasWildcard(path)) {
+        return fileTimeOf(path.c_str());
+    }
+    const std::optional<std::string> match = firstWildcardMatch(path);
+    return match ? fileTimeOf((directoryPart(path) + *match).c_str()) : 0;
+}
+
+std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pattern) {
+    if (hasWildcard(pattern)) {
+        return firstWildcardMatch(pattern);
+    }
+    struct stat info;
+    if (lstat(pattern.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    const std::size_t slash = pattern.rfind('/');
+    return slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+}
+
+bool SystemPlatform::removeFile(const std::string& path) {
+    return unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+bool SystemPlatform::setFileTime(const std::string& path, FileTime time) {
+    return setLastWriteTime(path, time);
+}
+
+std::string SystemPlatform::freeTemporaryName() {
+    return TemporaryFile::freeName(std::string());
+}
+
+TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
+    return TemporaryFile::create(std::string(), content);
+}
+
+void SystemPlatform::sweepTemporaries() {
+    parts_->sweeper.sweep();
+}
+
+Platform& systemPlatform() {
+    static SystemPlatform platform;
+    return platform;
+}
