@@ -12,7 +12,7 @@
 #include "exec/SequentialExecutor.h"
 #include "platform/File.h"
 #include "platform/FileTimeCache.h"
-#include "platform/Interrupts.h"
+#include "platform/InterruptCleanup.h"
 #include "platform/Platform.h"
 #include "platform/PlatformConventions.h"
 #include "platform/TemporaryFile.h"
@@ -249,7 +249,8 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     }
     // A dry run or a graph leaves every file as it is, other runs' leftovers too.
     const bool sweeps = !options.keepTemporaries && !options.dryRun && !onlyLooks;
-    setInterruptCleanup([&platform, sweeps] {
+    // Registered for this call only: the platform may be gone once it returns.
+    const InterruptCleanup cleanup([&platform, sweeps] {
         if (sweeps) {
             platform.sweepTemporaries();
         }
@@ -321,6 +322,5 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     if (sweeps) {
         platform.sweepTemporaries();
     }
-    setInterruptCleanup(nullptr);
     return status;
 }

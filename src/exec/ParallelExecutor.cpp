@@ -71,6 +71,10 @@ void ParallelExecutor::continueJob(JobId id) {
 
 bool ParallelExecutor::startCommand(JobId id) {
     Entry& entry = jobs_[id];
+    // An interrupt may have come while output was written or temporaries swept.
+    if (interruptPending()) {
+        interrupted_ = true;
+    }
     // Only jobs that have not started wait after a failure elsewhere.
     if (interrupted_ || entry.failed || entry.next == entry.job.commands.size()) {
         return false;

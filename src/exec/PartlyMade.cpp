@@ -9,8 +9,11 @@ void removePartlyMade(Platform& files, const Job& job) {
     if (now == job.targetTime) {
         return;
     }
-    files.removeFile(job.target);
-    note("%s: removed, since its commands were interrupted", job.target.c_str());
+    if (files.removeFile(job.target)) {
+        note("%s: removed, since its commands were interrupted", job.target.c_str());
+    } else {
+        note("%s: could not be removed, though its commands were interrupted", job.target.c_str());
+    }
 }
 
 void setBackFailed(Platform& files, const Job& job) {

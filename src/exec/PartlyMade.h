@@ -5,8 +5,8 @@ struct Job;
 
 // After an interrupt: removes the job's target when its commands have changed
 // the file (its time differs from the one read for the decision), so that a
-// half-made target never passes for up to date, and says so on standard
-// error. A target the commands did not touch stays.
+// half-made target never passes for up to date, and says on standard error
+// whether it went. A target the commands did not touch stays.
 void removePartlyMade(Platform& files, const Job& job);
 
 // After a command of the job failed: a target whose file its commands changed

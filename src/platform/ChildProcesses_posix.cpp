@@ -1,23 +1,19 @@
 #include "platform/ChildProcesses_posix.h"
 
 #include "platform/Interrupts.h"
+#include "platform/ProcessLaunch_posix.h"
 #include "platform/RefusedCommand.h"
-#include "platform/ShellQuoting.h"
 #include "platform/SignalBlock_posix.h"
-#include "text/Words.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-
-extern char** environ;
 
 namespace {
 
@@ -51,16 +47,6 @@ void drainChildEnded() {
     }
 }
 
-std::uint32_t exitCodeOf(int status) {
-    if (WIFEXITED(status)) {
-        return static_cast<std::uint32_t>(WEXITSTATUS(status));
-    }
-    if (WIFSIGNALED(status)) {
-        return 128 + static_cast<std::uint32_t>(WTERMSIG(status));
-    }
-    return 1;
-}
-
 void closePipe(int& fd) {
     if (fd >= 0) {
         close(fd);
@@ -68,36 +54,16 @@ void closePipe(int& fd) {
     }
 }
 
-// Starts argv in a group of its own with the given pipes; the error when it could not be started.
-int spawn(const std::vector<std::string>& words, int out, int err, pid_t& child) {
-    std::vector<char*> argv;
-    for (const std::string& word : words) {
-        argv.push_back(const_cast<char*>(word.c_str()));
+// Reads from a pipe return at once when it is empty.
+int setNonBlocking(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
+        return errno;
     }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t mask;
-    sigprocmask(SIG_SETMASK, nullptr, &mask);
-    posix_spawnattr_setsigmask(&attributes, &mask);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
-    const int failed = posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return failed;
+    return 0;
 }
 
 } // namespace
-
-bool shellMayStart(int error) {
-    return error == ENOENT || error == ENOTDIR || error == ENOEXEC;
-}
 
 ChildProcesses::~ChildProcesses() {
     for (Child& child : running_) {
@@ -121,36 +87,42 @@ std::uint64_t ChildProcesses::start(const std::string& commandLine) {
         close(out[1]);
         return refuse(id, commandLine, error);
     }
-    // Interrupts wait until the child is noted, so that one arriving meanwhile
-    // reaches it too.
-    const SignalBlock block;
-    pid_t child = -1;
-    int error = ENOENT;
-    if (!needsShell(commandLine)) {
-        const std::vector<std::string> words = splitWords(commandLine);
-        if (!words.empty()) {
-            error = spawn(words, out[1], err[1], child);
-        }
+    int error = setNonBlocking(out[0]);
+    if (error == 0) {
+        error = setNonBlocking(err[0]);
     }
-    if (error != 0 && shellMayStart(error)) {
-        error = spawn({"/bin/sh", "-c", shellLine(commandLine)}, out[1], err[1], child);
+    pid_t child = -1;
+    bool interrupted = false;
+    if (error == 0) {
+        // Interrupts wait until the child is noted, so that one arriving
+        // meanwhile reaches it too, and one that came before keeps it from
+        // starting at all.
+        const SignalBlock block;
+        interrupted = interruptPending();
+        if (!interrupted) {
+            error = launchProcess(commandLine, {true, out[1], err[1]}, true, child);
+            if (error == 0) {
+                noteChildGroupStarted(child);
+            }
+        }
     }
     close(out[1]);
     close(err[1]);
-    if (error != 0) {
+    if (error != 0 || interrupted) {
         close(out[0]);
         close(err[0]);
+        if (interrupted) {
+            ended_.push_back({id, 1, {}, {}});
+            return id;
+        }
         return refuse(id, commandLine, error);
     }
-    fcntl(out[0], F_SETFL, O_NONBLOCK);
-    fcntl(err[0], F_SETFL, O_NONBLOCK);
     Child entry;
     entry.id = id;
     entry.processId = child;
     entry.pipes[0] = out[0];
     entry.pipes[1] = err[0];
     running_.push_back(std::move(entry));
-    noteChildGroupStarted(child);
     return id;
 }
 

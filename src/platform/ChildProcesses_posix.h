@@ -7,13 +7,10 @@
 #include <string>
 #include <vector>
 
-// A program that is not found may be a shell built-in, and a file that is no
-// program the system starts may be a script: the shell has its go at them.
-bool shellMayStart(int error);
-
 // Processes that run side by side, each in a process group of its own, with
 // standard input from /dev/null and standard output and error collected
 // through pipes, which are read as they fill so that no child blocks on them.
+// None starts once an interrupt has arrived.
 class ChildProcesses {
   public:
     ChildProcesses() = default;

@@ -32,9 +32,9 @@ std::optional<std::string> FileTimeCache::findFirstMatch(const std::string& patt
     return system_.findFirstMatch(pattern);
 }
 
-void FileTimeCache::removeFile(const std::string& path) {
+bool FileTimeCache::removeFile(const std::string& path) {
     invalidate();
-    system_.removeFile(path);
+    return system_.removeFile(path);
 }
 
 bool FileTimeCache::setFileTime(const std::string& path, FileTime time) {

@@ -19,7 +19,7 @@ class FileTimeCache : public Platform {
     EndedProcess waitForProcess() override;
     FileTime fileTime(const std::string& path) override;
     std::optional<std::string> findFirstMatch(const std::string& pattern) override;
-    void removeFile(const std::string& path) override;
+    bool removeFile(const std::string& path) override;
     bool setFileTime(const std::string& path, FileTime time) override;
     TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;
     std::string freeTemporaryName() override;

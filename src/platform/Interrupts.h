@@ -21,8 +21,9 @@ void addFileToRemoveOnInterrupt(const std::string& path, std::intptr_t hold);
 void dropFileToRemoveOnInterrupt(const std::string& path, bool remove);
 
 // Work to do before ending an interrupted run, in normal (not signal) context:
-// the sweep of temporary files.
-void setInterruptCleanup(std::function<void()> cleanup);
+// the sweep of temporary files. Returns the work registered before. Set and
+// taken back by an InterruptCleanup only.
+std::function<void()> setInterruptCleanup(std::function<void()> cleanup);
 
 // Called around a child process: while one runs, an interrupt is passed on to
 // it and the run ends once it has stopped.

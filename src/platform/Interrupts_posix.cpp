@@ -1,6 +1,7 @@
 #include "platform/Interrupts.h"
 
 #include "platform/Interrupts_posix.h"
+#include "platform/ProcessGroups_posix.h"
 #include "platform/SignalBlock_posix.h"
 
 #include <signal.h>
@@ -10,16 +11,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
 
 volatile sig_atomic_t gInterruptSignal = 0;
 volatile sig_atomic_t gChild = 0;
-// The process groups of the children that run side by side; 0 marks a free place.
-constexpr int kMaxGroups = 1024;
-volatile sig_atomic_t gGroups[kMaxGroups] = {};
-volatile sig_atomic_t gGroupCount = 0;
+// The process groups of the children that run side by side.
+ProcessGroups gGroups(kill);
 struct FileToRemove {
     std::unique_ptr<char[]> path;
     int hold;
@@ -27,6 +27,9 @@ struct FileToRemove {
 // Read by the handler; changed only while the signals are blocked.
 std::vector<FileToRemove> gFilesToRemove;
 std::function<void()> gCleanup;
+// The signal mask that the run started with, for its children.
+sigset_t gStartingMask;
+bool gStartingMaskRead = false;
 
 // Every signal whose default action ends the process and that comes from
 // outside. A write to a reader that has quit (tarvo -p | head) ends the run
@@ -74,14 +77,10 @@ void onInterrupt(int signal) {
         kill(static_cast<pid_t>(gChild), signal);
         return;
     }
-    if (gGroupCount > 0) {
+    if (!gGroups.empty()) {
         // Children in groups of their own do not see a terminal's interrupt:
         // each is passed it, and the run ends once they have stopped.
-        for (int i = 0; i < kMaxGroups; ++i) {
-            if (gGroups[i] != 0) {
-                kill(-static_cast<pid_t>(gGroups[i]), signal);
-            }
-        }
+        gGroups.signalAll(signal);
         return;
     }
     removeFiles();
@@ -102,7 +101,27 @@ void onFileSizeSignal(int signal, siginfo_t* info, void*) {
     }
 }
 
+// Read at the installation, the mask is exact. A process that never installs
+// the handling (a test) has it read at its first use instead, without the
+// interrupt signals, which a SignalBlock may hold back just then.
+void readStartingMask(bool exact) {
+    sigprocmask(SIG_SETMASK, nullptr, &gStartingMask);
+    if (!exact) {
+        for (int signal : kSignals) {
+            sigdelset(&gStartingMask, signal);
+        }
+    }
+    gStartingMaskRead = true;
+}
+
 } // namespace
+
+const sigset_t& startingSignalMask() {
+    if (!gStartingMaskRead) {
+        readStartingMask(false);
+    }
+    return gStartingMask;
+}
 
 const sigset_t& interruptSignals() {
     static const sigset_t set = [] {
@@ -117,6 +136,7 @@ const sigset_t& interruptSignals() {
 }
 
 void installInterruptHandling() {
+    readStartingMask(true);
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_mask = interruptSignals();
@@ -159,8 +179,8 @@ void dropFileToRemoveOnInterrupt(const std::string& path, bool remove) {
     }
 }
 
-void setInterruptCleanup(std::function<void()> cleanup) {
-    gCleanup = std::move(cleanup);
+std::function<void()> setInterruptCleanup(std::function<void()> cleanup) {
+    return std::exchange(gCleanup, std::move(cleanup));
 }
 
 void noteChildStarted(long processId) {
@@ -173,13 +193,7 @@ void noteChildEnded() {
 
 void noteChildGroupStarted(long processGroup) {
     SignalBlock block;
-    for (int i = 0; i < kMaxGroups; ++i) {
-        if (gGroups[i] == 0) {
-            gGroups[i] = static_cast<sig_atomic_t>(processGroup);
-            ++gGroupCount;
-            break;
-        }
-    }
+    gGroups.add(static_cast<pid_t>(processGroup));
     // One arriving between the start and now must reach this child too.
     if (gInterruptSignal != 0) {
         kill(-static_cast<pid_t>(processGroup), gInterruptSignal);
@@ -188,13 +202,7 @@ void noteChildGroupStarted(long processGroup) {
 
 void noteChildGroupEnded(long processGroup) {
     SignalBlock block;
-    for (int i = 0; i < kMaxGroups; ++i) {
-        if (gGroups[i] == static_cast<sig_atomic_t>(processGroup)) {
-            gGroups[i] = 0;
-            --gGroupCount;
-            break;
-        }
-    }
+    gGroups.remove(static_cast<pid_t>(processGroup));
 }
 
 bool interruptPending() {

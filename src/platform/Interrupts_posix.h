@@ -5,3 +5,7 @@
 // The signals that end a run as an interrupt (Interrupts.h), for code that must
 // hold them back for a moment.
 const sigset_t& interruptSignals();
+
+// The signal mask that the run started with, which its children get whatever
+// the run holds back when it starts them.
+const sigset_t& startingSignalMask();

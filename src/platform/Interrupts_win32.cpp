@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -94,8 +95,8 @@ void dropFileToRemoveOnInterrupt(const std::string& path, bool remove) {
     }
 }
 
-void setInterruptCleanup(std::function<void()> cleanup) {
-    gCleanup = std::move(cleanup);
+std::function<void()> setInterruptCleanup(std::function<void()> cleanup) {
+    return std::exchange(gCleanup, std::move(cleanup));
 }
 
 void noteChildStarted(long) {

@@ -46,7 +46,9 @@ class Platform {
     virtual FileTime fileTime(const std::string& path) = 0;
     // The bare name of the first entry matching a path or wildcard pattern.
     virtual std::optional<std::string> findFirstMatch(const std::string& pattern) = 0;
-    virtual void removeFile(const std::string& path) = 0;
+    // False when the file is still there: a file that does not exist counts
+    // as removed.
+    virtual bool removeFile(const std::string& path) = 0;
     // Sets the last-write time of an existing file; false when it cannot. A
     // time older than the file system holds becomes its oldest one.
     virtual bool setFileTime(const std::string& path, FileTime time) = 0;

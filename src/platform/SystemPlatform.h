@@ -4,8 +4,6 @@
 
 #include <memory>
 
-class ChildProcesses;
-
 // The operating system's processes and files (one implementation per platform).
 class SystemPlatform : public Platform {
   public:
@@ -17,12 +15,15 @@ class SystemPlatform : public Platform {
     EndedProcess waitForProcess() override;
     FileTime fileTime(const std::string& path) override;
     std::optional<std::string> findFirstMatch(const std::string& pattern) override;
-    void removeFile(const std::string& path) override;
+    bool removeFile(const std::string& path) override;
     bool setFileTime(const std::string& path, FileTime time) override;
     TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;
     std::string freeTemporaryName() override;
     void sweepTemporaries() override;
 
   private:
-    std::unique_ptr<ChildProcesses> children_;
+    // What each platform object keeps for itself: its children, and on POSIX
+    // its sweeper's watch of the directory.
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
 };

@@ -3,18 +3,15 @@
 #include "platform/ChildProcesses_posix.h"
 #include "platform/FileTime.h"
 #include "platform/Interrupts.h"
-#include "platform/Interrupts_posix.h"
 #include "platform/LastWriteTime.h"
+#include "platform/ProcessLaunch_posix.h"
 #include "platform/RefusedCommand.h"
-#include "platform/ShellQuoting.h"
+#include "platform/SignalBlock_posix.h"
 #include "platform/TempNames.h"
 #include "platform/TemporarySweeper_posix.h"
-#include "text/ErrorReport.h"
-#include "text/Words.h"
 
 #include <dirent.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,8 +22,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -47,33 +42,24 @@ FileTime fileTimeOf(const char* path) {
     return fileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
 }
 
-// Starts argv and waits for it. Returns 0, or the error number when the
-// program could not be started.
-int spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode) {
-    std::vector<char*> argv;
-    argv.reserve(words.size() + 1);
-    for (const std::string& word : words) {
-        argv.push_back(const_cast<char*>(word.c_str()));
-    }
-    argv.push_back(nullptr);
-    // Interrupts are held back while the child is started and noted, so that
-    // one arriving meanwhile is passed on to it rather than lost.
-    const sigset_t& interrupts = interruptSignals();
-    sigset_t previous;
-    sigprocmask(SIG_BLOCK, &interrupts, &previous);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setsigmask(&attributes, &previous);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+// Starts the command line and waits for it. Returns 0, or the error number
+// when it could not be started.
+int launchAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
     pid_t child = 0;
-    const int failed = posix_spawnp(&child, argv[0], nullptr, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    if (failed == 0) {
+    {
+        // Interrupts are held back while the child is started and noted, so
+        // that one arriving meanwhile is passed on to it rather than lost;
+        // after one, nothing starts.
+        const SignalBlock block;
+        if (interruptPending()) {
+            exitCode = 1;
+            return 0;
+        }
+        const int error = launchProcess(commandLine, ChildStreams(), false, child);
+        if (error != 0) {
+            return error;
+        }
         noteChildStarted(child);
-    }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-    if (failed != 0) {
-        return failed;
     }
     int status = 0;
     bool waited = true;
@@ -83,18 +69,11 @@ int spawnAndWait(const std::vector<std::string>& words, std::uint32_t& exitCode)
             break;
         }
     }
-    sigprocmask(SIG_BLOCK, &interrupts, nullptr);
-    noteChildEnded();
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-    if (!waited) {
-        exitCode = 1;
-    } else if (WIFEXITED(status)) {
-        exitCode = static_cast<std::uint32_t>(WEXITSTATUS(status));
-    } else if (WIFSIGNALED(status)) {
-        exitCode = 128 + static_cast<std::uint32_t>(WTERMSIG(status));
-    } else {
-        exitCode = 1;
+    {
+        const SignalBlock block;
+        noteChildEnded();
     }
+    exitCode = waited ? exitCodeOf(status) : 1;
     return 0;
 }
 
@@ -135,35 +114,28 @@ std::string directoryPart(const std::string& path) {
 
 } // namespace
 
-SystemPlatform::SystemPlatform() : children_(std::make_unique<ChildProcesses>()) {}
+// What each platform object keeps for itself.
+struct SystemPlatform::Parts {
+    ChildProcesses children;
+    TemporarySweeper sweeper;
+};
+
+SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
 
 SystemPlatform::~SystemPlatform() = default;
 
 std::uint64_t SystemPlatform::startProcess(const std::string& commandLine) {
-    return children_->start(commandLine);
+    return parts_->children.start(commandLine);
 }
 
 EndedProcess SystemPlatform::waitForProcess() {
-    return children_->wait();
+    return parts_->children.wait();
 }
 
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     std::fflush(stdout);
     std::uint32_t exitCode = 0;
-    if (!needsShell(commandLine)) {
-        const std::vector<std::string> words = splitWords(commandLine);
-        if (!words.empty()) {
-            const int error = spawnAndWait(words, exitCode);
-            if (error == 0) {
-                return exitCode;
-            }
-            if (!shellMayStart(error)) {
-                return refused(commandLine, error);
-            }
-        }
-    }
-    const std::vector<std::string> shell = {"/bin/sh", "-c", shellLine(commandLine)};
-    const int error = spawnAndWait(shell, exitCode);
+    const int error = launchAndWait(commandLine, exitCode);
     return error == 0 ? exitCode : refused(commandLine, error);
 }
 
@@ -187,8 +159,8 @@ std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pat
     return slash == std::string::npos ? pattern : pattern.substr(slash + 1);
 }
 
-void SystemPlatform::removeFile(const std::string& path) {
-    unlink(path.c_str());
+bool SystemPlatform::removeFile(const std::string& path) {
+    return unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 bool SystemPlatform::setFileTime(const std::string& path, FileTime time) {
@@ -204,8 +176,7 @@ TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content
 }
 
 void SystemPlatform::sweepTemporaries() {
-    static TemporarySweeper sweeper;
-    sweeper.sweep();
+    parts_->sweeper.sweep();
 }
 
 Platform& systemPlatform() {

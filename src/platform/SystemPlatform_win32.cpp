@@ -46,16 +46,20 @@ class FindHandle {
 
 } // namespace
 
-SystemPlatform::SystemPlatform() : children_(std::make_unique<ChildProcesses>()) {}
+struct SystemPlatform::Parts {
+    ChildProcesses children;
+};
+
+SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
 
 SystemPlatform::~SystemPlatform() = default;
 
 std::uint64_t SystemPlatform::startProcess(const std::string& commandLine) {
-    return children_->start(commandLine);
+    return parts_->children.start(commandLine);
 }
 
 EndedProcess SystemPlatform::waitForProcess() {
-    return children_->wait();
+    return parts_->children.wait();
 }
 
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
@@ -103,8 +107,12 @@ std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pat
     return std::string(data.cFileName);
 }
 
-void SystemPlatform::removeFile(const std::string& path) {
-    DeleteFileA(path.c_str());
+bool SystemPlatform::removeFile(const std::string& path) {
+    if (DeleteFileA(path.c_str())) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 bool SystemPlatform::setFileTime(const std::string& path, FileTime time) {

@@ -40,11 +40,12 @@ bool isNamed(int fd, const std::string& name) {
 
 // The file under a private name, locked before it gets its real one. The
 // private name matches the sweep's pattern, so that the file is swept should
-// the run die before it goes.
+// the run die before it goes. The run has one such file at a time, and removes
+// it before it makes the next; a name taken is a dead run's with the same
+// process id.
 int createLockedPrivateFile(const std::string& directory, std::string& name) {
-    static unsigned long serial = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = directory + "tarvo-" + std::to_string(getpid()) + "-" + std::to_string(serial++) +
+        name = directory + "tarvo-" + std::to_string(getpid()) + "-" + std::to_string(attempt) +
                ".$$$";
         const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {

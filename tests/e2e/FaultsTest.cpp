@@ -267,10 +267,13 @@ TEST_P(RefusedCommand, IsReportedWithTheSystemsReason) {
     box.write("notes.txt", "echo from notes\n");
     box.write("script", "echo from script\n");
     box.setMode("script", 0755);
-    const e2e::Result result = box.run({});
-    EXPECT_EQ(result.output, std::string(kBanner) + r.command + " \n" + r.expected);
-    EXPECT_EQ(result.status, r.status);
-    EXPECT_EQ(box.list(), sorted({"notes.txt", "script", "tarvo"}));
+    // Alone or side by side, commands start the same way.
+    for (const char* jobs : {"-j1", "-j2"}) {
+        const e2e::Result result = box.run({jobs});
+        EXPECT_EQ(result.output, std::string(kBanner) + r.command + " \n" + r.expected) << jobs;
+        EXPECT_EQ(result.status, r.status) << jobs;
+        EXPECT_EQ(box.list(), sorted({"notes.txt", "script", "tarvo"})) << jobs;
+    }
 }
 
 const std::string kLongArgument(200000, 'x');

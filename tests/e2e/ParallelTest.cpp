@@ -2,9 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <limits.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -190,6 +198,102 @@ TEST(Parallel, InterruptStopsEveryCommand) {
         EXPECT_NE(kill(pid, 0), 0) << name << " still runs";
     }
     EXPECT_EQ(box.list(), (Names{"a.pid", "b.pid", "tarvo"}));
+}
+
+// Commands started side by side get the signal mask that tarvo started with,
+// whether started directly or through the shell, as a lone command does; a
+// command that ends by a signal fails.
+TEST(Parallel, CommandsStartWithTheSignalMaskOfTheRun) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\tgrep SigBlk /proc/self/status\n"
+                       "\tcat /proc/self/status | grep SigBlk\n\t./self-kill.sh\n");
+    box.write("self-kill.sh", "#!/bin/sh\nkill -TERM $$\n");
+    box.setMode("self-kill.sh", 0755);
+    for (const char* jobs : {"-j1", "-j2"}) {
+        const e2e::Result result = box.run({jobs});
+        EXPECT_EQ(result.output, std::string(kBanner) +
+                                     "grep SigBlk /proc/self/status \nSigBlk:\t0000000000000000\n"
+                                     "cat /proc/self/status | grep SigBlk \n"
+                                     "SigBlk:\t0000000000000000\n./self-kill.sh \n")
+            << jobs;
+        EXPECT_EQ(result.status, 128 + SIGTERM) << jobs;
+    }
+}
+
+// Whether a process of that name runs with the directory as its current one.
+bool runsIn(const std::string& directory, const std::string& name) {
+    char resolved[PATH_MAX];
+    if (realpath(directory.c_str(), resolved) == nullptr) {
+        return false;
+    }
+    std::unique_ptr<DIR, int (*)(DIR*)> processes(opendir("/proc"), closedir);
+    while (const dirent* entry = processes ? readdir(processes.get()) : nullptr) {
+        const std::string process = std::string("/proc/") + entry->d_name;
+        std::string comm;
+        std::getline(std::ifstream(process + "/comm"), comm);
+        char cwd[PATH_MAX];
+        const ssize_t length = readlink((process + "/cwd").c_str(), cwd, sizeof cwd);
+        if (comm == name && length > 0 && std::string(cwd, length) == resolved) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Polls, for ten seconds at most, until a `sleep` runs in the directory or
+// none does any more; whether that came.
+bool sleepRunsIn(const std::string& directory, bool runs) {
+    for (int i = 0; i < 2000; ++i) {
+        if (runsIn(directory, "sleep") == runs) {
+            return true;
+        }
+        const struct timespec pause = {0, 5 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
+    return false;
+}
+
+// Ctrl-C ends a command that tarvo started directly (no shell in between,
+// which would unblock signals of its own), not only the run once the command
+// has ended by itself.
+TEST(Parallel, CtrlCEndsACommandStartedDirectly) {
+    for (const char* jobs : {"-j1", "-j2"}) {
+        Sandbox box;
+        box.write("tarvo", "all:\n\tsleep 30\n\ttouch after\n");
+        e2e::Running running = box.start({jobs});
+        ASSERT_TRUE(sleepRunsIn(box.path(), true)) << jobs;
+        running.signalGroup(SIGINT);
+        EXPECT_TRUE(sleepRunsIn(box.path(), false)) << jobs << ": the sleep lives on";
+        const e2e::Result result = running.finish();
+        EXPECT_EQ(result.output, std::string(kBanner) + "sleep 30 \n") << jobs;
+        EXPECT_EQ(result.status, 128 + SIGINT) << jobs;
+        EXPECT_EQ(box.list(), Names{"tarvo"}) << jobs;
+    }
+}
+
+// The reader of tarvo's output quits (tarvo -j2 | head -1) while one command
+// runs; writing what the other one printed meets the closed pipe. That
+// command's next line must not start, though the first command still runs.
+TEST(Parallel, NothingStartsAfterAnInterrupt) {
+    Sandbox box;
+    box.write("tarvo", "all: a b\n\na: tarvo\n\t./slow.sh\n\n"
+                       "b: tarvo\n\t./gate.sh\n\ttouch after\n");
+    box.write("slow.sh", "#!/bin/sh\n: > a.here\nsleep 30\n");
+    box.write("gate.sh", "#!/bin/sh\n: > b.here\nread line < gate\n");
+    box.setMode("slow.sh", 0755);
+    box.setMode("gate.sh", 0755);
+    ASSERT_EQ(mkfifo(box.pathOf("gate").c_str(), 0600), 0);
+    e2e::Running running = box.start({"-j2"});
+    ASSERT_TRUE(running.waitForFile(box.pathOf("a.here")));
+    ASSERT_TRUE(running.waitForFile(box.pathOf("b.here")));
+    running.closeOutput();
+    {
+        std::ofstream gate(box.pathOf("gate"));
+        gate << "go\n";
+    }
+    const e2e::Result result = running.finish();
+    EXPECT_EQ(result.status, 128 + SIGPIPE);
+    EXPECT_EQ(box.list(), (Names{"a.here", "b.here", "gate", "gate.sh", "slow.sh", "tarvo"}));
 }
 
 } // namespace

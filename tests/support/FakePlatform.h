@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,13 @@ class FakePlatform : public Platform {
         return pattern;
     }
 
-    void removeFile(const std::string& path) override { times.erase(path); }
+    bool removeFile(const std::string& path) override {
+        if (unremovable.count(path) != 0) {
+            return false;
+        }
+        times.erase(path);
+        return true;
+    }
 
     bool setFileTime(const std::string& path, FileTime time) override {
         const auto found = times.find(path);
@@ -101,6 +108,7 @@ class FakePlatform : public Platform {
     std::function<void(const std::string&)> onRun;  // sees each command as it starts
     std::vector<std::string> started;
     std::vector<std::string> timeQueries;
+    std::set<std::string> unremovable;           // files that removeFile cannot remove
     std::string temporaryDirectory;              // where temporary files are made, "dir/" or empty
     std::vector<std::string> temporariesCreated; // their names, failures included
     int sweeps = 0;
