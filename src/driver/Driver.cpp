@@ -19,6 +19,7 @@
 #include "rules/Rule.h"
 #include "rules/RuleParser.h"
 #include "rules/RuleTable.h"
+#include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 #include "text/Note.h"
 
@@ -86,10 +87,11 @@ std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files) 
 }
 
 Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
-                 const Options& options, const std::string& dependencyFiles) {
+                 const Options& options, const std::string& dependencyFiles,
+                 Diagnostics& diagnostics) {
     FileTimeCache files(platform);
     const std::unique_ptr<Executor> executor = makeExecutor(options, files);
-    MakeContext context(rules, files, *executor);
+    MakeContext context(rules, files, *executor, diagnostics);
     if (options.explain) {
         context.explain();
     }
@@ -111,11 +113,16 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
             executor->finish();
             return {reportError(message::kNoRule, target.c_str()), true};
         }
+        const std::size_t jobsBefore = context.jobsWithCommands();
         rule->make(target, context);
         if (context.stopped()) {
             executor->stop();
             executor->finish();
             return {context.status(), true};
+        }
+        // Said only while commands still run: after a failure none would.
+        if (context.jobsWithCommands() == jobsBefore && context.status() == 0 && !options.graph) {
+            note("%s is up to date", target.c_str());
         }
     }
     executor->finish();
@@ -130,7 +137,16 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
 // that cannot be entered).
 bool endsBeforeMakefile(const Options& options, int& status) {
     for (const std::string& ignored : options.ignored) {
-        note("option %s ignored", ignored.c_str());
+        const bool dryRunMeant = ignored.size() == 2 && (ignored[1] == 'n' || ignored[1] == 'N');
+        note("option %s ignored%s", ignored.c_str(),
+             dryRunMeant ? " (for a dry run, use --dry-run)" : "");
+    }
+    if (!options.unknown.empty()) {
+        const std::string nearest = nearestLongOption(options.unknown);
+        const std::string hint =
+            nearest.empty() ? std::string() : " (did you mean " + nearest + "?)";
+        status = reportError(message::kUnknownOption, options.unknown.c_str(), hint.c_str());
+        return true;
     }
     if (!options.invalid.empty()) {
         status = reportError(message::kInvalidOption, options.invalid.c_str());
@@ -148,11 +164,9 @@ bool endsBeforeMakefile(const Options& options, int& status) {
     return false;
 }
 
-} // namespace
-
-int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-             Platform& platform, const RunLimits& limits) {
-    const Options options = scanArguments(arguments);
+// The run, up to its status; runTarvo adds what --strict asks.
+int runOnce(const Options& options, const std::vector<std::string>& environment, Platform& platform,
+            const RunLimits& limits, Diagnostics& diagnostics) {
     // Answered before the banner, without reading any makefile.
     if (options.help) {
         std::fputs(kUsageText, stdout);
@@ -193,12 +207,16 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     }
 
     std::vector<std::string> namesWithComma;
-    TemporaryFile intermediate = platform.createTemporaryFile(TemporaryFile::Content::Binary);
+    // A run that only looks writes nothing where it looks, not even there.
+    TemporaryFile intermediate =
+        options.dryRun || options.graph
+            ? platform.createPrivateTemporaryFile(TemporaryFile::Content::Binary)
+            : platform.createTemporaryFile(TemporaryFile::Content::Binary);
     if (!intermediate.created()) {
         return reportError(message::kUnableToCreateIntermediate, intermediate.name().c_str());
     }
     {
-        Preprocessor preprocessor(macros, evaluator);
+        Preprocessor preprocessor(macros, evaluator, diagnostics);
         status =
             preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate.stream());
         namesWithComma = preprocessor.namesWithComma();
@@ -215,7 +233,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         copyToStandardOutput(intermediate.stream());
         intermediate.release();
     } else {
-        RuleParser parser(rules);
+        RuleParser parser(rules, diagnostics);
         // Pass 2 reads the records even after pass 1 failed; its own error wins.
         const int parsed = parser.parseRules(intermediate.stream(), std::move(namesWithComma));
         if (parsed != 0) {
@@ -232,7 +250,8 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         // The dependency files of the targets, as the makefile names them.
         const std::string dependencyFiles =
             macros.isDefined("TARVO_DEPFILE") ? macros.valueOf("TARVO_DEPFILE") : std::string();
-        const Made made = makeTargets(targets, rules, platform, options, dependencyFiles);
+        const Made made =
+            makeTargets(targets, rules, platform, options, dependencyFiles, diagnostics);
         status = made.status;
         if (made.endsAtOnce) {
             return status;
@@ -243,5 +262,20 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         platform.sweepTemporaries();
     }
     setInterruptCleanup(nullptr);
+    return status;
+}
+
+} // namespace
+
+int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+             Platform& platform, const RunLimits& limits) {
+    const Options options = scanArguments(arguments);
+    Diagnostics diagnostics;
+    const int status = runOnce(options, environment, platform, limits, diagnostics);
+    if (options.strict && diagnostics.warnings() > 0 && status == 0) {
+        note("%d warning%s, and --strict makes them fail the run", diagnostics.warnings(),
+             diagnostics.warnings() == 1 ? "" : "s");
+        return 1;
+    }
     return status;
 }

@@ -79,6 +79,9 @@ bool ParallelExecutor::startCommand(JobId id) {
 void ParallelExecutor::endJob(JobId id) {
     Entry& entry = jobs_[id];
     entry.ended = true;
+    if (status_ == 0 && !stopping_ && entry.job.whenMade) {
+        entry.job.whenMade();
+    }
     for (const JobId dependent : entry.dependents) {
         if (--jobs_[dependent].waitingFor == 0) {
             ready_.push_back(dependent);

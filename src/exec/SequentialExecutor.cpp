@@ -49,6 +49,9 @@ void SequentialExecutor::run(const Job& job) {
             platform_.sweepTemporaries();
         }
     }
+    if (status_ == 0 && job.whenMade) {
+        job.whenMade();
+    }
 }
 
 void SequentialExecutor::runCommand(const Job& job, const std::string& pending) {

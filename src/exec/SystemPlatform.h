@@ -19,6 +19,7 @@ class SystemPlatform : public Platform {
     std::optional<std::string> findFirstMatch(const std::string& pattern) override;
     void removeFile(const std::string& path) override;
     TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;
+    TemporaryFile createPrivateTemporaryFile(TemporaryFile::Content content) override;
     std::string freeTemporaryName() override;
     void sweepTemporaries() override;
 

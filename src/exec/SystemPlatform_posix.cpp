@@ -7,6 +7,7 @@
 #include "exec/Interrupts_posix.h"
 #include "exec/RefusedCommand.h"
 #include "exec/TempNames.h"
+#include "exec/TemporaryDirectory.h"
 #include "exec/TemporarySweeper_posix.h"
 #include "text/ErrorReport.h"
 #include "text/Words.h"
@@ -196,6 +197,10 @@ std::string SystemPlatform::freeTemporaryName() {
 
 TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
     return TemporaryFile::create(std::string(), content);
+}
+
+TemporaryFile SystemPlatform::createPrivateTemporaryFile(TemporaryFile::Content content) {
+    return TemporaryFile::create(temporaryDirectory(), content);
 }
 
 void SystemPlatform::sweepTemporaries() {

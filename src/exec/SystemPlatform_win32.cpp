@@ -7,6 +7,7 @@
 #include "exec/ProcessLaunch_win32.h"
 #include "exec/RefusedCommand.h"
 #include "exec/TempNames.h"
+#include "exec/TemporaryDirectory.h"
 #include "text/ErrorReport.h"
 
 #include <windows.h>
@@ -112,6 +113,10 @@ std::string SystemPlatform::freeTemporaryName() {
 
 TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
     return TemporaryFile::create(std::string(), content);
+}
+
+TemporaryFile SystemPlatform::createPrivateTemporaryFile(TemporaryFile::Content content) {
+    return TemporaryFile::create(temporaryDirectory(), content);
 }
 
 void SystemPlatform::sweepTemporaries() {

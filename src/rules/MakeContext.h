@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+class Diagnostics;
 class Executor;
 class InferenceRule;
 class Rule;
@@ -54,8 +55,10 @@ class MakeContext {
         std::optional<JobId> job;
     };
 
-    MakeContext(RuleTable& rules, FileTimeCache& files, Executor& executor)
-        : rules(rules), platform(files), executor(executor), files_(files) {}
+    MakeContext(RuleTable& rules, FileTimeCache& files, Executor& executor,
+                Diagnostics& diagnostics)
+        : rules(rules), platform(files), executor(executor), diagnostics(diagnostics),
+          files_(files) {}
     MakeContext(const MakeContext&) = delete;
     MakeContext& operator=(const MakeContext&) = delete;
 
@@ -85,6 +88,14 @@ class MakeContext {
     // Set when the run must end at once with the status (a dependency cycle);
     // every later make returns without doing anything.
     bool stopped() const { return stopped_; }
+    // How many jobs with commands have been handed to the executor so far.
+    std::size_t jobsWithCommands() const { return jobsWithCommands_; }
+    void countJob(const Job& job) {
+        if (!job.commands.empty()) {
+            ++jobsWithCommands_;
+        }
+    }
+
     // How many makes are in progress, one inside the other.
     std::size_t depth() const { return chain_.size(); }
 
@@ -112,6 +123,8 @@ class MakeContext {
     RuleTable& rules;
     Platform& platform;
     Executor& executor;
+    // Where the walk says what cannot be made.
+    Diagnostics& diagnostics;
 
   private:
     void stop(int status);
@@ -136,6 +149,7 @@ class MakeContext {
     WalkObserver* observer_ = nullptr;
     bool once_ = false;
     bool explains_ = false;
+    std::size_t jobsWithCommands_ = 0;
     std::unique_ptr<DependencyFiles> dependencyFiles_;
 };
 

@@ -39,6 +39,10 @@ inline constexpr char kDependenciesTooDeep[] =
     " Dependencies nested more than %d levels deep, from %s to %s\n";
 inline constexpr char kInvalidOption[] = " Invalid option %s\n";
 inline constexpr char kUnableToChangeDirectory[] = " Unable to change to the directory %s: %s\n";
+// The option and, when one is near, " (did you mean --name?)".
+inline constexpr char kUnknownOption[] = " Unknown option %s%s\n";
+inline constexpr char kTooLongForInterpreter[] =
+    " The command of %s is %zu characters long; cmd accepts %zu. Use an inline file (<<).\n";
 
 } // namespace message
 

@@ -2,6 +2,7 @@
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
+#include "text/Diagnostics.h"
 
 #include <gtest/gtest.h>
 
@@ -111,7 +112,8 @@ class PassOne {
     CountingEvaluator evaluator;
     // One preprocessor for every run: blocks left open carry over, as from one
     // include file to the next.
-    Preprocessor preprocessor{macros, evaluator};
+    Diagnostics diagnostics;
+    Preprocessor preprocessor{macros, evaluator, diagnostics};
 };
 
 struct DirectiveCase {

@@ -6,6 +6,7 @@
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
 #include "support/FakePlatform.h"
+#include "text/Diagnostics.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +69,8 @@ class MakeTest : public ::testing::Test {
     FakePlatform platform;
     FileTimeCache files{platform};
     SequentialExecutor executor{files, false};
-    MakeContext context{table, files, executor};
+    Diagnostics diagnostics;
+    MakeContext context{table, files, executor, diagnostics};
     std::string output;
 };
 
@@ -396,7 +398,8 @@ namespace {
 void makeSideBySide(RuleTable& table, FakePlatform& platform, const std::string& target) {
     FileTimeCache files(platform);
     ParallelExecutor executor(files, 4, false);
-    MakeContext context(table, files, executor);
+    Diagnostics diagnostics;
+    MakeContext context(table, files, executor, diagnostics);
     context.makeEachTargetOnce();
     ::testing::internal::CaptureStdout();
     table.lookup(target)->make(target, context);

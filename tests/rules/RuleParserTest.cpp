@@ -1,6 +1,7 @@
 #include "rules/RuleParser.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "text/Diagnostics.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,8 @@ class RuleParserTest : public ::testing::Test {
         }
         std::rewind(file);
         ::testing::internal::CaptureStdout();
-        RuleParser parser(table);
+        Diagnostics diagnostics;
+        RuleParser parser(table, diagnostics);
         status = parser.parseRules(file);
         defaultTarget = parser.defaultTarget();
         output = ::testing::internal::GetCapturedStdout();
@@ -189,7 +191,8 @@ TEST_F(RuleParserTest, IgnoredInferenceLinesLeaveTheirCommandsToTheLoop) {
     std::FILE* file = std::tmpfile();
     std::fputs("mk,1|.obj\nmk,2|\tcl x\n", file);
     std::rewind(file);
-    RuleParser(other).parseRules(file);
+    Diagnostics diagnostics;
+    RuleParser(other, diagnostics).parseRules(file);
     std::fclose(file);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "Error (tarvo):  Syntax error in mk, line 2");
