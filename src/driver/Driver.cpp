@@ -113,15 +113,16 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
             executor->finish();
             return {reportError(message::kNoRule, target.c_str()), true};
         }
-        const std::size_t jobsBefore = context.jobsWithCommands();
-        rule->make(target, context);
+        const bool outOfDate = rule->make(target, context);
         if (context.stopped()) {
             executor->stop();
             executor->finish();
             return {context.status(), true};
         }
         // Said only while commands still run: after a failure none would.
-        if (context.jobsWithCommands() == jobsBefore && context.status() == 0 && !options.graph) {
+        // A target that does not exist is not up to date: what stood in its
+        // way has been said.
+        if (!outOfDate && context.status() == 0 && !options.graph && files.fileTime(target) != 0) {
             note("%s is up to date", target.c_str());
         }
     }

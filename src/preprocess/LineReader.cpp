@@ -7,6 +7,13 @@
 namespace {
 
 constexpr std::size_t kChunkSize = 1 << 16;
+// Windows reads a text file up to its first Ctrl-Z (copy a+b c writes one at
+// the end); other systems know no such mark.
+#ifdef _WIN32
+constexpr bool kTextEndsAtControlZ = true;
+#else
+constexpr bool kTextEndsAtControlZ = false;
+#endif
 constexpr char kControlZ = '\x1a';
 constexpr char kByteOrderMark[] = "\xef\xbb\xbf";
 
@@ -55,9 +62,7 @@ std::size_t LineReader::endOfRecordName(std::size_t start) const {
 bool LineReader::fillChunk() {
     chunkPosition_ = 0;
     chunkEnd_ = textEnded_ ? 0 : std::fread(chunk_.data(), 1, chunk_.size(), file_);
-    // A Ctrl-Z ends a text file as Windows reads it in text mode (copy a+b c
-    // writes one at the end); what follows it is not read.
-    if (plain_) {
+    if (kTextEndsAtControlZ && plain_) {
         if (const void* end = std::memchr(chunk_.data(), kControlZ, chunkEnd_)) {
             chunkEnd_ = static_cast<std::size_t>(static_cast<const char*>(end) - chunk_.data());
             textEnded_ = true;

@@ -88,14 +88,6 @@ class MakeContext {
     // Set when the run must end at once with the status (a dependency cycle);
     // every later make returns without doing anything.
     bool stopped() const { return stopped_; }
-    // How many jobs with commands have been handed to the executor so far.
-    std::size_t jobsWithCommands() const { return jobsWithCommands_; }
-    void countJob(const Job& job) {
-        if (!job.commands.empty()) {
-            ++jobsWithCommands_;
-        }
-    }
-
     // How many makes are in progress, one inside the other.
     std::size_t depth() const { return chain_.size(); }
 
@@ -149,7 +141,6 @@ class MakeContext {
     WalkObserver* observer_ = nullptr;
     bool once_ = false;
     bool explains_ = false;
-    std::size_t jobsWithCommands_ = 0;
     std::unique_ptr<DependencyFiles> dependencyFiles_;
 };
 

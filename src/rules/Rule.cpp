@@ -58,7 +58,6 @@ std::optional<JobId> Rule::runCommands(const std::string& target, MakeContext& c
         job.reason = target + ": " + decision.reason;
     }
     watch(job, context);
-    context.countJob(job);
     return context.executor.submit(std::move(job));
 }
 
@@ -261,10 +260,9 @@ Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& cont
     return decision;
 }
 
-void TargetRule::reportIfMissing(const std::string& dependency, const std::string& target,
-                                 MakeContext& context) {
-    if (context.platform.fileTime(dependency) == 0 &&
-        context.diagnostics.firstTime("no rule for " + dependency)) {
+void TargetRule::reportMissing(const std::string& dependency, const std::string& target,
+                               MakeContext& context) {
+    if (context.diagnostics.firstTime("no rule for " + dependency)) {
         context.diagnostics.warn("%s: no file and no rule to make it (needed by %s)",
                                  dependency.c_str(), target.c_str());
     }
@@ -312,19 +310,23 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
             if (context.stopped()) {
                 return decision;
             }
-        } else {
-            reportIfMissing(item->text(), target, context);
         }
     }
+    // The dependencies from here on have not been looked at on disk.
+    const ListItem* unseen = dependencies.head();
     if (!outOfDate) {
         const FileTime targetTime = context.platform.fileTime(target);
-        for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
-            const FileTime time = context.platform.fileTime(item->text());
+        for (; unseen != nullptr; unseen = unseen->next()) {
+            const FileTime time = context.platform.fileTime(unseen->text());
+            if (time == 0 && context.rules.lookup(unseen->text()) == nullptr) {
+                reportMissing(unseen->text(), target, context);
+            }
             if (time > targetTime) {
                 outOfDate = true;
                 if (context.explains()) {
-                    decision.reason = newerReason("dependency", item->text(), time, targetTime);
+                    decision.reason = newerReason("dependency", unseen->text(), time, targetTime);
                 }
+                unseen = unseen->next();
                 break;
             }
         }
@@ -333,6 +335,15 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
         }
     } else if (context.dependencyFiles() != nullptr && context.observer() != nullptr) {
         newerInDependencyFile(target, context.platform.fileTime(target), context, decision);
+    }
+    // The commands will run: a name that cannot be had is said before they fail on it.
+    if (outOfDate) {
+        for (; unseen != nullptr; unseen = unseen->next()) {
+            if (context.rules.lookup(unseen->text()) == nullptr &&
+                context.platform.fileTime(unseen->text()) == 0) {
+                reportMissing(unseen->text(), target, context);
+            }
+        }
     }
     if (dependencies.head() == nullptr) {
         outOfDate = true;

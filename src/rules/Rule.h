@@ -141,6 +141,6 @@ class TargetRule : public Rule {
     // awaited only by the targets that depend on it.
     static void waitForEffects(const Rule& rule, const std::string& name, MakeContext& context);
     // Says once per name that a dependency has neither a file nor a rule.
-    static void reportIfMissing(const std::string& dependency, const std::string& target,
-                                MakeContext& context);
+    static void reportMissing(const std::string& dependency, const std::string& target,
+                              MakeContext& context);
 };
