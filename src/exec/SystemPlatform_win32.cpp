@@ -68,7 +68,7 @@ std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     if (error != 0) {
         noteChildEnded();
         endIfInterrupted();
-        std::fputs(refusedCommandMessage(commandLine, systemReason(error)).c_str(), stdout);
+        std::fputs(launchFailureMessage(commandLine, error).c_str(), stdout);
         return 1;
     }
     CloseHandle(process.hThread);

@@ -42,7 +42,7 @@ inline constexpr char kUnableToChangeDirectory[] = " Unable to change to the dir
 // The option and, when one is near, " (did you mean --name?)".
 inline constexpr char kUnknownOption[] = " Unknown option %s%s\n";
 inline constexpr char kTooLongForInterpreter[] =
-    " The command of %s is %zu characters long; cmd accepts %zu. Use an inline file (<<).\n";
+    " The command of %s is %lu characters long; cmd accepts %lu. Use an inline file (<<).\n";
 
 } // namespace message
 
