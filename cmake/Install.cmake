@@ -7,8 +7,11 @@ install(FILES ${PROJECT_SOURCE_DIR}/docs/tarvo.1 DESTINATION ${CMAKE_INSTALL_MAN
 # The documents keep their places relative to each other, so that the links
 # between them still lead somewhere.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-file(GLOB TARVO_DOCUMENTS ${PROJECT_SOURCE_DIR}/docs/*.md)
+# The README shows the graph of examples/hello, so the picture goes along.
+file(GLOB TARVO_DOCUMENTS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.svg)
 install(FILES ${TARVO_DOCUMENTS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+# Where Debian's tools look for the terms of a package.
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_PACKAGE_NAME tarvo)
 set(CPACK_PACKAGE_VENDOR "tarvo developers")
