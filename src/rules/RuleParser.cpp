@@ -1,7 +1,7 @@
 #include "rules/RuleParser.h"
 
 #include "containers/NameCompare.h"
-#include "preprocess/LineReader.h"
+#include "preprocess/IntermediateFile.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
 #include "text/Blanks.h"
@@ -25,22 +25,22 @@ bool RuleParser::isExplicitRuleLine(const std::string& line) {
     return !line.empty() && line[0] != '.' && line.find(':') != std::string::npos;
 }
 
-int RuleParser::parseRules(std::FILE* file, std::vector<std::string> namesWithComma) {
-    LineReader reader(file, std::move(namesWithComma));
-    while (const std::string* line = reader.readLogicalLine(false)) {
+int RuleParser::parseRules(const IntermediateFile& file) {
+    IntermediateFile::Records records(file);
+    while (const std::string* line = records.next()) {
         if (isInferenceRuleLine(*line)) {
-            parseInferenceRule(*line, reader);
+            parseInferenceRule(*line, records);
         } else if (isExplicitRuleLine(*line)) {
-            parseExplicitRule(*line, reader);
+            parseExplicitRule(*line, records);
         } else if (!line->empty()) {
-            return reportError(message::kSyntaxError, reader.recordFile().c_str(),
-                               reader.recordLine().c_str());
+            return reportError(message::kSyntaxError, records.fileName().c_str(),
+                               records.lineText().c_str());
         }
     }
     return 0;
 }
 
-void RuleParser::parseInferenceRule(const std::string& line, LineReader& reader) {
+void RuleParser::parseInferenceRule(const std::string& line, IntermediateFile::Records& records) {
     const std::size_t secondDot = line.find('.', 1);
     if (secondDot == std::string::npos || secondDot == 1) {
         return;
@@ -58,11 +58,11 @@ void RuleParser::parseInferenceRule(const std::string& line, LineReader& reader)
     }
     Rule* rule =
         new InferenceRule(line.substr(0, secondDot), "." + line.substr(begin, end - begin));
-    readCommandBlock(reader, rule, true);
+    readCommandBlock(records, rule, true);
     rules_.insert(rule);
 }
 
-void RuleParser::parseExplicitRule(const std::string& line, LineReader& reader) {
+void RuleParser::parseExplicitRule(const std::string& line, IntermediateFile::Records& records) {
     const std::size_t colon = line.find(':');
 
     // Every target of the line gets the same dependencies and command lines:
@@ -92,7 +92,7 @@ void RuleParser::parseExplicitRule(const std::string& line, LineReader& reader) 
             first->addDependency(std::string(dependency));
         });
     }
-    readCommandBlock(reader, first, false);
+    readCommandBlock(records, first, false);
     // The targets of one line enter the table in ascending order of name, equal
     // names in the order of the line.
     std::stable_sort(made.begin(), made.end(), [](const Rule* a, const Rule* b) {
@@ -141,11 +141,12 @@ std::string meantBy(std::string_view line, std::size_t at, const std::string& ta
 } // namespace
 
 void RuleParser::checkCommand(const std::string_view line, const std::string& read,
-                              const Rule& rule, bool inference, const LineReader& reader) {
+                              const Rule& rule, bool inference,
+                              const IntermediateFile::Records& records) {
     if (!read.empty() && !isBlank(read[0]) && looksLikeRuleLine(line)) {
         diagnostics_.warn("%s, line %s: \"%s\" is taken as a command of the rule above; a rule's "
                           "commands end at an empty line",
-                          reader.recordFile().c_str(), reader.recordLine().c_str(),
+                          records.fileName().c_str(), records.lineText().c_str(),
                           std::string(line).c_str());
     }
     if (!inference) {
@@ -165,14 +166,14 @@ void RuleParser::checkCommand(const std::string_view line, const std::string& re
         const std::string written(line.substr(dollar, end - dollar));
         diagnostics_.warn("%s, line %s: %s means nothing in the commands of an inference rule and "
                           "reaches the shell as it is; did you mean %s?",
-                          reader.recordFile().c_str(), reader.recordLine().c_str(), written.c_str(),
+                          records.fileName().c_str(), records.lineText().c_str(), written.c_str(),
                           meant.c_str());
     }
 }
 
-void RuleParser::readCommandBlock(LineReader& reader, Rule* rule, bool inference) {
+void RuleParser::readCommandBlock(IntermediateFile::Records& records, Rule* rule, bool inference) {
     InlineBlock block;
-    while (const std::string* read = reader.readLogicalLine(false)) {
+    while (const std::string* read = records.next()) {
         std::size_t start = 0;
         while (start < read->size() && isBlank((*read)[start])) {
             ++start;
@@ -184,7 +185,7 @@ void RuleParser::readCommandBlock(LineReader& reader, Rule* rule, bool inference
         }
         if (rule != nullptr &&
             (role == InlineBlock::Role::Command || role == InlineBlock::Role::Opening)) {
-            checkCommand(line, *read, *rule, inference, reader);
+            checkCommand(line, *read, *rule, inference, records);
         }
         if (rule != nullptr) {
             rule->addCommand(std::string(line));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "preprocess/IntermediateFile.h"
+
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -7,7 +9,6 @@
 #include <vector>
 
 class Diagnostics;
-class LineReader;
 class Rule;
 class RuleTable;
 
@@ -17,10 +18,9 @@ class RuleParser {
     RuleParser(RuleTable& rules, Diagnostics& diagnostics)
         : rules_(rules), diagnostics_(diagnostics) {}
 
-    // Reads the whole file. Returns the status: 0, or 1 after a syntax error,
+    // Reads every record. Returns the status: 0, or 1 after a syntax error,
     // which has been reported and ends the reading.
-    // `namesWithComma` as pass 1 gives them, for reading the records back.
-    int parseRules(std::FILE* file, std::vector<std::string> namesWithComma = {});
+    int parseRules(const IntermediateFile& file);
     // The first target word of the first explicit-rule line, made when no
     // target is requested; none when that line names no target.
     const std::optional<std::string>& defaultTarget() const { return defaultTarget_; }
@@ -29,15 +29,15 @@ class RuleParser {
     static bool isExplicitRuleLine(const std::string& line);
 
   private:
-    void parseInferenceRule(const std::string& line, LineReader& reader);
-    void parseExplicitRule(const std::string& line, LineReader& reader);
+    void parseInferenceRule(const std::string& line, IntermediateFile::Records& records);
+    void parseExplicitRule(const std::string& line, IntermediateFile::Records& records);
     // Reads the lines up to the empty line (outside an inline block) that ends
     // the block, adding each to the rule; without a rule they are dropped.
-    void readCommandBlock(LineReader& reader, Rule* rule, bool inference);
+    void readCommandBlock(IntermediateFile::Records& records, Rule* rule, bool inference);
     // Warns of the slips that a command line shows: a rule line that lost the
     // empty line before it, and automatic variables that mean nothing here.
     void checkCommand(std::string_view line, const std::string& read, const Rule& rule,
-                      bool inference, const LineReader& reader);
+                      bool inference, const IntermediateFile::Records& records);
 
     RuleTable& rules_;
     Diagnostics& diagnostics_;
