@@ -45,8 +45,9 @@ fail() {
 
 echo "+ packages: $deb"
 dpkg-deb --info "$deb"
+maintainer=$(sed -n 's/^TARVO_MAINTAINER:STRING=//p' "$build/CMakeCache.txt")
 control=$(dpkg-deb --field "$deb" Package Version Section Maintainer)
-for field in "Package: tarvo" "Version: $version" "Section: devel" "Maintainer: tarvo developers"; do
+for field in "Package: tarvo" "Version: $version" "Section: devel" "Maintainer: $maintainer"; do
   grep -qxF "$field" <<<"$control" || fail "the .deb's control lacks \"$field\""
 done
 
@@ -54,7 +55,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 dpkg -x "$deb" "$scratch/root"
 tarvo=$scratch/root/usr/bin/tarvo
-manpage=$scratch/root/usr/share/man/man1/tarvo.1
+manpage=$scratch/root/usr/share/man/man1/tarvo.1.gz
 doc=$scratch/root/usr/share/doc/tarvo
 for file in "$tarvo" "$manpage" "$doc/README.md" "$doc/copyright"; do
   [[ -f $file ]] || fail "${file#"$scratch/root"} is not in the .deb"
@@ -77,7 +78,7 @@ echo "+ packages: lintian"
 lintian --fail-on error "$deb" || fail "lintian reports errors on $deb"
 
 listing=$(tar tzf "$tgz")
-for file in bin/tarvo share/man/man1/tarvo.1 share/doc/tarvo/README.md share/doc/tarvo/copyright; do
+for file in bin/tarvo share/man/man1/tarvo.1.gz share/doc/tarvo/README.md share/doc/tarvo/copyright; do
   grep -q "/$file\$" <<<"$listing" || fail "$file is not in $tgz"
 done
 
@@ -106,7 +107,7 @@ if [[ -s $scratch/man.err ]]; then
   fail "man -l warned"
 fi
 grep -q 'SYNOPSIS' "$scratch/man.out" || fail "man -l rendered no SYNOPSIS"
-groff -man -Tutf8 -ww -z "$manpage" 2>"$scratch/groff.err" || fail "groff failed"
+gzip -dc "$manpage" | groff -man -Tutf8 -ww -z 2>"$scratch/groff.err" || fail "groff failed"
 if [[ -s $scratch/groff.err ]]; then
   cat "$scratch/groff.err" >&2
   fail "groff warned"
