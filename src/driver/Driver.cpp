@@ -88,6 +88,9 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     if (options.explain) {
         context.explain();
     }
+    if (options.dryRun || options.graph) {
+        context.imagineCommands();
+    }
     if (!dependencyFiles.empty()) {
         context.readDependencyFiles(dependencyFiles);
     }

@@ -104,6 +104,13 @@ class MakeContext {
     void noteJobMaking(const std::string& name, JobId job);
     std::optional<JobId> jobMaking(const std::string& name) const;
 
+    // In a walk whose commands do not really run (--dry-run, --graph), the
+    // files that a job handed over would have written stay unknown: after the
+    // first one, a missing name is no sure sign of a slip and is not said.
+    void imagineCommands() { imagining_ = true; }
+    void noteJobHandedOver() { handedOver_ = true; }
+    bool missingMeansMissing() const { return !imagining_ || !handedOver_; }
+
     // Says, in each job, why its target is out of date.
     void explain() { explains_ = true; }
     bool explains() const { return explains_; }
@@ -148,6 +155,8 @@ class MakeContext {
     WalkObserver* observer_ = nullptr;
     bool once_ = false;
     bool explains_ = false;
+    bool imagining_ = false;
+    bool handedOver_ = false;
     std::unique_ptr<DependencyFiles> dependencyFiles_;
 };
 

@@ -58,6 +58,7 @@ std::optional<JobId> Rule::runCommands(const std::string& target, MakeContext& c
         job.reason = target + ": " + decision.reason;
     }
     watch(job, context);
+    context.noteJobHandedOver();
     return context.executor.submit(std::move(job));
 }
 
@@ -196,7 +197,7 @@ InferenceRule* InferenceRule::standIn(const std::string& target, MakeContext& co
 }
 
 void InferenceRule::reportNoSource(const std::string& target, MakeContext& context) const {
-    if (context.platform.fileTime(target) != 0 ||
+    if (!context.missingMeansMissing() || context.platform.fileTime(target) != 0 ||
         !context.diagnostics.firstTime("no source for " + target)) {
         return;
     }
@@ -270,7 +271,8 @@ Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& cont
 
 void TargetRule::reportMissing(const std::string& dependency, const std::string& target,
                                MakeContext& context) {
-    if (context.diagnostics.firstTime("no rule for " + dependency)) {
+    if (context.missingMeansMissing() &&
+        context.diagnostics.firstTime("no rule for " + dependency)) {
         context.diagnostics.warn("%s: no file and no rule to make it (needed by %s)",
                                  dependency.c_str(), target.c_str());
     }

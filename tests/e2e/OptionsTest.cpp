@@ -84,6 +84,12 @@ const OptionCase kOptionCases[] = {
      "link\ntest\n",
      "tarvo: main.o: no file and no rule to make it (needed by app)\n",
      0},
+    {"DryRunDoesNotKnowWhatItsCommandsWouldWrite",
+     "all: sync copy.txt\n\t@echo all\n\nsync:\n\tcp in.txt copy.txt\n",
+     {"--dry-run"},
+     "cp in.txt copy.txt \necho all \n",
+     "",
+     0},
     {"InferenceSourceWithoutFileOrRule",
      ".c.o:\n\t@echo cc\n",
      {"lib/x.o"},
@@ -179,7 +185,7 @@ const OptionCase kOptionCases[] = {
      "    n5 [label=\"lib.c\", style=\"dashed\"];\n"
      "    n0 -> n1;\n    n1 -> n2;\n    n2 -> n3;\n    n1 -> n4;\n"
      "    n4 -> n5 [label=\".c.o\"];\n    n0 -> n0;\n}\n",
-     "tarvo: lib.o: no lib.c and no rule to make it\n",
+     "",
      0,
      {"in.txt", "tarvo"},
      true},
