@@ -15,4 +15,7 @@ void noteList(const char* format, va_list arguments) {
     std::fputs("tarvo: ", stderr);
     std::vfprintf(stderr, format, arguments);
     std::fputc('\n', stderr);
+    // Where standard error goes to a file the C runtime may hold it back, out
+    // of place among standard output and the commands' own errors.
+    std::fflush(stderr);
 }
