@@ -2,7 +2,9 @@
 # CI packages stage: builds the .tar.gz and the .deb with CPack in build-package/,
 # unpacks the .deb as dpkg would install it, and checks what it holds: the
 # installed tarvo builds examples/hello and prints its version, and its man
-# page renders with man and groff without a single warning.
+# page renders with man and groff without a single warning. The binary is
+# stripped (also by cmake --install --strip), the README's pictures and the
+# copyright file are installed, and lintian finds no error in the .deb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +15,8 @@ command -v cc >/dev/null 2>&1 || packages+=(gcc)
 command -v cmake >/dev/null 2>&1 || packages+=(cmake)
 command -v make >/dev/null 2>&1 || packages+=(make)
 command -v g++ >/dev/null 2>&1 || packages+=(g++)
+command -v lintian >/dev/null 2>&1 || packages+=(lintian)
+command -v readelf >/dev/null 2>&1 || packages+=(binutils)
 if ((${#packages[@]} > 0)); then
   echo "packages: installing ${packages[*]}"
   apt-get update -q
@@ -41,8 +45,9 @@ fail() {
 
 echo "+ packages: $deb"
 dpkg-deb --info "$deb"
+maintainer=$(sed -n 's/^TARVO_MAINTAINER:STRING=//p' "$build/CMakeCache.txt")
 control=$(dpkg-deb --field "$deb" Package Version Section Maintainer)
-for field in "Package: tarvo" "Version: $version" "Section: devel" "Maintainer: tarvo developers"; do
+for field in "Package: tarvo" "Version: $version" "Section: devel" "Maintainer: $maintainer"; do
   grep -qxF "$field" <<<"$control" || fail "the .deb's control lacks \"$field\""
 done
 
@@ -50,13 +55,30 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 dpkg -x "$deb" "$scratch/root"
 tarvo=$scratch/root/usr/bin/tarvo
-manpage=$scratch/root/usr/share/man/man1/tarvo.1
-for file in "$tarvo" "$manpage" "$scratch/root/usr/share/doc/tarvo/README.md"; do
+manpage=$scratch/root/usr/share/man/man1/tarvo.1.gz
+doc=$scratch/root/usr/share/doc/tarvo
+for file in "$tarvo" "$manpage" "$doc/README.md" "$doc/copyright"; do
   [[ -f $file ]] || fail "${file#"$scratch/root"} is not in the .deb"
 done
+# Every picture the README shows is installed beside it.
+for picture in $(grep -o '([^()]*\.svg)' README.md | tr -d '()'); do
+  [[ -f $doc/$picture ]] || fail "the README shows $picture, which the .deb lacks"
+done
+
+unstripped() {
+  readelf --section-headers "$1" | grep -q '\.symtab'
+}
+unstripped "$tarvo" && fail "the .deb's tarvo is not stripped"
+
+echo "+ packages: cmake --install --strip"
+cmake --install "$build" --strip --prefix "$scratch/prefix" >/dev/null
+unstripped "$scratch/prefix/bin/tarvo" && fail "cmake --install --strip left tarvo unstripped"
+
+echo "+ packages: lintian"
+lintian --fail-on error "$deb" || fail "lintian reports errors on $deb"
 
 listing=$(tar tzf "$tgz")
-for file in bin/tarvo share/man/man1/tarvo.1 share/doc/tarvo/README.md; do
+for file in bin/tarvo share/man/man1/tarvo.1.gz share/doc/tarvo/README.md share/doc/tarvo/copyright; do
   grep -q "/$file\$" <<<"$listing" || fail "$file is not in $tgz"
 done
 
@@ -85,7 +107,7 @@ if [[ -s $scratch/man.err ]]; then
   fail "man -l warned"
 fi
 grep -q 'SYNOPSIS' "$scratch/man.out" || fail "man -l rendered no SYNOPSIS"
-groff -man -Tutf8 -ww -z "$manpage" 2>"$scratch/groff.err" || fail "groff failed"
+gzip -dc "$manpage" | groff -man -Tutf8 -ww -z 2>"$scratch/groff.err" || fail "groff failed"
 if [[ -s $scratch/groff.err ]]; then
   cat "$scratch/groff.err" >&2
   fail "groff warned"

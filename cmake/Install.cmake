@@ -3,16 +3,51 @@
 include(GNUInstallDirs)
 
 install(TARGETS tarvo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/docs/tarvo.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Who answers for the packages; Debian's tools want a name and an address.
+set(TARVO_MAINTAINER "tarvo developers <tarvo@example.org>"
+    CACHE STRING "The maintainer of the packages, as \"name <address>\"")
+
+# Compresses a file as gzip -9n would, for the places Debian wants it so.
+function(tarvo_gzip source destination)
+  file(ARCHIVE_CREATE OUTPUT ${destination} PATHS ${source} FORMAT raw COMPRESSION GZip
+       COMPRESSION_LEVEL 9)
+endfunction()
+
+if(WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/tarvo.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  # man reads compressed pages, and Debian's policy asks for them.
+  tarvo_gzip(${PROJECT_SOURCE_DIR}/docs/tarvo.1 ${PROJECT_BINARY_DIR}/tarvo.1.gz)
+  install(FILES ${PROJECT_BINARY_DIR}/tarvo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # A native package carries its changelog in Debian's form.
+  string(TIMESTAMP TARVO_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  file(WRITE ${PROJECT_BINARY_DIR}/changelog
+       "tarvo (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
+       "  * tarvo ${PROJECT_VERSION}.\n\n"
+       " -- ${TARVO_MAINTAINER}  ${TARVO_CHANGELOG_DATE}\n")
+  tarvo_gzip(${PROJECT_BINARY_DIR}/changelog ${PROJECT_BINARY_DIR}/changelog.gz)
+  install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # tarvo is linked statically on purpose: one file that runs anywhere.
+  if(TARVO_STATIC AND NOT TARVO_SANITIZE AND NOT TARVO_FUZZ)
+    file(WRITE ${PROJECT_BINARY_DIR}/lintian-overrides
+         "# Linked statically on purpose: one file that runs on any Linux.\n"
+         "tarvo: statically-linked-binary [usr/bin/tarvo]\n")
+    install(FILES ${PROJECT_BINARY_DIR}/lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tarvo)
+  endif()
+endif()
 # The documents keep their places relative to each other, so that the links
 # between them still lead somewhere.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-file(GLOB TARVO_DOCUMENTS ${PROJECT_SOURCE_DIR}/docs/*.md)
+# The README shows the graph of examples/hello, so the picture goes along.
+file(GLOB TARVO_DOCUMENTS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.svg)
 install(FILES ${TARVO_DOCUMENTS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+# Where Debian's tools look for the terms of a package.
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_PACKAGE_NAME tarvo)
 set(CPACK_PACKAGE_VENDOR "tarvo developers")
-set(CPACK_PACKAGE_CONTACT "tarvo developers")
+set(CPACK_PACKAGE_CONTACT "${TARVO_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "make tool that reads one makefile and runs what is out of date")
 set(CPACK_PACKAGE_DESCRIPTION
     "tarvo reads a makefile, brings the requested targets up to date by comparing file\n"
@@ -31,7 +66,7 @@ else()
 endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "tarvo developers")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TARVO_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # A static tarvo needs no shared library; any other build asks dpkg-shlibdeps.

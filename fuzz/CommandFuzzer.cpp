@@ -19,6 +19,7 @@
 #include "rules/RuleTable.h"
 #include "support/FuzzPlatform.h"
 #include "support/ScratchDirectory.h"
+#include "text/Diagnostics.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -136,7 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FileTimeCache files(platform);
     SequentialExecutor executor(files, kind == 'K');
     RuleTable rules;
-    MakeContext context(rules, files, executor);
+    Diagnostics diagnostics;
+    MakeContext context(rules, files, executor, diagnostics);
     rule->runCommands(target, context);
 
     const int status = context.status();

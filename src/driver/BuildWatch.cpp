@@ -12,6 +12,7 @@
 #include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 
 #include <unordered_map>
@@ -70,7 +71,8 @@ void BuildWatch::plan(const std::vector<std::string>& targets, RuleTable& rules,
         return;
     }
     CollectingExecutor executor;
-    MakeContext context(rules, files, executor);
+    Diagnostics silent(true);
+    MakeContext context(rules, files, executor, silent);
     QuietWalk quiet;
     context.observe(quiet);
     if (!dependencyFiles.empty()) {

@@ -2,7 +2,9 @@
 
 #include "text/Blanks.h"
 
+#include <algorithm>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -43,7 +45,7 @@ bool takeLongOption(Options& options, const std::vector<std::string>& arguments,
     const std::string value = hasValue ? argument.substr(equals + 1) : std::string();
     if (hasValue &&
         (name == "--help" || name == "--version" || name == "--dry-run" || name == "--explain" ||
-         name == "--graph" || name == "--keep-going" || name == "--compdb")) {
+         name == "--graph" || name == "--keep-going" || name == "--compdb" || name == "--strict")) {
         return false;
     }
     if (name == "--help") {
@@ -80,6 +82,8 @@ bool takeLongOption(Options& options, const std::vector<std::string>& arguments,
         if (options.traceFile.empty()) {
             options.invalid = argument;
         }
+    } else if (name == "--strict") {
+        options.strict = true;
     } else if (name == "--directory") {
         // Like -f, the next argument is the name, whatever it looks like.
         if (!hasValue && i + 1 < arguments.size()) {
@@ -105,7 +109,51 @@ bool takeLongOption(Options& options, const std::vector<std::string>& arguments,
     return true;
 }
 
+const char* const kLongOptions[] = {"--help",  "--version", "--dry-run",   "--explain",
+                                    "--graph", "--strict",  "--directory", "--jobs"};
+
+// The edits that turn one text into the other, a swap of neighbours counting as one.
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) {
+        d[i][0] = i;
+    }
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        d[0][j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
 } // namespace
+
+std::string nearestLongOption(const std::string& unknown) {
+    // Option names are short: the text beyond them cannot be near anything.
+    const std::string name = unknown.substr(0, std::min<std::size_t>(unknown.find('='), 32));
+    constexpr std::size_t kNear = 2;
+    std::string nearest;
+    std::size_t best = kNear + 1;
+    bool alone = false;
+    for (const char* option : kLongOptions) {
+        const std::size_t distance = editDistance(name, option);
+        if (distance < best) {
+            best = distance;
+            nearest = option;
+            alone = true;
+        } else if (distance == best) {
+            alone = false;
+        }
+    }
+    return alone ? nearest : std::string();
+}
 
 Options scanArguments(const std::vector<std::string>& arguments) {
     Options options;
@@ -131,9 +179,10 @@ Options scanArguments(const std::vector<std::string>& arguments) {
                     count = arguments[++i];
                 }
                 takeJobs(options, argument, count);
-            } else if (argument[0] == '-' && option == '-' &&
-                       takeLongOption(options, arguments, i)) {
-                // taken
+            } else if (argument[0] == '-' && option == '-') {
+                if (!takeLongOption(options, arguments, i) && options.unknown.empty()) {
+                    options.unknown = argument;
+                }
             } else {
                 options.ignored.push_back(argument);
             }

@@ -18,6 +18,8 @@ struct Options {
     bool dryRun = false;
     bool explain = false;
     bool graph = false;
+    // Warnings end the run with status 1, once it is over.
+    bool strict = false;
     std::string directory; // empty: the current one
     unsigned jobs = 1;
     bool keepGoing = false;
@@ -30,7 +32,12 @@ struct Options {
     std::vector<std::string> ignored;
     // An option that cannot be followed, as given (-j0); empty when all is well.
     std::string invalid;
+    // The first long option that is not known, as given; empty when none is.
+    std::string unknown;
 };
+
+// The long option nearest to an unknown one, when exactly one is near; else empty.
+std::string nearestLongOption(const std::string& unknown);
 
 // Scans the arguments after the program name.
 Options scanArguments(const std::vector<std::string>& arguments);

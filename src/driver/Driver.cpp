@@ -24,6 +24,7 @@
 #include "rules/Rule.h"
 #include "rules/RuleParser.h"
 #include "rules/RuleTable.h"
+#include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 #include "text/Note.h"
 
@@ -86,7 +87,7 @@ std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files) 
 // Makes each target in turn. Returns the target that has no rule, or null;
 // the run ends at once then, and when the walk has stopped.
 const std::string* walkTargets(const std::vector<std::string>& targets, RuleTable& rules,
-                               MakeContext& context) {
+                               MakeContext& context, bool saysUpToDate) {
     for (const std::string& target : targets) {
         Rule* rule = rules.lookup(target);
         if (rule == nullptr) {
@@ -95,11 +96,18 @@ const std::string* walkTargets(const std::vector<std::string>& targets, RuleTabl
             context.executor.finish();
             return &target;
         }
-        rule->make(target, context);
+        const bool outOfDate = rule->make(target, context);
         if (context.stopped()) {
             context.executor.stop();
             context.executor.finish();
             return nullptr;
+        }
+        // Said only while commands still run: after a failure none would. A
+        // target that does not exist is not up to date: what stood in its way
+        // has been said.
+        if (saysUpToDate && !outOfDate && context.status() == 0 &&
+            context.platform.fileTime(target) != 0) {
+            note("%s is up to date", target.c_str());
         }
     }
     return nullptr;
@@ -121,7 +129,7 @@ void noteTargets(const char* what, std::vector<std::string> targets) {
 
 Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
                  const Options& options, const std::string& dependencyFiles,
-                 const std::string& logPath) {
+                 const std::string& logPath, Diagnostics& diagnostics) {
     FileTimeCache files(platform);
     const bool onlyLooks = options.graph || options.dryRun;
     BuildWatch watch(options, onlyLooks ? std::string() : logPath);
@@ -129,9 +137,12 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
         return {1, true};
     }
     const std::unique_ptr<Executor> executor = makeExecutor(options, files);
-    MakeContext context(rules, files, *executor);
+    MakeContext context(rules, files, *executor, diagnostics);
     if (options.explain) {
         context.explain();
+    }
+    if (options.dryRun || options.graph) {
+        context.imagineCommands();
     }
     if (!dependencyFiles.empty()) {
         context.readDependencyFiles(dependencyFiles);
@@ -152,7 +163,7 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
         watch.plan(targets, rules, files, dependencyFiles, context.makesEachTargetOnce());
         watch.attach(*executor);
     }
-    const std::string* missing = walkTargets(targets, rules, context);
+    const std::string* missing = walkTargets(targets, rules, context, !options.graph);
     if (missing == nullptr && !context.stopped()) {
         executor->finish();
     }
@@ -179,7 +190,9 @@ Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable
                               Platform& platform, const std::string& dependencyFiles) {
     FileTimeCache files(platform);
     CollectingExecutor executor;
-    MakeContext context(rules, files, executor);
+    // Nothing is built: names that no command makes are not missing yet.
+    Diagnostics quiet(true);
+    MakeContext context(rules, files, executor, quiet);
     if (!dependencyFiles.empty()) {
         context.readDependencyFiles(dependencyFiles);
     }
@@ -187,7 +200,7 @@ Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable
     context.observe(database);
     context.makeEachTargetOnce();
     context.takeAllOutOfDate();
-    if (const std::string* missing = walkTargets(targets, rules, context)) {
+    if (const std::string* missing = walkTargets(targets, rules, context, false)) {
         return {reportError(message::kNoRule, missing->c_str()), true};
     }
     std::error_code error;
@@ -202,7 +215,16 @@ Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable
 // that cannot be entered).
 bool endsBeforeMakefile(const Options& options, int& status) {
     for (const std::string& ignored : options.ignored) {
-        note("option %s ignored", ignored.c_str());
+        const bool dryRunMeant = ignored.size() == 2 && (ignored[1] == 'n' || ignored[1] == 'N');
+        note("option %s ignored%s", ignored.c_str(),
+             dryRunMeant ? " (for a dry run, use --dry-run)" : "");
+    }
+    if (!options.unknown.empty()) {
+        const std::string nearest = nearestLongOption(options.unknown);
+        const std::string hint =
+            nearest.empty() ? std::string() : " (did you mean " + nearest + "?)";
+        status = reportError(message::kUnknownOption, options.unknown.c_str(), hint.c_str());
+        return true;
     }
     if (!options.invalid.empty()) {
         status = reportError(message::kInvalidOption, options.invalid.c_str());
@@ -224,11 +246,9 @@ bool endsBeforeMakefile(const Options& options, int& status) {
     return false;
 }
 
-} // namespace
-
-int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-             Platform& platform, const RunLimits& limits) {
-    const Options options = scanArguments(arguments);
+// The run, up to its status; runTarvo adds what --strict asks.
+int runOnce(const Options& options, const std::vector<std::string>& environment, Platform& platform,
+            const RunLimits& limits, Diagnostics& diagnostics) {
     // Answered before the banner, without reading any makefile.
     if (options.help) {
         std::fputs(kUsageText, stdout);
@@ -270,13 +290,17 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         return reportError(message::kUnableToOpenFile, makefileName.c_str());
     }
 
-    TemporaryFile records = platform.createTemporaryFile(TemporaryFile::Content::Binary);
+    // A run that only looks writes nothing where it looks, not even there.
+    TemporaryFile records =
+        options.dryRun || options.graph
+            ? platform.createPrivateTemporaryFile(TemporaryFile::Content::Binary)
+            : platform.createTemporaryFile(TemporaryFile::Content::Binary);
     if (!records.created()) {
         return reportError(message::kUnableToCreateIntermediate, records.name().c_str());
     }
     IntermediateFile intermediate(records.stream());
     {
-        Preprocessor preprocessor(macros, evaluator);
+        Preprocessor preprocessor(macros, evaluator, diagnostics);
         status = preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate);
     }
     if (!intermediate.finish()) {
@@ -289,7 +313,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         intermediate.list(stdout);
         records.release();
     } else {
-        RuleParser parser(rules);
+        RuleParser parser(rules, diagnostics);
         // Pass 2 reads the records even after pass 1 failed; its own error wins.
         const int parsed = parser.parseRules(intermediate);
         if (parsed != 0) {
@@ -309,10 +333,10 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         // The record of times, if the makefile keeps one.
         const std::string logPath =
             macros.isDefined("TARVO_LOG") ? macros.valueOf("TARVO_LOG") : std::string();
-        const Made made =
-            options.compilationDatabase
-                ? writeCompilationDatabase(targets, rules, platform, dependencyFiles)
-                : makeTargets(targets, rules, platform, options, dependencyFiles, logPath);
+        const Made made = options.compilationDatabase
+                              ? writeCompilationDatabase(targets, rules, platform, dependencyFiles)
+                              : makeTargets(targets, rules, platform, options, dependencyFiles,
+                                            logPath, diagnostics);
         status = made.status;
         if (made.endsAtOnce) {
             return status;
@@ -321,6 +345,21 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
 
     if (sweeps) {
         platform.sweepTemporaries();
+    }
+    return status;
+}
+
+} // namespace
+
+int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+             Platform& platform, const RunLimits& limits) {
+    const Options options = scanArguments(arguments);
+    Diagnostics diagnostics;
+    const int status = runOnce(options, environment, platform, limits, diagnostics);
+    if (options.strict && diagnostics.warnings() > 0 && status == 0) {
+        note("%d warning%s, and --strict makes them fail the run", diagnostics.warnings(),
+             diagnostics.warnings() == 1 ? "" : "s");
+        return 1;
     }
     return status;
 }

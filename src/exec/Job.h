@@ -3,6 +3,7 @@
 #include "platform/FileTime.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,4 +33,7 @@ struct Job {
     std::vector<JobId> after;
     // The target's time as the decision saw it, before any command ran.
     FileTime targetTime = 0;
+    // Called once every command has run and none failed so that the build
+    // stops; empty when nothing is to be checked then.
+    std::function<void()> whenMade;
 };

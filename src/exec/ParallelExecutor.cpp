@@ -129,6 +129,9 @@ void ParallelExecutor::skipDependents(JobId id) {
 void ParallelExecutor::endJob(JobId id) {
     Entry& entry = jobs_[id];
     entry.ended = true;
+    if (!interrupted_ && entry.job.whenMade) {
+        entry.job.whenMade();
+    }
     for (const JobId dependent : entry.dependents) {
         if (--jobs_[dependent].waitingFor == 0) {
             ready_.push_back(dependent);

@@ -63,6 +63,9 @@ bool SequentialExecutor::run(const Job& job) {
             return false;
         }
     }
+    if (job.whenMade) {
+        job.whenMade();
+    }
     return true;
 }
 

@@ -75,7 +75,7 @@ std::uint64_t ChildProcesses::start(const std::string& commandLine) {
 
 std::uint64_t ChildProcesses::refuse(std::uint64_t id, const std::string& commandLine,
                                      DWORD error) {
-    ended_.push_back({id, 1, refusedCommandMessage(commandLine, systemReason(error)), {}});
+    ended_.push_back({id, 1, launchFailureMessage(commandLine, error), {}});
     return id;
 }
 

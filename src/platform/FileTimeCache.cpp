@@ -51,6 +51,10 @@ TemporaryFile FileTimeCache::createTemporaryFile(TemporaryFile::Content content)
     return system_.createTemporaryFile(content);
 }
 
+TemporaryFile FileTimeCache::createPrivateTemporaryFile(TemporaryFile::Content content) {
+    return system_.createPrivateTemporaryFile(content);
+}
+
 void FileTimeCache::sweepTemporaries() {
     invalidate();
     system_.sweepTemporaries();

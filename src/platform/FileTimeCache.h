@@ -22,6 +22,7 @@ class FileTimeCache : public Platform {
     bool removeFile(const std::string& path) override;
     bool setFileTime(const std::string& path, FileTime time) override;
     TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;
+    TemporaryFile createPrivateTemporaryFile(TemporaryFile::Content content) override;
     std::string freeTemporaryName() override;
     void sweepTemporaries() override;
 

@@ -55,6 +55,9 @@ class Platform {
     // A fresh temporary file "tarvoN.$$$" (N from 0 to 999) in the current
     // directory, held by the run until it is released.
     virtual TemporaryFile createTemporaryFile(TemporaryFile::Content content) = 0;
+    // The same in the system's directory for temporary files, for a run that
+    // must leave the current directory untouched.
+    virtual TemporaryFile createPrivateTemporaryFile(TemporaryFile::Content content) = 0;
     // The name that createTemporaryFile would give now; nothing is created.
     virtual std::string freeTemporaryName() = 0;
     // Removes every entry of the current directory matching "tarvo*.$$$",

@@ -1,11 +1,31 @@
 #include "platform/ProcessLaunch_win32.h"
 
+#include "platform/RefusedCommand.h"
+#include "text/ErrorReport.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace {
+
+// The longest command that cmd /C runs whole, and the longest command line
+// that CreateProcess takes. Beyond the first, cmd runs nothing and succeeds.
+constexpr std::size_t kInterpreterLimit = 8191;
+constexpr std::size_t kSystemLimit = 32767;
+// An error of the tool's own (bit 29 marks those of applications): the command
+// needs the interpreter and is too long for it.
+constexpr DWORD kTooLongForInterpreter = 0x20000000u | 1u;
+
+std::string programOf(const std::string& commandLine) {
+    const std::size_t start = commandLine.find_first_not_of(" \t");
+    if (start == std::string::npos) {
+        return std::string();
+    }
+    const std::size_t end = commandLine.find_first_of(" \t", start);
+    return commandLine.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
 
 // A program that is not found may be an interpreter built-in (echo, copy),
 // and a file that is no program may be one the interpreter opens by its type:
@@ -124,8 +144,25 @@ DWORD launchProcess(const std::string& commandLine, const StandardHandles& handl
     if (error == 0 || !interpreterMayStart(error)) {
         return error;
     }
+    if (commandLine.size() > kInterpreterLimit) {
+        return kTooLongForInterpreter;
+    }
     const std::string interpreter = isWindows95Family() ? "command.com /C " : "cmd /C ";
     return createProcess(interpreter + commandLine, handles, inherited, flags, process);
+}
+
+std::string launchFailureMessage(const std::string& commandLine, DWORD error) {
+    if (error == kTooLongForInterpreter) {
+        return errorText(message::kTooLongForInterpreter, programOf(commandLine).c_str(),
+                         static_cast<unsigned long>(commandLine.size()),
+                         static_cast<unsigned long>(kInterpreterLimit));
+    }
+    std::string reason = systemReason(error);
+    if (commandLine.size() > kSystemLimit) {
+        reason += " (the command is " + std::to_string(commandLine.size()) +
+                  " characters long; the system accepts " + std::to_string(kSystemLimit) + ")";
+    }
+    return refusedCommandMessage(commandLine, reason);
 }
 
 UniqueHandle openInheritableNull() {

@@ -21,6 +21,10 @@ struct StandardHandles {
 DWORD launchProcess(const std::string& commandLine, const StandardHandles& handles, DWORD flags,
                     PROCESS_INFORMATION& process);
 
+// The message for a command line that launchProcess could not start with the
+// error it gave: the system's reason, or the interpreter's limit on length.
+std::string launchFailureMessage(const std::string& commandLine, DWORD error);
+
 // The null device, open for reading and writing and inheritable; none on failure.
 UniqueHandle openInheritableNull();
 

@@ -8,6 +8,7 @@
 #include "platform/RefusedCommand.h"
 #include "platform/SignalBlock_posix.h"
 #include "platform/TempNames.h"
+#include "platform/TemporaryDirectory.h"
 #include "platform/TemporarySweeper_posix.h"
 
 #include <dirent.h>
@@ -173,6 +174,10 @@ std::string SystemPlatform::freeTemporaryName() {
 
 TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
     return TemporaryFile::create(std::string(), content);
+}
+
+TemporaryFile SystemPlatform::createPrivateTemporaryFile(TemporaryFile::Content content) {
+    return TemporaryFile::create(temporaryDirectory(), content);
 }
 
 void SystemPlatform::sweepTemporaries() {

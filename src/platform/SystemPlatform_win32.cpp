@@ -8,6 +8,7 @@
 #include "platform/ProcessLaunch_win32.h"
 #include "platform/RefusedCommand.h"
 #include "platform/TempNames.h"
+#include "platform/TemporaryDirectory.h"
 #include "text/ErrorReport.h"
 
 #include <windows.h>
@@ -72,7 +73,7 @@ std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     if (error != 0) {
         noteChildEnded();
         endIfInterrupted();
-        std::fputs(refusedCommandMessage(commandLine, systemReason(error)).c_str(), stdout);
+        std::fputs(launchFailureMessage(commandLine, error).c_str(), stdout);
         return 1;
     }
     CloseHandle(process.hThread);
@@ -125,6 +126,10 @@ std::string SystemPlatform::freeTemporaryName() {
 
 TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
     return TemporaryFile::create(std::string(), content);
+}
+
+TemporaryFile SystemPlatform::createPrivateTemporaryFile(TemporaryFile::Content content) {
+    return TemporaryFile::create(temporaryDirectory(), content);
 }
 
 void SystemPlatform::sweepTemporaries() {

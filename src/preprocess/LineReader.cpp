@@ -7,6 +7,15 @@
 namespace {
 
 constexpr std::size_t kChunkSize = 1 << 16;
+// Windows reads a text file up to its first Ctrl-Z (copy a+b c writes one at
+// the end); other systems know no such mark.
+#ifdef _WIN32
+constexpr bool kTextEndsAtControlZ = true;
+#else
+constexpr bool kTextEndsAtControlZ = false;
+#endif
+constexpr char kControlZ = '\x1a';
+constexpr char kByteOrderMark[] = "\xef\xbb\xbf";
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -52,7 +61,13 @@ std::size_t LineReader::endOfRecordName(std::size_t start) const {
 
 bool LineReader::fillChunk() {
     chunkPosition_ = 0;
-    chunkEnd_ = std::fread(chunk_.data(), 1, chunk_.size(), file_);
+    chunkEnd_ = textEnded_ ? 0 : std::fread(chunk_.data(), 1, chunk_.size(), file_);
+    if (kTextEndsAtControlZ && plain_) {
+        if (const void* end = std::memchr(chunk_.data(), kControlZ, chunkEnd_)) {
+            chunkEnd_ = static_cast<std::size_t>(static_cast<const char*>(end) - chunk_.data());
+            textEnded_ = true;
+        }
+    }
     findZero();
     return chunkEnd_ > 0;
 }
@@ -96,12 +111,19 @@ bool LineReader::readPhysicalLine() {
 }
 
 std::string* LineReader::readLogicalLine(bool plain) {
+    plain_ = plain;
     line_.clear();
     std::size_t append = 0;
     for (;;) {
         if (!readPhysicalLine()) {
             return nullptr;
         }
+        // Editors on Windows begin UTF-8 files with a byte-order mark; it is
+        // no part of the first line.
+        if (plain && atStart_ && line_.compare(0, 3, kByteOrderMark) == 0) {
+            line_.erase(0, 3);
+        }
+        atStart_ = false;
         if (!plain) {
             // The tag ends at the first "|" after the comma that ends the name.
             const std::size_t comma = endOfRecordName(append);

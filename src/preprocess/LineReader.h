@@ -44,6 +44,10 @@ class LineReader {
     // found once per chunk rather than searched for on every line.
     std::size_t zeroAt_ = 0;
     long lineNumber_ = 0;
+    // Whether lines are read as makefile text; a text ends at a Ctrl-Z.
+    bool plain_ = false;
+    bool textEnded_ = false;
+    bool atStart_ = true;
     std::string recordFile_;
     std::string recordLine_;
 };

@@ -3,6 +3,8 @@
 #include "preprocess/IntermediateFile.h"
 #include "preprocess/LineReader.h"
 #include "preprocess/MacroTable.h"
+#include "text/Delimiters.h"
+#include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 
 int Preprocessor::preprocessMakefile(std::FILE* makefile, const std::string& fileName,
@@ -16,6 +18,41 @@ long Preprocessor::lineNumber() const {
     return reader_ != nullptr ? reader_->lineNumber() : 0;
 }
 
+void Preprocessor::checkDefinition(const std::string& line) {
+    std::size_t hash = line.find('#', line.find('='));
+    while (hash != std::string::npos && line[hash - 1] != ' ' && line[hash - 1] != '\t') {
+        hash = line.find('#', hash + 1);
+    }
+    if (hash == std::string::npos) {
+        return;
+    }
+    std::size_t nameEnd = 0;
+    while (nameEnd < line.size() && !isDelimiter(line[nameEnd])) {
+        ++nameEnd;
+    }
+    diagnostics_.warn("%s, line %ld: the value of %s holds \"%s\": a comment begins only in the "
+                      "first column, so the \"#\" and what follows are part of the value",
+                      fileName_.c_str(), lineNumber(), line.substr(0, nameEnd).c_str(),
+                      line.substr(hash).c_str());
+}
+
+void Preprocessor::checkReferences(const std::string& line) {
+    for (std::size_t at = line.find("$("); at != std::string::npos; at = line.find("$(", at + 2)) {
+        const char first = at + 2 < line.size() ? line[at + 2] : '\0';
+        if (first != '@' && first != '<' && first != '^' && first != '*') {
+            continue;
+        }
+        const std::size_t close = line.find(')', at);
+        const std::string reference =
+            line.substr(at, close == std::string::npos ? std::string::npos : close + 1 - at);
+        if (!macros_.isDefined(reference.substr(2, reference.size() - 3))) {
+            diagnostics_.warn("%s, line %ld: %s names no macro and expands to nothing; the special "
+                              "macros of commands are $@, $<, $* and $&",
+                              fileName_.c_str(), lineNumber(), reference.c_str());
+        }
+    }
+}
+
 void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermediate) {
     LineReader reader(input);
     const LineReader* const outer = reader_;
@@ -27,6 +64,11 @@ void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermedia
         }
         if (isCommentLine(*line)) {
             continue;
+        }
+        // A "#" that a macro brings in was warned of where that macro was defined.
+        const bool writtenHash = line->find('#') != std::string::npos;
+        if (line->find("$(") != std::string::npos) {
+            checkReferences(*line);
         }
         ExpansionFailure failure;
         if (!macros_.expandMacros(*line, &failure)) {
@@ -43,6 +85,9 @@ void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermedia
             continue;
         }
         if (MacroTable::isMacroDefinitionLine(*line)) {
+            if (writtenHash) {
+                checkDefinition(*line);
+            }
             macros_.defineMacroFromLine(std::move(*line));
             continue;
         }

@@ -6,6 +6,7 @@
 #include <vector>
 
 class ConditionEvaluator;
+class Diagnostics;
 class IntermediateFile;
 class LineReader;
 class MacroTable;
@@ -16,8 +17,8 @@ class MacroTable;
 // one file may close in another.
 class Preprocessor {
   public:
-    Preprocessor(MacroTable& macros, ConditionEvaluator& evaluator)
-        : macros_(macros), evaluator_(evaluator) {}
+    Preprocessor(MacroTable& macros, ConditionEvaluator& evaluator, Diagnostics& diagnostics)
+        : macros_(macros), evaluator_(evaluator), diagnostics_(diagnostics) {}
     Preprocessor(const Preprocessor&) = delete;
     Preprocessor& operator=(const Preprocessor&) = delete;
 
@@ -50,9 +51,15 @@ class Preprocessor {
     void includeFile(const std::string& argument, IntermediateFile& intermediate);
     bool reportInvalidDirective(const std::string& name);
     long lineNumber() const;
+    // Warns of a "#" after a blank in a definition: it is no comment there.
+    void checkDefinition(const std::string& line);
+    // Warns of $(@D)-style references, automatic variables of other make
+    // tools, which name no macro here.
+    void checkReferences(const std::string& line);
 
     MacroTable& macros_;
     ConditionEvaluator& evaluator_;
+    Diagnostics& diagnostics_;
     // Where pass 1 reads: the current file's name, and its reader, which counts its lines.
     std::string fileName_;
     const LineReader* reader_ = nullptr;

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+class Diagnostics;
 class Executor;
 class InferenceRule;
 class Rule;
@@ -54,8 +55,10 @@ class MakeContext {
         std::optional<JobId> job;
     };
 
-    MakeContext(RuleTable& rules, FileTimeCache& files, Executor& executor)
-        : rules(rules), platform(files), executor(executor), files_(files) {}
+    MakeContext(RuleTable& rules, FileTimeCache& files, Executor& executor,
+                Diagnostics& diagnostics)
+        : rules(rules), platform(files), executor(executor), diagnostics(diagnostics),
+          files_(files) {}
     MakeContext(const MakeContext&) = delete;
     MakeContext& operator=(const MakeContext&) = delete;
 
@@ -113,6 +116,13 @@ class MakeContext {
     void noteJobMaking(const std::string& name, JobId job);
     std::optional<JobId> jobMaking(const std::string& name) const;
 
+    // In a walk whose commands do not really run (--dry-run, --graph), the
+    // files that a job handed over would have written stay unknown: after the
+    // first one, a missing name is no sure sign of a slip and is not said.
+    void imagineCommands() { imagining_ = true; }
+    void noteJobHandedOver() { handedOver_ = true; }
+    bool missingMeansMissing() const { return !imagining_ || !handedOver_; }
+
     // Says, in each job, why its target is out of date.
     void explain() { explains_ = true; }
     bool explains() const { return explains_; }
@@ -130,6 +140,8 @@ class MakeContext {
     RuleTable& rules;
     Platform& platform;
     Executor& executor;
+    // Where the walk says what cannot be made.
+    Diagnostics& diagnostics;
 
   private:
     void stop(int status);
@@ -157,6 +169,8 @@ class MakeContext {
     bool explains_ = false;
     bool keepsGoing_ = false;
     bool allOutOfDate_ = false;
+    bool imagining_ = false;
+    bool handedOver_ = false;
     std::unique_ptr<DependencyFiles> dependencyFiles_;
 };
 

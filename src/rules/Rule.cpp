@@ -7,6 +7,7 @@
 #include "rules/MakeContext.h"
 #include "rules/RuleTable.h"
 #include "text/CommandMacros.h"
+#include "text/Diagnostics.h"
 #include "text/InlineBlock.h"
 
 #include <cstdint>
@@ -56,6 +57,8 @@ std::optional<JobId> Rule::runCommands(const std::string& target, MakeContext& c
     if (!decision.reason.empty()) {
         job.reason = target + ": " + decision.reason;
     }
+    watch(job, context);
+    context.noteJobHandedOver();
     return context.executor.submit(std::move(job));
 }
 
@@ -175,13 +178,71 @@ bool Rule::decide(const std::string& target, MakeContext& context) {
     return decision.outOfDate;
 }
 
+std::string InferenceRule::sourceOf(const std::string& target) const {
+    return withoutExtension(target) + sourceExtension;
+}
+
+bool InferenceRule::sourceCanBeHad(const std::string& target, MakeContext& context) const {
+    const std::string source = sourceOf(target);
+    return context.rules.lookup(source) != nullptr || context.platform.fileTime(source) != 0;
+}
+
+InferenceRule* InferenceRule::standIn(const std::string& target, MakeContext& context) const {
+    for (Rule* other : context.rules.othersNamedLike(*this)) {
+        auto* inference = dynamic_cast<InferenceRule*>(other);
+        if (inference != nullptr && inference->sourceCanBeHad(target, context)) {
+            return inference;
+        }
+    }
+    return nullptr;
+}
+
+void InferenceRule::reportNoSource(const std::string& target, MakeContext& context) const {
+    if (!context.missingMeansMissing() || context.platform.fileTime(target) != 0 ||
+        !context.diagnostics.firstTime("no source for " + target)) {
+        return;
+    }
+    std::string sources = sourceOf(target);
+    const std::vector<Rule*> others = context.rules.othersNamedLike(*this);
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        if (const auto* inference = dynamic_cast<const InferenceRule*>(others[i])) {
+            sources += i + 1 == others.size() ? " or " : ", ";
+            sources += inference->sourceOf(target);
+        }
+    }
+    context.diagnostics.warn("%s: no %s and no rule to make it", target.c_str(), sources.c_str());
+}
+
 bool InferenceRule::make(const std::string& target, MakeContext& context) {
-    return decide(target, context);
+    if (context.stopped() || sourceCanBeHad(target, context)) {
+        return decide(target, context);
+    }
+    InferenceRule* other = standIn(target, context);
+    if (other == nullptr) {
+        reportNoSource(target, context);
+        return decide(target, context);
+    }
+    const bool outOfDate = other->decide(target, context);
+    // Whoever waits for the target through this rule waits for the other's job.
+    context.targetOf(*this, target).job = context.targetOf(*other, target).job;
+    return outOfDate;
+}
+
+void InferenceRule::watch(Job& job, MakeContext& context) const {
+    // A command that writes its output elsewhere (cc -c src/main.c writes
+    // ./main.o) otherwise surfaces only as a failure of a later step.
+    Platform& files = context.platform;
+    Diagnostics& diagnostics = context.diagnostics;
+    job.whenMade = [&files, &diagnostics, target = job.target] {
+        if (files.fileTime(target) == 0 && diagnostics.firstTime("missing " + target)) {
+            diagnostics.warn("%s: still missing after its commands ran", target.c_str());
+        }
+    };
 }
 
 Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& context) {
     Decision decision;
-    const std::string source = withoutExtension(target) + sourceExtension;
+    const std::string source = sourceOf(target);
     if (WalkObserver* observer = context.observer()) {
         observer->dependsOn(target, source, this);
     }
@@ -207,6 +268,15 @@ Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& cont
             newerInDependencyFile(target, targetTime, context, decision) || decision.outOfDate;
     }
     return decision;
+}
+
+void TargetRule::reportMissing(const std::string& dependency, const std::string& target,
+                               MakeContext& context) {
+    if (context.missingMeansMissing() &&
+        context.diagnostics.firstTime("no rule for " + dependency)) {
+        context.diagnostics.warn("%s: no file and no rule to make it (needed by %s)",
+                                 dependency.c_str(), target.c_str());
+    }
 }
 
 void TargetRule::waitForEffects(const Rule& rule, const std::string& name, MakeContext& context) {
@@ -253,15 +323,21 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
             }
         }
     }
+    // The dependencies from here on have not been looked at on disk.
+    const ListItem* unseen = dependencies.head();
     if (!outOfDate) {
         const FileTime targetTime = context.platform.fileTime(target);
-        for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
-            const FileTime time = context.platform.fileTime(item->text());
+        for (; unseen != nullptr; unseen = unseen->next()) {
+            const FileTime time = context.platform.fileTime(unseen->text());
+            if (time == 0 && context.rules.lookup(unseen->text()) == nullptr) {
+                reportMissing(unseen->text(), target, context);
+            }
             if (time > targetTime) {
                 outOfDate = true;
                 if (context.explains()) {
-                    decision.reason = newerReason("dependency", item->text(), time, targetTime);
+                    decision.reason = newerReason("dependency", unseen->text(), time, targetTime);
                 }
+                unseen = unseen->next();
                 break;
             }
         }
@@ -270,6 +346,15 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
         }
     } else if (context.dependencyFiles() != nullptr && context.observer() != nullptr) {
         newerInDependencyFile(target, context.platform.fileTime(target), context, decision);
+    }
+    // The commands will run: a name that cannot be had is said before they fail on it.
+    if (outOfDate) {
+        for (; unseen != nullptr; unseen = unseen->next()) {
+            if (context.rules.lookup(unseen->text()) == nullptr &&
+                context.platform.fileTime(unseen->text()) == 0) {
+                reportMissing(unseen->text(), target, context);
+            }
+        }
     }
     if (dependencies.head() == nullptr) {
         outOfDate = true;

@@ -67,6 +67,8 @@ class Rule : public TreeNode {
     // commands run when it says so.
     bool decide(const std::string& target, MakeContext& context);
     virtual Decision isOutOfDate(const std::string& target, MakeContext& context) = 0;
+    // Adds to the job what is to be checked once its commands have run.
+    virtual void watch(Job&, MakeContext&) const {}
     // Whether a name that the target's dependency file lists is newer than the
     // target; the names are not made, and a missing one is never newer. Only
     // where the context reads dependency files.
@@ -83,6 +85,9 @@ class InferenceRule : public Rule {
     InferenceRule(std::string sourceExtension, std::string targetExtension)
         : Rule(std::move(targetExtension)), sourceExtension(std::move(sourceExtension)) {}
 
+    // When the source of this rule neither exists nor has a rule, another
+    // inference rule for the same target extension whose source does makes the
+    // target instead: with .cpp.o found first, C objects still come from .c.o.
     bool make(const std::string& target, MakeContext& context) override;
     void expandSpecials(std::string& line, const std::string& target) const override;
 
@@ -90,6 +95,16 @@ class InferenceRule : public Rule {
 
   protected:
     Decision isOutOfDate(const std::string& target, MakeContext& context) override;
+    void watch(Job& job, MakeContext& context) const override;
+
+  private:
+    std::string sourceOf(const std::string& target) const;
+    bool sourceCanBeHad(const std::string& target, MakeContext& context) const;
+    // The first other rule for the extension, in the order a lookup meets
+    // them, whose source exists or has a rule; null when there is none.
+    InferenceRule* standIn(const std::string& target, MakeContext& context) const;
+    // Says which sources were looked for, when the target does not exist.
+    void reportNoSource(const std::string& target, MakeContext& context) const;
 };
 
 class TargetRule : public Rule {
@@ -125,4 +140,7 @@ class TargetRule : public Rule {
     // jobs side by side the walk waits for such a job too; any other job is
     // awaited only by the targets that depend on it.
     static void waitForEffects(const Rule& rule, const std::string& name, MakeContext& context);
+    // Says once per name that a dependency has neither a file nor a rule.
+    static void reportMissing(const std::string& dependency, const std::string& target,
+                              MakeContext& context);
 };

@@ -6,6 +6,7 @@
 #include "rules/RuleTable.h"
 #include "text/Blanks.h"
 #include "text/Delimiters.h"
+#include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 #include "text/InlineBlock.h"
 #include "text/Words.h"
@@ -57,7 +58,7 @@ void RuleParser::parseInferenceRule(const std::string& line, IntermediateFile::R
     }
     Rule* rule =
         new InferenceRule(line.substr(0, secondDot), "." + line.substr(begin, end - begin));
-    readCommandBlock(records, rule);
+    readCommandBlock(records, rule, true);
     rules_.insert(rule);
 }
 
@@ -91,7 +92,7 @@ void RuleParser::parseExplicitRule(const std::string& line, IntermediateFile::Re
             first->addDependency(std::string(dependency));
         });
     }
-    readCommandBlock(records, first);
+    readCommandBlock(records, first, false);
     // The targets of one line enter the table in ascending order of name, equal
     // names in the order of the line.
     std::stable_sort(made.begin(), made.end(), [](const Rule* a, const Rule* b) {
@@ -102,7 +103,75 @@ void RuleParser::parseExplicitRule(const std::string& line, IntermediateFile::Re
     }
 }
 
-void RuleParser::readCommandBlock(IntermediateFile::Records& records, Rule* rule) {
+namespace {
+
+// Whether a line written in the first column reads as a rule line: a word
+// ending in ":" that a blank or the line's end follows. "copy c:\x y" and
+// "echo a:b" do not.
+bool looksLikeRuleLine(std::string_view line) {
+    if (line.empty() || isBlank(line[0]) || line[0] == '-' || line[0] == '@') {
+        return false;
+    }
+    for (std::size_t colon = line.find(':'); colon != std::string_view::npos;
+         colon = line.find(':', colon + 1)) {
+        if (colon > 0 && !isBlank(line[colon - 1]) &&
+            (colon + 1 == line.size() || isBlank(line[colon + 1]))) {
+            return line.find('=') == std::string_view::npos || line.find('=') > colon;
+        }
+    }
+    return false;
+}
+
+// The special macro meant by an automatic variable of other make tools that
+// begins at `at`, for a rule whose target extension is given; null for none.
+std::string meantBy(std::string_view line, std::size_t at, const std::string& targetExtension) {
+    const std::string_view rest = line.substr(at + 1);
+    if (rest.empty()) {
+        return std::string();
+    }
+    if (rest[0] == '@' || (rest.size() > 1 && rest[0] == '(' && rest[1] == '@')) {
+        return "$*" + targetExtension + " (the target)";
+    }
+    if (rest[0] == '^' || (rest.size() > 1 && rest[0] == '(' && rest[1] == '^')) {
+        return "$< (the source)";
+    }
+    return std::string();
+}
+
+} // namespace
+
+void RuleParser::checkCommand(const std::string_view line, const std::string& read,
+                              const Rule& rule, bool inference,
+                              const IntermediateFile::Records& records) {
+    if (!read.empty() && !isBlank(read[0]) && looksLikeRuleLine(line)) {
+        diagnostics_.warn("%s, line %s: \"%s\" is taken as a command of the rule above; a rule's "
+                          "commands end at an empty line",
+                          records.fileName().c_str(), records.lineText().c_str(),
+                          std::string(line).c_str());
+    }
+    if (!inference) {
+        return;
+    }
+    for (std::size_t dollar = line.find('$'); dollar != std::string_view::npos;
+         dollar = line.find('$', dollar + 1)) {
+        const std::string meant = meantBy(line, dollar, rule.name);
+        if (meant.empty()) {
+            continue;
+        }
+        std::size_t end = dollar + 2;
+        if (line[dollar + 1] == '(') {
+            const std::size_t close = line.find(')', dollar);
+            end = close == std::string_view::npos ? line.size() : close + 1;
+        }
+        const std::string written(line.substr(dollar, end - dollar));
+        diagnostics_.warn("%s, line %s: %s means nothing in the commands of an inference rule and "
+                          "reaches the shell as it is; did you mean %s?",
+                          records.fileName().c_str(), records.lineText().c_str(), written.c_str(),
+                          meant.c_str());
+    }
+}
+
+void RuleParser::readCommandBlock(IntermediateFile::Records& records, Rule* rule, bool inference) {
     InlineBlock block;
     while (const std::string* read = records.next()) {
         std::size_t start = 0;
@@ -110,8 +179,13 @@ void RuleParser::readCommandBlock(IntermediateFile::Records& records, Rule* rule
             ++start;
         }
         const std::string_view line = std::string_view(*read).substr(start);
-        if (block.feed(line).role == InlineBlock::Role::Command && line.empty()) {
+        const InlineBlock::Role role = block.feed(line).role;
+        if (role == InlineBlock::Role::Command && line.empty()) {
             return;
+        }
+        if (rule != nullptr &&
+            (role == InlineBlock::Role::Command || role == InlineBlock::Role::Opening)) {
+            checkCommand(line, *read, *rule, inference, records);
         }
         if (rule != nullptr) {
             rule->addCommand(std::string(line));

@@ -5,15 +5,18 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+class Diagnostics;
 class Rule;
 class RuleTable;
 
 // Pass 2: reads the intermediate file back into rules with their command blocks.
 class RuleParser {
   public:
-    explicit RuleParser(RuleTable& rules) : rules_(rules) {}
+    RuleParser(RuleTable& rules, Diagnostics& diagnostics)
+        : rules_(rules), diagnostics_(diagnostics) {}
 
     // Reads every record. Returns the status: 0, or 1 after a syntax error,
     // which has been reported and ends the reading.
@@ -30,9 +33,14 @@ class RuleParser {
     void parseExplicitRule(const std::string& line, IntermediateFile::Records& records);
     // Reads the lines up to the empty line (outside an inline block) that ends
     // the block, adding each to the rule; without a rule they are dropped.
-    static void readCommandBlock(IntermediateFile::Records& records, Rule* rule);
+    void readCommandBlock(IntermediateFile::Records& records, Rule* rule, bool inference);
+    // Warns of the slips that a command line shows: a rule line that lost the
+    // empty line before it, and automatic variables that mean nothing here.
+    void checkCommand(std::string_view line, const std::string& read, const Rule& rule,
+                      bool inference, const IntermediateFile::Records& records);
 
     RuleTable& rules_;
+    Diagnostics& diagnostics_;
     bool defaultTargetPending_ = true;
     std::optional<std::string> defaultTarget_;
 };

@@ -2,6 +2,8 @@
 
 #include "rules/Rule.h"
 
+#include <deque>
+
 namespace {
 void destroyRules(TreeNode* node) {
     if (node == nullptr) {
@@ -45,6 +47,31 @@ Rule* RuleTable::lookup(const std::string& name) const {
         return nullptr;
     }
     return find(std::string_view(name).substr(dot));
+}
+
+std::vector<Rule*> RuleTable::othersNamedLike(const Rule& found) const {
+    // Equal names lie below the one that find gives; only the branches that
+    // can hold one are followed.
+    std::vector<Rule*> others;
+    std::deque<TreeNode*> pending = {found.left, found.right};
+    while (!pending.empty()) {
+        TreeNode* node = pending.front();
+        pending.pop_front();
+        if (node == nullptr) {
+            continue;
+        }
+        const int order = node->compareKey(found.name);
+        if (order == 0) {
+            others.push_back(static_cast<Rule*>(node));
+        }
+        if (order >= 0) {
+            pending.push_back(node->left);
+        }
+        if (order <= 0) {
+            pending.push_back(node->right);
+        }
+    }
+    return others;
 }
 
 Rule* RuleTable::first() const {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class Rule;
 
@@ -26,6 +27,9 @@ class RuleTable {
     void insert(Rule* rule);
     // The rule for a name: exact name first, then the suffix from its last ".".
     Rule* lookup(const std::string& name) const;
+    // The other rules with the same name as one that find gives, nearer the
+    // root first, and from left to right at the same depth.
+    std::vector<Rule*> othersNamedLike(const Rule& found) const;
     int count() const { return tree_.count; }
     // Every rule in ascending order of name, equal names in order of insertion.
     Rule* first() const;

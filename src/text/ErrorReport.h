@@ -41,6 +41,10 @@ inline constexpr char kInvalidOption[] = " Invalid option %s\n";
 inline constexpr char kUnableToCreateTrace[] = " Unable to create the trace file %s\n";
 inline constexpr char kTraceWithDryRun[] = " --trace cannot be used with --dry-run\n";
 inline constexpr char kUnableToChangeDirectory[] = " Unable to change to the directory %s: %s\n";
+// The option and, when one is near, " (did you mean --name?)".
+inline constexpr char kUnknownOption[] = " Unknown option %s%s\n";
+inline constexpr char kTooLongForInterpreter[] =
+    " The command of %s is %lu characters long; cmd accepts %lu. Use an inline file (<<).\n";
 
 } // namespace message
 

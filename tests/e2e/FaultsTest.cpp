@@ -12,6 +12,7 @@
 #include <vector>
 
 using e2e::kBanner;
+using e2e::kBaseTime;
 using e2e::Sandbox;
 
 namespace {
@@ -49,6 +50,31 @@ TEST(Faults, ReadOnlyCurrentDirectory) {
                       "Error (tarvo): Unable to create the intermediate file tarvo0.$$$\n");
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+    }
+}
+
+TEST(Faults, ReadOnlyDirectorySeenWithoutWriting) {
+    Sandbox box;
+    box.write("tarvo", "app: in.c\n\tcc in.c\n");
+    box.write("in.c", "");
+    box.write("tarvo5.$$$", "another run's\n");
+    box.setMode(".", 0555);
+    box.setTime(".", kBaseTime);
+    const auto before = box.snapshot();
+    const std::pair<const char*, std::string> runs[] = {
+        {"--dry-run", std::string(kBanner) + "cc in.c \n"},
+        {"--graph", "digraph tarvo {\n    node [shape=box];\n"
+                    "    n0 [label=\"app\", style=\"filled,dashed\"];\n"
+                    "    n1 [label=\"in.c\"];\n    n0 -> n1;\n}\n"}};
+    for (const auto& [option, output] : runs) {
+        const e2e::Result result = box.runUnprivileged({option});
+        if (result.status == e2e::kCannotDropPrivileges) {
+            GTEST_SKIP() << "running as root without permission to change user";
+        }
+        EXPECT_EQ(result.output, output) << option;
+        EXPECT_EQ(result.status, 0) << option;
+        EXPECT_EQ(box.snapshot(), before) << option;
+        EXPECT_EQ(box.modificationTime("."), kBaseTime) << option;
     }
 }
 

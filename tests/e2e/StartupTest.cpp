@@ -79,7 +79,8 @@ Brings the targets (default: the first target of the makefile) up to date,
 running the commands of every rule whose target is out of date.
 
 Options begin with "-" or "/" and are told apart by their second character,
-letter case ignored; unknown options are ignored with a note on standard error.
+letter case ignored; unknown ones are ignored with a note on standard error.
+An unknown option that begins with "--" is an error.
   -f NAME, -fNAME   read the makefile NAME (default: tarvo, then tarvo.mak);
                     a name that cannot be opened is tried again with ".mak"
                     appended, unless a "." follows its last backslash
@@ -105,6 +106,8 @@ letter case ignored; unknown options are ignored with a note on standard error.
   --progress=yes|no|auto
                     a progress line at the bottom of the terminal behind
                     standard error (auto, the default: when it is one)
+  --strict          end with status 1 after any warning (on standard error),
+                    once the build has gone as it would have
   --directory=DIR, --directory DIR
                     change to DIR before anything else
   -h, -?, /?, --help

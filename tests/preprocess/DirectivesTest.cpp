@@ -3,6 +3,7 @@
 #include "preprocess/IntermediateFile.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
+#include "text/Diagnostics.h"
 
 #include <gtest/gtest.h>
 
@@ -113,7 +114,8 @@ class PassOne {
     CountingEvaluator evaluator;
     // One preprocessor for every run: blocks left open carry over, as from one
     // include file to the next.
-    Preprocessor preprocessor{macros, evaluator};
+    Diagnostics diagnostics;
+    Preprocessor preprocessor{macros, evaluator, diagnostics};
 };
 
 struct DirectiveCase {

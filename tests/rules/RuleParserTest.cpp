@@ -2,6 +2,7 @@
 #include "preprocess/IntermediateFile.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "text/Diagnostics.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,8 @@ class RuleParserTest : public ::testing::Test {
         }
         ASSERT_TRUE(records.finish());
         ::testing::internal::CaptureStdout();
-        RuleParser parser(table);
+        Diagnostics diagnostics;
+        RuleParser parser(table, diagnostics);
         status = parser.parseRules(records);
         defaultTarget = parser.defaultTarget();
         output = ::testing::internal::GetCapturedStdout();
@@ -193,7 +195,8 @@ TEST_F(RuleParserTest, IgnoredInferenceLinesLeaveTheirCommandsToTheLoop) {
     records.writeRecord("mk", 1, ".obj");
     records.writeRecord("mk", 2, "\tcl x");
     ASSERT_TRUE(records.finish());
-    RuleParser(other).parseRules(records);
+    Diagnostics diagnostics;
+    RuleParser(other, diagnostics).parseRules(records);
     std::fclose(file);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "Error (tarvo):  Syntax error in mk, line 2");

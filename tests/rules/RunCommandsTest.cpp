@@ -5,6 +5,7 @@
 #include "rules/RuleTable.h"
 #include "support/FakePlatform.h"
 #include "support/TempDirectory.h"
+#include "text/Diagnostics.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +59,8 @@ class CommandRunnerTest : public ::testing::Test {
     FileTimeCache files{platform};
     SequentialExecutor executor{files, false};
     RuleTable rules;
-    MakeContext context{rules, files, executor};
+    Diagnostics diagnostics;
+    MakeContext context{rules, files, executor, diagnostics};
     std::string output;
 };
 
@@ -104,7 +106,7 @@ TEST_F(CommandRunnerTest, SweepsAfterEachCommandUnlessKept) {
     run({"a", "b"});
     EXPECT_EQ(platform.sweeps, 2);
     SequentialExecutor keeping(files, true);
-    MakeContext keepingContext(rules, files, keeping);
+    MakeContext keepingContext(rules, files, keeping, diagnostics);
     TargetRule rule("out");
     rule.addCommand("c");
     ::testing::internal::CaptureStdout();
@@ -163,7 +165,7 @@ TEST_F(CommandRunnerTest, InlineFilesGoAfterTheirCommandsUnlessKept) {
     EXPECT_FALSE(std::filesystem::exists(inlineName(0)));
     platform.started.clear();
     SequentialExecutor keeping(files, true);
-    MakeContext keepingContext(rules, files, keeping);
+    MakeContext keepingContext(rules, files, keeping, diagnostics);
     TargetRule rule("out.exe");
     for (const char* line : {"a <<", "1", "<<", "b <<", "2", "<<"}) {
         rule.addCommand(line);

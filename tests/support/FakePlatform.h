@@ -98,6 +98,10 @@ class FakePlatform : public Platform {
         return file;
     }
 
+    TemporaryFile createPrivateTemporaryFile(TemporaryFile::Content content) override {
+        return createTemporaryFile(content);
+    }
+
     std::string freeTemporaryName() override { return TemporaryFile::freeName(temporaryDirectory); }
 
     void sweepTemporaries() override { ++sweeps; }

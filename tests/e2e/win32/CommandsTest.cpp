@@ -167,3 +167,27 @@ TEST_F(Commands, QuotedArgumentsNameTargets) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Commands, CommandTooLongForTheInterpreterIsAnError) {
+    // cmd runs nothing of a longer command and succeeds.
+    const std::string word(9000, 'x');
+    write("tarvo", "all:\n\techo " + word + "\n");
+    const RunResult result = run("");
+    EXPECT_EQ(result.output, crlf(kBanner + "echo " + word +
+                                  " \nError (tarvo): The command of echo is 9006 characters "
+                                  "long; cmd accepts 8191. Use an inline file (<<).\n"))
+        << result.errors;
+    EXPECT_EQ(result.status, 1u);
+}
+
+TEST_F(Commands, MakefileEndsAtControlZ) {
+    // What copy a.mak+b.mak c.mak writes.
+    write("tarvo", "all:\r\n\t@echo hi\r\n\x1a");
+    const RunResult result = run("");
+    EXPECT_EQ(result.output, crlf(kBanner + "hi\n")) << result.errors;
+    EXPECT_EQ(result.status, 0u);
+}
+
+} // namespace
