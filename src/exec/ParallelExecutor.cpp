@@ -129,7 +129,7 @@ void ParallelExecutor::skipDependents(JobId id) {
 void ParallelExecutor::endJob(JobId id) {
     Entry& entry = jobs_[id];
     entry.ended = true;
-    if (!interrupted_ && entry.job.whenMade) {
+    if (!interrupted_ && !entry.failed && entry.job.whenMade) {
         entry.job.whenMade();
     }
     for (const JobId dependent : entry.dependents) {
