@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exec/Jobserver.h"
+
 #include <string>
 #include <vector>
 
@@ -20,6 +22,8 @@ struct Options {
     bool graph = false;
     std::string directory; // empty: the current one
     unsigned jobs = 1;
+    bool jobsGiven = false; // -j or --jobs was given
+    JobserverStyle jobserverStyle = JobserverStyle::Default;
     // Options that are ignored, as given, for a note each.
     std::vector<std::string> ignored;
     // An option that cannot be followed, as given (-j0); empty when all is well.

@@ -1,5 +1,6 @@
 #include "driver/Driver.h"
 
+#include "containers/NameCompare.h"
 #include "driver/CommandLine.h"
 #include "driver/DotGraph.h"
 #include "driver/Usage.h"
@@ -7,6 +8,7 @@
 #include "exec/File.h"
 #include "exec/FileTimeCache.h"
 #include "exec/Interrupts.h"
+#include "exec/Jobserver.h"
 #include "exec/ParallelExecutor.h"
 #include "exec/Platform.h"
 #include "exec/PlatformConventions.h"
@@ -22,6 +24,7 @@
 #include "text/ErrorReport.h"
 #include "text/Note.h"
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -68,6 +71,15 @@ void defineMacros(MacroTable& macros, const Options& options,
     }
 }
 
+// What the makefile says about how its targets are made.
+struct MakefileSettings {
+    // The dependency files of the targets, as TARVO_DEPFILE names them.
+    std::string dependencyFiles;
+    // TARVO_ORDER = dependencies: a step without dependencies need not end
+    // before the next name of a list is made.
+    bool orderByDependenciesOnly = false;
+};
+
 struct Made {
     int status = 0;
     // The run ends at once, without its clean-up: a target without a rule, or
@@ -75,32 +87,66 @@ struct Made {
     bool endsAtOnce = false;
 };
 
-std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files) {
+// The jobserver that a run of commands shares: its own with -jN, else the
+// one that MAKEFLAGS names, if any. A run without -j and without one in
+// MAKEFLAGS creates and reads nothing.
+std::unique_ptr<Jobserver> jobserverFor(const Options& options,
+                                        const std::vector<std::string>& environment) {
+    if (options.graph || options.dryRun) {
+        return nullptr;
+    }
+    if (options.jobsGiven) {
+        return options.jobs > 1 ? createJobserver(options.jobs, options.jobserverStyle) : nullptr;
+    }
+    static const std::string kName = "MAKEFLAGS";
+    for (const std::string& entry : environment) {
+        if (entry.size() > kName.size() && entry[kName.size()] == '=' &&
+            sameName(entry.substr(0, kName.size()), kName)) {
+            return openJobserver(entry.substr(kName.size() + 1));
+        }
+    }
+    return nullptr;
+}
+
+std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files,
+                                       Jobserver* jobserver) {
     if (options.graph || options.dryRun) {
         return std::make_unique<DryRunExecutor>(files, options.graph);
     }
     if (options.jobs > 1) {
-        return std::make_unique<ParallelExecutor>(files, options.jobs, options.keepTemporaries);
+        return std::make_unique<ParallelExecutor>(files, options.jobs, options.keepTemporaries,
+                                                  jobserver);
+    }
+    if (jobserver != nullptr && !options.jobsGiven) {
+        // As many at once as the jobserver's tokens allow.
+        return std::make_unique<ParallelExecutor>(files, UINT_MAX, options.keepTemporaries,
+                                                  jobserver);
     }
     return std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
 }
 
 Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
-                 const Options& options, const std::string& dependencyFiles) {
+                 const Options& options, const std::vector<std::string>& environment,
+                 const MakefileSettings& settings) {
     FileTimeCache files(platform);
-    const std::unique_ptr<Executor> executor = makeExecutor(options, files);
+    // Made before the executor, which holds its tokens until it goes.
+    const std::unique_ptr<Jobserver> jobserver = jobserverFor(options, environment);
+    const std::unique_ptr<Executor> executor = makeExecutor(options, files, jobserver.get());
     MakeContext context(rules, files, *executor);
     if (options.explain) {
         context.explain();
     }
-    if (!dependencyFiles.empty()) {
-        context.readDependencyFiles(dependencyFiles);
+    if (!settings.dependencyFiles.empty()) {
+        context.readDependencyFiles(settings.dependencyFiles);
+    }
+    if (settings.orderByDependenciesOnly) {
+        context.orderByDependenciesOnly();
     }
     DotGraph graph;
     if (options.graph) {
         context.observe(graph);
     }
-    if (options.jobs > 1) {
+    if (options.jobs > 1 || (jobserver && !options.jobsGiven)) {
         context.makeEachTargetOnce();
     }
     for (const std::string& target : targets) {
@@ -229,10 +275,13 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         if (targets.empty() && parser.defaultTarget()) {
             targets.push_back(*parser.defaultTarget());
         }
-        // The dependency files of the targets, as the makefile names them.
-        const std::string dependencyFiles =
-            macros.isDefined("TARVO_DEPFILE") ? macros.valueOf("TARVO_DEPFILE") : std::string();
-        const Made made = makeTargets(targets, rules, platform, options, dependencyFiles);
+        MakefileSettings settings;
+        if (macros.isDefined("TARVO_DEPFILE")) {
+            settings.dependencyFiles = macros.valueOf("TARVO_DEPFILE");
+        }
+        settings.orderByDependenciesOnly = macros.isDefined("TARVO_ORDER") &&
+                                           sameName(macros.valueOf("TARVO_ORDER"), "dependencies");
+        const Made made = makeTargets(targets, rules, platform, options, environment, settings);
         status = made.status;
         if (made.endsAtOnce) {
             return status;

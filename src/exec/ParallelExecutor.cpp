@@ -31,7 +31,7 @@ JobId ParallelExecutor::submit(Job job) {
 void ParallelExecutor::finish() {
     startReady();
     while (!running_.empty()) {
-        ended(platform_.waitForProcess());
+        waitOnce();
     }
     // Every command has stopped: the run may end by the interrupt now.
     endIfInterrupted();
@@ -41,19 +41,21 @@ void ParallelExecutor::waitFor(JobId id) {
     startReady();
     // After an interrupt, every command is waited for before the run ends.
     while (!running_.empty() && (!jobs_[id].ended || interruptPending())) {
-        ended(platform_.waitForProcess());
+        waitOnce();
     }
     endIfInterrupted();
 }
 
 void ParallelExecutor::startReady() {
-    while (status_ == 0 && !stopping_ && running_.size() < slots_ && !ready_.empty()) {
+    while (status_ == 0 && !stopping_ && !ready_.empty() && slots_.mayStart(running_.size())) {
         const JobId id = ready_.front();
         ready_.pop_front();
         if (!startCommand(id)) {
             endJob(id);
         }
     }
+    // A token taken for a job without commands, or for one that ended, goes back.
+    slots_.settle(running_.size());
 }
 
 bool ParallelExecutor::startCommand(JobId id) {
@@ -124,4 +126,15 @@ void ParallelExecutor::ended(const EndedProcess& process) {
         endJob(command.job);
     }
     startReady();
+}
+
+void ParallelExecutor::waitOnce() {
+    const bool wantsToken = !ready_.empty() && status_ == 0 && !stopping_;
+    std::optional<EndedProcess> process =
+        platform_.waitForProcessOr(wantsToken ? slots_.readiness(running_.size()) : -1);
+    if (process) {
+        ended(*process);
+    } else {
+        startReady();
+    }
 }

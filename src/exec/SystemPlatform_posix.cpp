@@ -146,6 +146,10 @@ EndedProcess SystemPlatform::waitForProcess() {
     return children_->wait();
 }
 
+std::optional<EndedProcess> SystemPlatform::waitForProcessOr(std::intptr_t wake) {
+    return children_->waitOr(static_cast<int>(wake));
+}
+
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     std::fflush(stdout);
     std::uint32_t exitCode = 0;

@@ -95,6 +95,11 @@ class MakeContext {
     void makeEachTargetOnce() { once_ = true; }
     bool makesEachTargetOnce() const { return once_; }
 
+    // Only the dependencies and .WAIT order the jobs: a step without
+    // dependencies need not end before the next name of a list is made.
+    void orderByDependenciesOnly() { dependenciesOnly_ = true; }
+    bool ordersByDependenciesOnly() const { return dependenciesOnly_; }
+
     // Says, in each job, why its target is out of date.
     void explain() { explains_ = true; }
     bool explains() const { return explains_; }
@@ -136,6 +141,7 @@ class MakeContext {
     WalkObserver* observer_ = nullptr;
     bool once_ = false;
     bool explains_ = false;
+    bool dependenciesOnly_ = false;
     std::unique_ptr<DependencyFiles> dependencyFiles_;
 };
 

@@ -27,6 +27,11 @@ std::string newerReason(const char* what, const std::string& name, FileTime time
            ") is newer than the target (" + fileTimeText(targetTime) + ")";
 }
 
+// Not a dependency: it parts a list into groups that are made one after the other.
+bool isWaitMark(const std::string& name) {
+    return name == ".WAIT";
+}
+
 } // namespace
 
 int Rule::compareKey(const std::string& key) const {
@@ -202,12 +207,21 @@ Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& cont
 
 void TargetRule::waitForEffects(const Rule& rule, const std::string& name, MakeContext& context) {
     const auto* target = dynamic_cast<const TargetRule*>(&rule);
-    if (!context.makesEachTargetOnce() || target == nullptr ||
+    if (!context.makesEachTargetOnce() || context.ordersByDependenciesOnly() || target == nullptr ||
         target->dependencies.head() != nullptr) {
         return;
     }
     if (const std::optional<JobId>& job = context.targetOf(rule, name).job) {
         context.executor.waitFor(*job);
+    }
+}
+
+void TargetRule::waitForMade(const Decision& decision, MakeContext& context) {
+    if (!context.makesEachTargetOnce()) {
+        return;
+    }
+    for (const JobId job : decision.after) {
+        context.executor.waitFor(job);
     }
 }
 
@@ -226,6 +240,10 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
     Decision decision;
     bool outOfDate = false;
     for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
+        if (isWaitMark(item->text())) {
+            waitForMade(decision, context);
+            continue;
+        }
         if (WalkObserver* observer = context.observer()) {
             observer->dependsOn(target, item->text(), nullptr);
         }
@@ -247,6 +265,9 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
     if (!outOfDate) {
         const FileTime targetTime = context.platform.fileTime(target);
         for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
+            if (isWaitMark(item->text())) {
+                continue;
+            }
             const FileTime time = context.platform.fileTime(item->text());
             if (time > targetTime) {
                 outOfDate = true;
@@ -275,10 +296,15 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
 void TargetRule::expandSpecials(std::string& line, const std::string& target) const {
     if (line.find("$@") != std::string::npos) {
         std::string names;
+        bool first = true;
         for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
-            if (item != dependencies.head()) {
+            if (isWaitMark(item->text())) {
+                continue;
+            }
+            if (!first) {
                 names += ' ';
             }
+            first = false;
             names += withoutDirectory(item->text());
         }
         replaceSpecial(line, "$@", names);

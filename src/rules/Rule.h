@@ -125,4 +125,7 @@ class TargetRule : public Rule {
     // jobs side by side the walk waits for such a job too; any other job is
     // awaited only by the targets that depend on it.
     static void waitForEffects(const Rule& rule, const std::string& name, MakeContext& context);
+    // At a .WAIT among the dependencies, the jobs of those before it end
+    // before any name after it is made.
+    static void waitForMade(const Decision& decision, MakeContext& context);
 };
