@@ -1,21 +1,22 @@
 #include "exec/JobserverAuth.h"
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
-// A descriptor number, or -2 when the text is none.
-int descriptorIn(const std::string& text) {
+// A descriptor number, negative ones included; nothing when the text is none.
+std::optional<int> descriptorIn(const std::string& text) {
     if (text.empty() || text.size() > 9) {
-        return -2;
+        return std::nullopt;
     }
     std::size_t i = text[0] == '-' ? 1 : 0;
     if (i == text.size()) {
-        return -2;
+        return std::nullopt;
     }
     for (; i < text.size(); ++i) {
         if (text[i] < '0' || text[i] > '9') {
-            return -2;
+            return std::nullopt;
         }
     }
     return std::atoi(text.c_str());
@@ -59,14 +60,14 @@ JobserverAuth jobserverAuthIn(const std::string& makeflags) {
     }
     const std::size_t comma = value.find(',');
     if (comma != std::string::npos) {
-        const int readFd = descriptorIn(value.substr(0, comma));
-        const int writeFd = descriptorIn(value.substr(comma + 1));
-        if (readFd != -2 && writeFd != -2) {
+        const std::optional<int> readFd = descriptorIn(value.substr(0, comma));
+        const std::optional<int> writeFd = descriptorIn(value.substr(comma + 1));
+        if (readFd && writeFd) {
             // A negative descriptor disables the jobserver for this process.
-            if (readFd >= 0 && writeFd >= 0) {
+            if (*readFd >= 0 && *writeFd >= 0) {
                 auth.kind = JobserverAuth::Kind::Pipe;
-                auth.readFd = readFd;
-                auth.writeFd = writeFd;
+                auth.readFd = *readFd;
+                auth.writeFd = *writeFd;
             }
             return auth;
         }
