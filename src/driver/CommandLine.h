@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exec/Jobserver.h"
+#include "platform/Jobserver.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "exec/JobSlots.h"
 
-#include "exec/Jobserver.h"
+#include "platform/Jobserver.h"
 
 bool JobSlots::mayStart(std::size_t running) {
     if (running >= limit_) {

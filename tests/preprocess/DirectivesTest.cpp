@@ -1,5 +1,6 @@
-#include "exec/PlatformConventions.h"
+#include "platform/PlatformConventions.h"
 #include "preprocess/ConditionEvaluator.h"
+#include "preprocess/IntermediateFile.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
 
@@ -94,9 +95,10 @@ class PassOne {
         EXPECT_NE(intermediate, nullptr);
         Outcome outcome;
         ::testing::internal::CaptureStdout();
-        outcome.status = preprocessor.preprocessMakefile(input, "makefile", intermediate);
+        IntermediateFile records(intermediate);
+        outcome.status = preprocessor.preprocessMakefile(input, "makefile", records);
         outcome.messages = ::testing::internal::GetCapturedStdout();
-        std::rewind(intermediate);
+        EXPECT_TRUE(records.finish());
         char buffer[4096];
         std::size_t got;
         while ((got = std::fread(buffer, 1, sizeof buffer, intermediate)) > 0) {

@@ -1,4 +1,5 @@
 #include "rules/RuleParser.h"
+#include "preprocess/IntermediateFile.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
 
@@ -28,13 +29,14 @@ class RuleParserTest : public ::testing::Test {
     void parse(const Lines& lines) {
         std::FILE* file = std::tmpfile();
         ASSERT_NE(file, nullptr);
+        IntermediateFile records(file);
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            std::fprintf(file, "makefile,%zu|%s\n", i + 1, lines[i].c_str());
+            records.writeRecord("makefile", static_cast<long>(i + 1), lines[i]);
         }
-        std::rewind(file);
+        ASSERT_TRUE(records.finish());
         ::testing::internal::CaptureStdout();
         RuleParser parser(table);
-        status = parser.parseRules(file);
+        status = parser.parseRules(records);
         defaultTarget = parser.defaultTarget();
         output = ::testing::internal::GetCapturedStdout();
         std::fclose(file);
@@ -187,9 +189,11 @@ TEST_F(RuleParserTest, IgnoredInferenceLinesLeaveTheirCommandsToTheLoop) {
     RuleTable other;
     ::testing::internal::CaptureStdout();
     std::FILE* file = std::tmpfile();
-    std::fputs("mk,1|.obj\nmk,2|\tcl x\n", file);
-    std::rewind(file);
-    RuleParser(other).parseRules(file);
+    IntermediateFile records(file);
+    records.writeRecord("mk", 1, ".obj");
+    records.writeRecord("mk", 2, "\tcl x");
+    ASSERT_TRUE(records.finish());
+    RuleParser(other).parseRules(records);
     std::fclose(file);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "Error (tarvo):  Syntax error in mk, line 2");
