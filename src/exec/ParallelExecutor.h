@@ -59,7 +59,7 @@ class ParallelExecutor : public Executor {
     // Starts the job's next command, or ends the job when all have succeeded.
     void continueJob(JobId id);
     void endJob(JobId id);
-    void ended(const EndedProcess& process);
+    void ended(EndedProcess process);
     // Waits for a command to end or, while a job is ready to start, for a
     // token to turn up.
     void waitOnce();

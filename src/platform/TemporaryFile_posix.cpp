@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int kNames = 1000;
-
 bool exists(const std::string& path) {
     struct stat info;
     return lstat(path.c_str(), &info) == 0;
@@ -22,12 +20,7 @@ bool exists(const std::string& path) {
 
 std::string firstFreeName(const std::string& directory) {
     std::string name;
-    for (int number = 0; number < kNames; ++number) {
-        name = directory + temporaryName(number);
-        if (!exists(name)) {
-            break;
-        }
-    }
+    findTemporaryName(directory, name, [](const std::string& name) { return !exists(name); });
     return name;
 }
 
@@ -95,12 +88,12 @@ Naming giveName(const std::string& privateName, const std::string& name) {
 // holds it: a link there is replaced, never written through.
 Naming nameFirstFree(const std::string& privateName, const std::string& directory,
                      std::string& name) {
-    for (int number = 0; number < kNames; ++number) {
-        name = directory + temporaryName(number);
-        const Naming naming = giveName(privateName, name);
-        if (naming != Naming::Taken) {
-            return naming;
-        }
+    Naming naming = Naming::Taken;
+    if (findTemporaryName(directory, name, [&](const std::string& name) {
+            naming = giveName(privateName, name);
+            return naming != Naming::Taken;
+        })) {
+        return naming;
     }
     return TemporaryFile::removeUnlessHeld(name.c_str()) ? giveName(privateName, name)
                                                          : Naming::Taken;
@@ -110,21 +103,21 @@ Naming nameFirstFree(const std::string& privateName, const std::string& director
 // and locked at once; a sweep that takes it in between leaves the name free
 // for the next try.
 int createUnderName(const std::string& directory, std::string& name) {
-    for (int number = 0; number < kNames; ++number) {
-        name = directory + temporaryName(number);
+    int held = -1;
+    findTemporaryName(directory, name, [&held](const std::string& name) {
         const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            return -1;
+        if (fd < 0) {
+            return errno != EEXIST;
         }
-        if (fd >= 0) {
-            lockFile(fd);
-            if (isNamed(fd, name)) {
-                return fd;
-            }
-            close(fd);
+        lockFile(fd);
+        if (isNamed(fd, name)) {
+            held = fd;
+            return true;
         }
-    }
-    return -1;
+        close(fd);
+        return false;
+    });
+    return held;
 }
 
 // Creates, locks and names the file; -1 when that fails.

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int kNames = 1000;
-
 // The hold: a handle that reads only, so that a command may open the file
 // for reading as it likes, and that forbids removal to everyone else.
 HANDLE createNew(const std::string& name) {
@@ -42,12 +40,12 @@ bool isTaken(const std::string& name) {
 // used anew if no live run holds it: a link there is replaced, never written
 // through.
 HANDLE createHeld(const std::string& directory, std::string& name) {
-    for (int number = 0; number < kNames; ++number) {
-        name = directory + temporaryName(number);
-        const HANDLE hold = createNew(name);
-        if (hold != INVALID_HANDLE_VALUE || !isTaken(name)) {
-            return hold;
-        }
+    HANDLE hold = INVALID_HANDLE_VALUE;
+    if (findTemporaryName(directory, name, [&hold](const std::string& name) {
+            hold = createNew(name);
+            return hold != INVALID_HANDLE_VALUE || !isTaken(name);
+        })) {
+        return hold;
     }
     return TemporaryFile::removeUnlessHeld(name.c_str()) ? createNew(name) : INVALID_HANDLE_VALUE;
 }
@@ -80,12 +78,9 @@ std::FILE* openStream(const std::string& name, TemporaryFile::Content content) {
 
 std::string TemporaryFile::freeName(const std::string& directory) {
     std::string name;
-    for (int number = 0; number < kNames; ++number) {
-        name = directory + temporaryName(number);
-        if (GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            break;
-        }
-    }
+    findTemporaryName(directory, name, [](const std::string& name) {
+        return GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES;
+    });
     return name;
 }
 
