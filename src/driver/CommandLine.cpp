@@ -22,6 +22,7 @@ bool isNumber(const std::string& text) {
 
 // Sets the number of jobs from its text; an empty text means every processor.
 void takeJobs(Options& options, const std::string& argument, const std::string& count) {
+    options.jobsGiven = true;
     if (count.empty()) {
         const unsigned processors = std::thread::hardware_concurrency();
         options.jobs = processors > 0 ? processors : 1;
@@ -92,6 +93,16 @@ bool takeLongOption(Options& options, const std::vector<std::string>& arguments,
             options.directory = value;
         }
         if (options.directory.empty()) {
+            options.invalid = argument;
+        }
+    } else if (name == "--jobserver-style") {
+        // The older form of two inherited descriptors, for older tools; the
+        // named form is the default ("sem" names it on Windows).
+        if (value == "pipe") {
+            options.jobserverStyle = JobserverStyle::Pipe;
+        } else if (value == "fifo" || value == "sem") {
+            options.jobserverStyle = JobserverStyle::Default;
+        } else {
             options.invalid = argument;
         }
     } else if (name == "--jobs") {

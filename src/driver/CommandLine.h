@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Jobserver.h"
+
 #include <string>
 #include <vector>
 
@@ -28,6 +30,8 @@ struct Options {
     std::string traceFile; // empty: no trace
     enum class Progress { Auto, Yes, No };
     Progress progress = Progress::Auto;
+    bool jobsGiven = false; // -j or --jobs was given
+    JobserverStyle jobserverStyle = JobserverStyle::Default;
     // Options that are ignored, as given, for a note each.
     std::vector<std::string> ignored;
     // An option that cannot be followed, as given (-j0); empty when all is well.

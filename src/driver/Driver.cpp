@@ -1,5 +1,6 @@
 #include "driver/Driver.h"
 
+#include "containers/NameCompare.h"
 #include "driver/BuildWatch.h"
 #include "driver/CommandLine.h"
 #include "driver/CompilationDatabase.h"
@@ -13,6 +14,8 @@
 #include "platform/File.h"
 #include "platform/FileTimeCache.h"
 #include "platform/InterruptCleanup.h"
+#include "platform/Interrupts.h"
+#include "platform/Jobserver.h"
 #include "platform/Platform.h"
 #include "platform/PlatformConventions.h"
 #include "platform/TemporaryFile.h"
@@ -29,6 +32,7 @@
 #include "text/Note.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -67,6 +71,17 @@ void defineMacros(MacroTable& macros, const Options& options,
     }
 }
 
+// What the makefile says about how its targets are made.
+struct MakefileSettings {
+    // The dependency files of the targets, as TARVO_DEPFILE names them.
+    std::string dependencyFiles;
+    // TARVO_ORDER = dependencies: a step without dependencies need not end
+    // before the next name of a list is made.
+    bool orderByDependenciesOnly = false;
+    // The record of times, as TARVO_LOG names it; empty: none is kept.
+    std::string logPath;
+};
+
 struct Made {
     int status = 0;
     // The run ends at once, without its clean-up: a target without a rule, or
@@ -74,12 +89,40 @@ struct Made {
     bool endsAtOnce = false;
 };
 
-std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files) {
+// The jobserver that a run of commands shares: its own with -jN, else the
+// one that MAKEFLAGS names, if any. A run without -j and without one in
+// MAKEFLAGS creates and reads nothing.
+std::unique_ptr<Jobserver> jobserverFor(const Options& options,
+                                        const std::vector<std::string>& environment) {
+    if (options.graph || options.dryRun) {
+        return nullptr;
+    }
+    if (options.jobsGiven) {
+        return options.jobs > 1 ? createJobserver(options.jobs, options.jobserverStyle) : nullptr;
+    }
+    static const std::string kName = "MAKEFLAGS";
+    for (const std::string& entry : environment) {
+        if (entry.size() > kName.size() && entry[kName.size()] == '=' &&
+            sameName(entry.substr(0, kName.size()), kName)) {
+            return openJobserver(entry.substr(kName.size() + 1));
+        }
+    }
+    return nullptr;
+}
+
+std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files,
+                                       Jobserver* jobserver) {
     if (options.graph || options.dryRun) {
         return std::make_unique<DryRunExecutor>(files, options.graph);
     }
     if (options.jobs > 1) {
-        return std::make_unique<ParallelExecutor>(files, options.jobs, options.keepTemporaries);
+        return std::make_unique<ParallelExecutor>(files, options.jobs, options.keepTemporaries,
+                                                  jobserver);
+    }
+    if (jobserver != nullptr && !options.jobsGiven) {
+        // As many at once as the jobserver's tokens allow.
+        return std::make_unique<ParallelExecutor>(files, UINT_MAX, options.keepTemporaries,
+                                                  jobserver);
     }
     return std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
 }
@@ -128,30 +171,35 @@ void noteTargets(const char* what, std::vector<std::string> targets) {
 }
 
 Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
-                 const Options& options, const std::string& dependencyFiles,
-                 const std::string& logPath, Diagnostics& diagnostics) {
+                 const Options& options, const std::vector<std::string>& environment,
+                 const MakefileSettings& settings, Diagnostics& diagnostics) {
     FileTimeCache files(platform);
     const bool onlyLooks = options.graph || options.dryRun;
-    BuildWatch watch(options, onlyLooks ? std::string() : logPath);
+    BuildWatch watch(options, onlyLooks ? std::string() : settings.logPath);
     if (!onlyLooks && watch.open() != 0) {
         return {1, true};
     }
-    const std::unique_ptr<Executor> executor = makeExecutor(options, files);
+    // Made before the executor, which holds its tokens until it goes.
+    const std::unique_ptr<Jobserver> jobserver = jobserverFor(options, environment);
+    const std::unique_ptr<Executor> executor = makeExecutor(options, files, jobserver.get());
     MakeContext context(rules, files, *executor, diagnostics);
     if (options.explain) {
         context.explain();
     }
-    if (options.dryRun || options.graph) {
+    if (onlyLooks) {
         context.imagineCommands();
     }
-    if (!dependencyFiles.empty()) {
-        context.readDependencyFiles(dependencyFiles);
+    if (!settings.dependencyFiles.empty()) {
+        context.readDependencyFiles(settings.dependencyFiles);
+    }
+    if (settings.orderByDependenciesOnly) {
+        context.orderByDependenciesOnly();
     }
     DotGraph graph;
     if (options.graph) {
         context.observe(graph);
     }
-    if (options.jobs > 1) {
+    if (options.jobs > 1 || (jobserver && !options.jobsGiven)) {
         context.makeEachTargetOnce();
     }
     JobOutcomes outcomes;
@@ -160,7 +208,7 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
         executor->keepGoing(outcomes);
     }
     if (!onlyLooks) {
-        watch.plan(targets, rules, files, dependencyFiles, context.makesEachTargetOnce());
+        watch.plan(targets, rules, files, settings.dependencyFiles, context.makesEachTargetOnce());
         watch.attach(*executor);
     }
     const std::string* missing = walkTargets(targets, rules, context, !options.graph);
@@ -327,16 +375,20 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
         if (targets.empty() && parser.defaultTarget()) {
             targets.push_back(*parser.defaultTarget());
         }
-        // The dependency files of the targets, as the makefile names them.
-        const std::string dependencyFiles =
-            macros.isDefined("TARVO_DEPFILE") ? macros.valueOf("TARVO_DEPFILE") : std::string();
-        // The record of times, if the makefile keeps one.
-        const std::string logPath =
-            macros.isDefined("TARVO_LOG") ? macros.valueOf("TARVO_LOG") : std::string();
-        const Made made = options.compilationDatabase
-                              ? writeCompilationDatabase(targets, rules, platform, dependencyFiles)
-                              : makeTargets(targets, rules, platform, options, dependencyFiles,
-                                            logPath, diagnostics);
+        MakefileSettings settings;
+        if (macros.isDefined("TARVO_DEPFILE")) {
+            settings.dependencyFiles = macros.valueOf("TARVO_DEPFILE");
+        }
+        if (macros.isDefined("TARVO_LOG")) {
+            settings.logPath = macros.valueOf("TARVO_LOG");
+        }
+        settings.orderByDependenciesOnly = macros.isDefined("TARVO_ORDER") &&
+                                           sameName(macros.valueOf("TARVO_ORDER"), "dependencies");
+        const Made made =
+            options.compilationDatabase
+                ? writeCompilationDatabase(targets, rules, platform, settings.dependencyFiles)
+                : makeTargets(targets, rules, platform, options, environment, settings,
+                              diagnostics);
         status = made.status;
         if (made.endsAtOnce) {
             return status;

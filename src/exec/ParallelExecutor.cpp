@@ -40,7 +40,7 @@ JobId ParallelExecutor::submit(Job job) {
 void ParallelExecutor::finish() {
     startReady();
     while (!running_.empty()) {
-        ended(platform_.waitForProcess());
+        waitOnce();
     }
     // Every command has stopped: the run may end by the interrupt now.
     endIfInterrupted();
@@ -50,17 +50,19 @@ void ParallelExecutor::waitFor(JobId id) {
     startReady();
     // After an interrupt, every command is waited for before the run ends.
     while (!running_.empty() && (!jobs_[id].ended || interruptPending())) {
-        ended(platform_.waitForProcess());
+        waitOnce();
     }
     endIfInterrupted();
 }
 
 void ParallelExecutor::startReady() {
-    while (startsJobs() && running_.size() < slots_ && !ready_.empty()) {
+    while (startsJobs() && !ready_.empty() && slots_.mayStart(running_.size())) {
         const JobId id = ready_.front();
         ready_.pop_front();
         continueJob(id);
     }
+    // A token taken for a job without commands, or for one that ended, goes back.
+    slots_.settle(running_.size());
 }
 
 void ParallelExecutor::continueJob(JobId id) {
@@ -185,4 +187,15 @@ void ParallelExecutor::ended(EndedProcess process) {
     }
     continueJob(command.job);
     startReady();
+}
+
+void ParallelExecutor::waitOnce() {
+    const bool wantsToken = !ready_.empty() && startsJobs();
+    std::optional<EndedProcess> process =
+        platform_.waitForProcessOr(wantsToken ? slots_.readiness(running_.size()) : -1);
+    if (process) {
+        ended(std::move(*process));
+    } else {
+        startReady();
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exec/Executor.h"
+#include "exec/JobSlots.h"
 #include "platform/TemporaryFile.h"
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+class Jobserver;
 class Platform;
 struct EndedProcess;
 
@@ -17,11 +19,13 @@ struct EndedProcess;
 // echo line and output are written together when it ends, so that the output
 // of commands running side by side never mixes. After a failure no further
 // job starts, but one that has started runs its remaining commands, so that
-// no target is left half made; an interrupt stops every job.
+// no target is left half made; an interrupt stops every job. With a
+// jobserver, each command beyond the first running one holds one of its tokens.
 class ParallelExecutor : public Executor {
   public:
-    ParallelExecutor(Platform& platform, unsigned slots, bool keepTemporaries)
-        : platform_(platform), slots_(slots), keepTemporaries_(keepTemporaries) {}
+    ParallelExecutor(Platform& platform, unsigned slots, bool keepTemporaries,
+                     Jobserver* jobserver = nullptr)
+        : platform_(platform), slots_(slots, jobserver), keepTemporaries_(keepTemporaries) {}
 
     JobId submit(Job job) override;
     void finish() override;
@@ -61,9 +65,12 @@ class ParallelExecutor : public Executor {
     void continueJob(JobId id);
     void endJob(JobId id);
     void ended(EndedProcess process);
+    // Waits for a command to end or, while a job is ready to start, for a
+    // token to turn up.
+    void waitOnce();
 
     Platform& platform_;
-    const unsigned slots_;
+    JobSlots slots_;
     const bool keepTemporaries_;
     std::vector<Entry> jobs_;
     std::deque<JobId> ready_;

@@ -164,7 +164,7 @@ EndedProcess ChildProcesses::end(std::size_t index, int waitStatus) {
     return ended;
 }
 
-EndedProcess ChildProcesses::wait() {
+std::optional<EndedProcess> ChildProcesses::waitOr(int wake) {
     if (!ended_.empty()) {
         EndedProcess ended = std::move(ended_.front());
         ended_.pop_front();
@@ -184,6 +184,10 @@ EndedProcess ChildProcesses::wait() {
         owners.clear();
         polled.push_back({gChildEnded[0], POLLIN, 0});
         owners.emplace_back(0, -1);
+        if (wake >= 0) {
+            polled.push_back({wake, POLLIN, 0});
+            owners.emplace_back(0, -1);
+        }
         for (std::size_t i = 0; i < running_.size(); ++i) {
             for (int which = 0; which < 2; ++which) {
                 if (running_[i].pipes[which] >= 0) {
@@ -197,7 +201,10 @@ EndedProcess ChildProcesses::wait() {
         if (poll(polled.data(), polled.size(), 1000) <= 0) {
             continue;
         }
-        for (std::size_t k = 1; k < polled.size(); ++k) {
+        if (wake >= 0 && polled[1].revents != 0) {
+            return std::nullopt;
+        }
+        for (std::size_t k = wake >= 0 ? 2 : 1; k < polled.size(); ++k) {
             if (polled[k].revents != 0) {
                 drain(running_[owners[k].first], owners[k].second);
             }

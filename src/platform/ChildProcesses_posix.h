@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,10 @@ class ChildProcesses {
     ~ChildProcesses();
 
     std::uint64_t start(const std::string& commandLine);
-    EndedProcess wait();
+    EndedProcess wait() { return *waitOr(-1); }
+    // Waits as wait() does, but returns nothing once the descriptor `wake`
+    // (-1: none) turns readable first.
+    std::optional<EndedProcess> waitOr(int wake);
 
   private:
     struct Child {

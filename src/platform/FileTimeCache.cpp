@@ -19,6 +19,14 @@ EndedProcess FileTimeCache::waitForProcess() {
     return ended;
 }
 
+std::optional<EndedProcess> FileTimeCache::waitForProcessOr(std::intptr_t wake) {
+    std::optional<EndedProcess> ended = system_.waitForProcessOr(wake);
+    if (ended) {
+        invalidate();
+    }
+    return ended;
+}
+
 FileTime FileTimeCache::fileTime(const std::string& path) {
     Known& known = times_[path];
     if (known.generation != generation_) {

@@ -17,6 +17,7 @@ class FileTimeCache : public Platform {
     std::uint32_t runProcess(const std::string& commandLine) override;
     std::uint64_t startProcess(const std::string& commandLine) override;
     EndedProcess waitForProcess() override;
+    std::optional<EndedProcess> waitForProcessOr(std::intptr_t wake) override;
     FileTime fileTime(const std::string& path) override;
     std::optional<std::string> findFirstMatch(const std::string& pattern) override;
     bool removeFile(const std::string& path) override;

@@ -41,6 +41,13 @@ class Platform {
     // Waits until one of the processes started has ended and returns it. Called
     // only while one is running.
     virtual EndedProcess waitForProcess() = 0;
+    // Waits as waitForProcess does, but returns nothing once the descriptor
+    // `wake` (-1: none) turns readable first. Where the platform cannot watch
+    // it, only a process's end ends the wait.
+    virtual std::optional<EndedProcess> waitForProcessOr(std::intptr_t wake) {
+        static_cast<void>(wake);
+        return waitForProcess();
+    }
     // The last-write time; 0 when nothing matches. The path may hold * and ?
     // wildcards: the first match counts.
     virtual FileTime fileTime(const std::string& path) = 0;

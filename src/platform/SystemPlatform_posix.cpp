@@ -133,6 +133,10 @@ EndedProcess SystemPlatform::waitForProcess() {
     return parts_->children.wait();
 }
 
+std::optional<EndedProcess> SystemPlatform::waitForProcessOr(std::intptr_t wake) {
+    return parts_->children.waitOr(static_cast<int>(wake));
+}
+
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     std::fflush(stdout);
     std::uint32_t exitCode = 0;

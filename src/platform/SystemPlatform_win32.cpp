@@ -63,6 +63,12 @@ EndedProcess SystemPlatform::waitForProcess() {
     return parts_->children.wait();
 }
 
+// A semaphore cannot be watched without taking it: only a process's end ends
+// the wait, and the next start tries the semaphore again.
+std::optional<EndedProcess> SystemPlatform::waitForProcessOr(std::intptr_t) {
+    return waitForProcess();
+}
+
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
     std::fflush(stdout);
     PROCESS_INFORMATION process;

@@ -109,6 +109,10 @@ class MakeContext {
     // Takes every target for out of date, as a walk that lists every command does.
     void takeAllOutOfDate() { allOutOfDate_ = true; }
     bool takesAllOutOfDate() const { return allOutOfDate_; }
+    // Only the dependencies and .WAIT order the jobs: a step without
+    // dependencies need not end before the next name of a list is made.
+    void orderByDependenciesOnly() { dependenciesOnly_ = true; }
+    bool ordersByDependenciesOnly() const { return dependenciesOnly_; }
 
     // The job of this run that makes the file, by any rule; noted only where
     // jobs run side by side, since a one-job run has made it already. A name
@@ -171,6 +175,7 @@ class MakeContext {
     bool allOutOfDate_ = false;
     bool imagining_ = false;
     bool handedOver_ = false;
+    bool dependenciesOnly_ = false;
     std::unique_ptr<DependencyFiles> dependencyFiles_;
 };
 

@@ -28,6 +28,11 @@ std::string newerReason(const char* what, const std::string& name, FileTime time
            ") is newer than the target (" + fileTimeText(targetTime) + ")";
 }
 
+// Not a dependency: it parts a list into groups that are made one after the other.
+bool isWaitMark(const std::string& name) {
+    return name == ".WAIT";
+}
+
 } // namespace
 
 int Rule::compareKey(const std::string& key) const {
@@ -281,12 +286,21 @@ void TargetRule::reportMissing(const std::string& dependency, const std::string&
 
 void TargetRule::waitForEffects(const Rule& rule, const std::string& name, MakeContext& context) {
     const auto* target = dynamic_cast<const TargetRule*>(&rule);
-    if (!context.makesEachTargetOnce() || target == nullptr ||
+    if (!context.makesEachTargetOnce() || context.ordersByDependenciesOnly() || target == nullptr ||
         target->dependencies.head() != nullptr) {
         return;
     }
     if (const std::optional<JobId>& job = context.targetOf(rule, name).job) {
         context.executor.waitFor(*job);
+    }
+}
+
+void TargetRule::waitForMade(const Decision& decision, MakeContext& context) {
+    if (!context.makesEachTargetOnce()) {
+        return;
+    }
+    for (const JobId job : decision.after) {
+        context.executor.waitFor(job);
     }
 }
 
@@ -305,6 +319,10 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
     Decision decision;
     bool outOfDate = false;
     for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
+        if (isWaitMark(item->text())) {
+            waitForMade(decision, context);
+            continue;
+        }
         if (WalkObserver* observer = context.observer()) {
             observer->dependsOn(target, item->text(), nullptr);
         }
@@ -328,6 +346,9 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
     if (!outOfDate) {
         const FileTime targetTime = context.platform.fileTime(target);
         for (; unseen != nullptr; unseen = unseen->next()) {
+            if (isWaitMark(unseen->text())) {
+                continue;
+            }
             const FileTime time = context.platform.fileTime(unseen->text());
             if (time == 0 && context.rules.lookup(unseen->text()) == nullptr) {
                 reportMissing(unseen->text(), target, context);
@@ -350,7 +371,7 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
     // The commands will run: a name that cannot be had is said before they fail on it.
     if (outOfDate) {
         for (; unseen != nullptr; unseen = unseen->next()) {
-            if (context.rules.lookup(unseen->text()) == nullptr &&
+            if (!isWaitMark(unseen->text()) && context.rules.lookup(unseen->text()) == nullptr &&
                 context.platform.fileTime(unseen->text()) == 0) {
                 reportMissing(unseen->text(), target, context);
             }
@@ -369,10 +390,15 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
 void TargetRule::expandSpecials(std::string& line, const std::string& target) const {
     if (line.find("$@") != std::string::npos) {
         std::string names;
+        bool first = true;
         for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
-            if (item != dependencies.head()) {
+            if (isWaitMark(item->text())) {
+                continue;
+            }
+            if (!first) {
                 names += ' ';
             }
+            first = false;
             names += withoutDirectory(item->text());
         }
         replaceSpecial(line, "$@", names);

@@ -143,4 +143,7 @@ class TargetRule : public Rule {
     // Says once per name that a dependency has neither a file nor a rule.
     static void reportMissing(const std::string& dependency, const std::string& target,
                               MakeContext& context);
+    // At a .WAIT among the dependencies, the jobs of those before it end
+    // before any name after it is made.
+    static void waitForMade(const Decision& decision, MakeContext& context);
 };

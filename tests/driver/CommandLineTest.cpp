@@ -31,6 +31,20 @@ TEST(CommandLine, OptionsInEveryForm) {
     EXPECT_EQ(o.targets, Words{"x"});
 }
 
+TEST(CommandLine, JobsAndTheJobserverStyle) {
+    Options o = scanArguments({"all"});
+    EXPECT_FALSE(o.jobsGiven);
+    EXPECT_EQ(o.jobserverStyle, JobserverStyle::Default);
+    o = scanArguments({"-j1", "--jobserver-style=pipe"});
+    EXPECT_TRUE(o.jobsGiven);
+    EXPECT_EQ(o.jobs, 1u);
+    EXPECT_EQ(o.jobserverStyle, JobserverStyle::Pipe);
+    o = scanArguments({"--jobserver-style=pipe", "--jobserver-style=fifo"});
+    EXPECT_EQ(o.jobserverStyle, JobserverStyle::Default);
+    EXPECT_TRUE(o.invalid.empty());
+    EXPECT_EQ(scanArguments({"--jobserver-style=tcp"}).invalid, "--jobserver-style=tcp");
+}
+
 TEST(CommandLine, HelpAndVersionRequests) {
     struct Case {
         Words arguments;

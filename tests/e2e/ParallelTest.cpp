@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -294,6 +296,221 @@ TEST(Parallel, NothingStartsAfterAnInterrupt) {
     const e2e::Result result = running.finish();
     EXPECT_EQ(result.status, 128 + SIGPIPE);
     EXPECT_EQ(box.list(), (Names{"a.here", "b.here", "gate", "gate.sh", "slow.sh", "tarvo"}));
+}
+
+// The jobserver. Its peers here are the test itself (an outer jobserver of
+// our own: a fifo with tokens) and shell scripts (clients of tarvo's).
+
+// A work step for the makefiles below: it marks itself running in the
+// sandbox, waits (ten seconds at most) until `need` steps run, and writes its
+// name and how many run then to "counts".
+const char kWorkScript[] =
+    "#!/bin/sh\ncd `dirname $0`\ntouch running.$1\ni=0\n"
+    "while [ `ls | grep -c '^running\\.'` -lt $2 ] && [ $i -lt 1000 ]; do sleep 0.01; "
+    "i=`expr $i + 1`; done\necho $1 `ls | grep -c '^running\\.'` >> counts\nsleep 0.05\n"
+    "rm running.$1\n";
+
+std::string work(const Sandbox& box, const std::string& name, int need = 1) {
+    return name + ": tarvo\n\t@sh " + box.pathOf("work.sh") + " " + name + " " +
+           std::to_string(need) + "\n\n";
+}
+
+// The environment with temporary files in the sandbox's "tmp", where the fifo goes.
+Names withTemporaryDirectory(const Sandbox& box,
+                             Names environment = Sandbox::defaultEnvironment()) {
+    box.makeDirectory("tmp");
+    environment.push_back("TMPDIR=" + box.pathOf("tmp"));
+    return environment;
+}
+
+int mostAtOnce(const Sandbox& box) {
+    int most = 0;
+    for (const std::string& line : linesOf(box.read("counts"))) {
+        most = std::max(most, std::stoi(line.substr(line.find(' ') + 1)));
+    }
+    return most;
+}
+
+TEST(Jobserver, RecursiveBuildSharesTheSlotsOfTheTop) {
+    Sandbox box;
+    box.write("work.sh", kWorkScript);
+    // Three levels, each with five steps beside "cd sub && $(MAKE)"; the
+    // deepest has four that can end only when all four run at once.
+    const std::string recurse = "sub:\n\t@cd sub && $(MAKE)\n\n";
+    std::string top = "all: sub t1 t2 t3 t4 t5\n\n" + recurse;
+    std::string middle = "all: sub m1 m2 m3 m4 m5\n\n" + recurse;
+    std::string deepest = "all: d1 d2 d3 d4\n\n";
+    for (int i = 1; i <= 5; ++i) {
+        top += work(box, "t" + std::to_string(i));
+        middle += work(box, "m" + std::to_string(i));
+        deepest += i < 5 ? work(box, "d" + std::to_string(i), 4) : "";
+    }
+    box.makeDirectory("sub");
+    box.makeDirectory("sub/sub");
+    box.write("tarvo", top);
+    box.write("sub/tarvo", middle);
+    box.write("sub/sub/tarvo", deepest);
+    const e2e::Result result = box.run({"-j4"}, withTemporaryDirectory(box));
+    EXPECT_EQ(result.output, std::string(kBanner) + kBanner + kBanner);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(linesOf(box.read("counts")).size(), 14u);
+    EXPECT_EQ(mostAtOnce(box), 4);
+    // The deepest level, two runs below the top, ran four at once.
+    for (const char* step : {"d1 4", "d2 4", "d3 4", "d4 4"}) {
+        EXPECT_LT(indexOf(linesOf(box.read("counts")), step), 14u) << step;
+    }
+    EXPECT_TRUE(box.list("tmp").empty()) << "the fifo is left behind";
+}
+
+// An outer jobserver of `tokens` tokens: a fifo in the sandbox that the test
+// holds open for the time of the test.
+class OuterJobserver {
+  public:
+    OuterJobserver(const Sandbox& box, int tokens) : path_(box.pathOf("outer.fifo")) {
+        EXPECT_EQ(mkfifo(path_.c_str(), 0600), 0);
+        fd_ = open(path_.c_str(), O_RDWR | O_NONBLOCK);
+        EXPECT_EQ(write(fd_, std::string(static_cast<std::size_t>(tokens), 't').data(),
+                        static_cast<std::size_t>(tokens)),
+                  tokens);
+    }
+    ~OuterJobserver() { close(fd_); }
+    Names environment() const {
+        Names environment = Sandbox::defaultEnvironment();
+        environment.push_back("MAKEFLAGS=-j3 --jobserver-auth=fifo:" + path_);
+        return environment;
+    }
+    // The tokens in the fifo now, taken and put back.
+    std::string tokens() const {
+        char bytes[64];
+        const ssize_t got = read(fd_, bytes, sizeof bytes);
+        const std::string taken(bytes, got > 0 ? static_cast<std::size_t>(got) : 0);
+        EXPECT_EQ(write(fd_, taken.data(), taken.size()), got > 0 ? got : 0);
+        return taken;
+    }
+
+  private:
+    std::string path_;
+    int fd_ = -1;
+};
+
+TEST(Jobserver, ClientOfAnOuterJobserverRunsAsManyAsItsSlots) {
+    if (std::getenv("TARVO_E2E_OPTIONS") != nullptr) {
+        GTEST_SKIP() << "an explicit -j wins over the jobserver";
+    }
+    Sandbox box;
+    box.write("work.sh", kWorkScript);
+    std::string makefile = "all: w1 w2 w3 w4 w5 w6\n\n";
+    for (int i = 1; i <= 6; ++i) {
+        makefile += work(box, "w" + std::to_string(i), i <= 3 ? 3 : 1);
+    }
+    box.write("tarvo", makefile);
+    const OuterJobserver outer(box, 2);
+    EXPECT_EQ(box.run({}, outer.environment()).status, 0);
+    EXPECT_EQ(mostAtOnce(box), 3);
+    EXPECT_EQ(outer.tokens(), "tt");
+
+    // Every token comes back after a failure, and after an interrupt.
+    box.write("tarvo", "all: a b c\n\na: tarvo\n\tsh -c \"exit 3\"\n\nb: tarvo\n\tsleep 0.2\n\n"
+                       "c: tarvo\n\tsleep 0.2\n");
+    EXPECT_EQ(box.run({}, outer.environment()).status, 3);
+    EXPECT_EQ(outer.tokens(), "tt");
+    box.write("tarvo", "all: a b c\n\na: tarvo\n\t@sh -c \"touch a.here; exec sleep 30\"\n\n"
+                       "b: tarvo\n\t@sh -c \"touch b.here; exec sleep 30\"\n\n"
+                       "c: tarvo\n\t@sh -c \"touch c.here; exec sleep 30\"\n");
+    e2e::Running running = box.start({}, outer.environment());
+    for (const char* name : {"a.here", "b.here", "c.here"}) {
+        ASSERT_TRUE(running.waitForFile(box.pathOf(name)));
+    }
+    EXPECT_EQ(outer.tokens(), "");
+    running.signal(SIGINT);
+    EXPECT_EQ(running.finish().status, 128 + SIGINT);
+    EXPECT_EQ(outer.tokens(), "tt");
+}
+
+TEST(Jobserver, OlderClientsGetThePipeForm) {
+    Sandbox box;
+    box.write("work.sh", kWorkScript);
+    // A client of the older protocol: it takes both tokens with blocking
+    // reads and gives them back.
+    box.write("client.sh", "#!/bin/sh\nauth=${MAKEFLAGS##*--jobserver-auth=}\n"
+                           "r=${auth%%,*}\nw=${auth##*,}\n"
+                           "echo \"$MAKEFLAGS\" | sed 's/=[0-9]*,[0-9]*$/=R,W/'\n"
+                           "a=`dd bs=1 count=1 <&$r 2>/dev/null`\n"
+                           "b=`dd bs=1 count=1 <&$r 2>/dev/null`\n"
+                           "echo took $a$b\nprintf %s \"$a$b\" >&$w\n");
+    // Then a tarvo of the same form: three steps that need the two tokens.
+    box.write("tarvo", "all: client sub\n\nclient:\n\t@sh client.sh\n\n"
+                       "sub:\n\t@cd sub && $(MAKE)\n");
+    box.makeDirectory("sub");
+    box.write("sub/tarvo",
+              "all: a b c\n\n" + work(box, "a", 3) + work(box, "b", 3) + work(box, "c", 3));
+    const e2e::Result result =
+        box.run({"-j3", "--jobserver-style=pipe"}, withTemporaryDirectory(box));
+    EXPECT_EQ(result.output,
+              std::string(kBanner) + "-j3 --jobserver-auth=R,W\ntook ++\n" + kBanner);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(mostAtOnce(box), 3);
+    EXPECT_TRUE(box.list("tmp").empty());
+}
+
+TEST(Jobserver, FifoGoesAfterAFailureAndAnInterrupt) {
+    Sandbox box;
+    const Names environment = withTemporaryDirectory(box);
+    box.write("tarvo", "all: a b\n\na: tarvo\n\tsh -c \"exit 2\"\n\nb: tarvo\n\tsleep 0.1\n");
+    EXPECT_EQ(box.run({"-j4"}, environment).status, 2);
+    EXPECT_TRUE(box.list("tmp").empty());
+    box.write("tarvo", "all: a b\n\na: tarvo\n\t@sh -c \"touch a.here; exec sleep 30\"\n\n"
+                       "b: tarvo\n\t@sh -c \"touch b.here; exec sleep 30\"\n");
+    e2e::Running running = box.start({"-j4"}, environment);
+    ASSERT_TRUE(running.waitForFile(box.pathOf("a.here")));
+    ASSERT_TRUE(running.waitForFile(box.pathOf("b.here")));
+    EXPECT_EQ(box.list("tmp").size(), 1u);
+    running.signalGroup(SIGINT);
+    EXPECT_EQ(running.finish().status, 128 + SIGINT);
+    EXPECT_TRUE(box.list("tmp").empty());
+    // The next run works.
+    box.write("tarvo", "all: a\n\na: tarvo\n\t@sh show.sh\n");
+    box.write("show.sh", "echo \"$MAKEFLAGS\" | cut -c1-26\n");
+    EXPECT_EQ(box.run({"-j4"}, environment).output,
+              std::string(kBanner) + "-j4 --jobserver-auth=fifo:\n");
+}
+
+TEST(Jobserver, UnopenedJobserverIsIgnoredWithANote) {
+    if (std::getenv("TARVO_E2E_OPTIONS") != nullptr) {
+        GTEST_SKIP() << "an explicit -j wins over the jobserver";
+    }
+    Sandbox box;
+    box.write("tarvo", "all:\n\techo $(MAKEFLAGS)\n");
+    Names environment = Sandbox::defaultEnvironment();
+    environment.push_back("MAKEFLAGS=-j3 --jobserver-auth=fifo:" + box.pathOf("none"));
+    e2e::RunOptions options;
+    options.keepErrors = true;
+    const e2e::Result result = box.run({}, environment, options);
+    EXPECT_EQ(result.output, std::string(kBanner) + "echo -j3 \n-j3\n");
+    EXPECT_EQ(result.errors,
+              "tarvo: jobserver " + box.pathOf("none") + " ignored: No such file or directory\n");
+}
+
+TEST(Jobserver, WaitAndDependencyOrderLetAuthorsOrderSteps) {
+    Sandbox box;
+    // .WAIT: b starts when a has ended, though neither depends on the other;
+    // it is no dependency, for $@ neither.
+    box.write("tarvo", "all: a .WAIT b\n\techo $@\n\na: tarvo\n\t@echo start a >> log\n"
+                       "\t@sleep 0.1\n\t@echo end a >> log\n\n"
+                       "b: tarvo\n\t@echo start b >> log\n");
+    for (const char* jobs : {"-j2", "-j1"}) {
+        box.write("log", "");
+        const e2e::Result result = box.runKeepingErrors({jobs});
+        EXPECT_EQ(result.output, std::string(kBanner) + "echo a b \na b\n");
+        EXPECT_EQ(result.errors, "");
+        EXPECT_EQ(box.read("log"), "start a\nend a\nstart b\n");
+    }
+    // Steps without dependencies run side by side where the makefile says
+    // only dependencies order them.
+    const std::string steps =
+        "all: s1 s2\n\ns1:\n" + meet("s1", "s2") + "\ns2:\n" + meet("s2", "s1");
+    box.write("tarvo", "TARVO_ORDER = dependencies\n" + steps);
+    EXPECT_EQ(box.run({"-j2"}).status, 0);
 }
 
 } // namespace

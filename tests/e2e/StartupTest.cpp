@@ -89,7 +89,11 @@ An unknown option that begins with "--" is an error.
                     records and build nothing
   -jN, /jN, -j N, --jobs=N, --jobs N
                     run up to N commands at once; -j alone: as many as there
-                    are processors; -j1 or no -j: one at a time
+                    are processors; -j1 or no -j: one at a time; more than
+                    one: the slots are shared with the commands through a
+                    jobserver in MAKEFLAGS, which a run without -j uses
+  --jobserver-style=pipe
+                    hand the jobserver on as two inherited pipe descriptors
   --dry-run         print the commands a real run would print, "@" commands
                     and inline files included; run nothing, change no file
   --explain         before each command, say on standard error why its target
@@ -124,6 +128,8 @@ variable is a macro too, its value cut at the first blank, tab or "=".
                     in it count as further dependencies
   TARVO_LOG         set in the makefile: a file that each command run adds
                     a line of times to; the progress line's time left uses it
+  TARVO_ORDER       set to "dependencies" in the makefile: only dependencies
+                    and .WAIT order the jobs, not steps without dependencies
 
 Exit status: 0 on success; the exit code of a command that failed; 1 for an
 error of tarvo's own ("Error (tarvo): ..." on standard output). A run ended

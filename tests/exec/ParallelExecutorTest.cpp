@@ -1,4 +1,5 @@
 #include "exec/ParallelExecutor.h"
+#include "support/FakeJobserver.h"
 #include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -26,8 +27,8 @@ Job job(const std::string& target, const Lines& commands, std::vector<JobId> aft
 class ParallelExecutorTest : public ::testing::Test {
   protected:
     // Runs the jobs in the order given, with standard output kept.
-    int run(unsigned slots, std::vector<Job> jobs) {
-        ParallelExecutor executor(platform, slots, false);
+    int run(unsigned slots, std::vector<Job> jobs, Jobserver* jobserver = nullptr) {
+        ParallelExecutor executor(platform, slots, false, jobserver);
         ::testing::internal::CaptureStdout();
         ::testing::internal::CaptureStderr();
         for (Job& j : jobs) {
@@ -60,6 +61,33 @@ TEST_F(ParallelExecutorTest, AtMostTheGivenNumberAtOnce) {
     EXPECT_EQ(run(3, std::move(jobs)), 0);
     EXPECT_EQ(platform.mostAtOnce, 3u);
     EXPECT_EQ(platform.started.size(), 10u);
+}
+
+// The first command runs for free, each further one with a token, and every
+// token goes back, also after a failure.
+TEST_F(ParallelExecutorTest, TokensOfAJobserverBeyondTheFirstCommand) {
+    for (const bool fails : {false, true}) {
+        platform = FakePlatform();
+        platform.exitCodes["x3 "] = fails ? 2 : 0;
+        FakeJobserver jobserver(2);
+        std::vector<Job> jobs;
+        for (int i = 0; i < 8; ++i) {
+            jobs.push_back(job("t" + std::to_string(i), {"x" + std::to_string(i)}));
+        }
+        EXPECT_EQ(run(100, std::move(jobs), &jobserver), fails ? 2 : 0);
+        EXPECT_EQ(platform.mostAtOnce, 3u);
+        EXPECT_EQ(jobserver.mostTaken, 2u);
+        EXPECT_EQ(jobserver.taken, 0u);
+        EXPECT_EQ(platform.started.size(), fails ? 6u : 8u);
+    }
+    // The limit holds beside the tokens; a jobserver without any runs one at a time.
+    FakeJobserver plenty(10);
+    run(2, {job("a", {"a"}), job("b", {"b"}), job("c", {"c"})}, &plenty);
+    EXPECT_EQ(plenty.mostTaken, 1u);
+    FakeJobserver none(0);
+    platform.mostAtOnce = 0;
+    run(4, {job("a", {"a"}), job("b", {"b"}), job("c", {"c"})}, &none);
+    EXPECT_EQ(platform.mostAtOnce, 1u);
 }
 
 TEST_F(ParallelExecutorTest, CommandsOfOneJobRunInOrder) {

@@ -114,4 +114,19 @@ TEST_F(Parallel, AFailureStopsNewStarts) {
     EXPECT_EQ(result.status, 3u);
 }
 
+TEST_F(Parallel, SubBuildTakesTokensOfTheTopsSemaphore) {
+    // The run below has no -j of its own: its two steps, each waiting for the
+    // other's mark, can end only when the semaphore of the top's -j3 lends it
+    // a token.
+    makeDirectory("sub");
+    write("tarvo", "all:\n\tcd sub && \"" + tarvoPath() + "\"\n");
+    write("sub\\tarvo", "all: a b\n\n"
+                        "a: tarvo\n\t@..\\bin\\probe.exe --touch a.mark --await b.mark\n\n"
+                        "b: tarvo\n\t@..\\bin\\probe.exe --touch b.mark --await a.mark\n");
+    const RunResult result = run("-j3");
+    EXPECT_EQ(result.status, 0u) << result.output << result.errors;
+    EXPECT_TRUE(exists("sub\\a.mark"));
+    EXPECT_TRUE(exists("sub\\b.mark"));
+}
+
 } // namespace
