@@ -135,4 +135,48 @@ TEST(Parallel, InterruptStopsEveryCommand) {
     EXPECT_EQ(box.list(), (Names{"a.pid", "b.pid", "tarvo"}));
 }
 
+// -j1, in each of its spellings, is the run of one job at a time that no option
+// gives; -j2 shows that the two kinds of run can be told apart.
+struct JobsCase {
+    const char* name;
+    std::vector<std::string> options;
+    bool sideBySide;
+};
+
+const JobsCase kJobsCases[] = {
+    {"NoOption", {}, false},          {"DashJ1", {"-j1"}, false},
+    {"SlashJ1", {"/j1"}, false},      {"DashJSpace1", {"-j", "1"}, false},
+    {"JobsIs1", {"--jobs=1"}, false}, {"DashJ2", {"-j2"}, true},
+};
+
+class OneJob : public ::testing::TestWithParam<JobsCase> {};
+
+// One job at a time, a command's echo line is out before the command starts;
+// side by side it comes with the command's output when the command ends.
+TEST_P(OneJob, EchoesEachCommandBeforeItStarts) {
+    Sandbox box;
+    box.write("tarvo", "all: a\n\na: tarvo\n\tcat log > seen\n");
+    e2e::RunOptions options;
+    options.standardOutput = box.pathOf("log");
+    EXPECT_EQ(box.run(GetParam().options, Sandbox::defaultEnvironment(), options).status, 0);
+    const std::string echo = "cat log > seen \n";
+    EXPECT_EQ(box.read("log"), kBanner + echo);
+    EXPECT_EQ(box.read("seen"), GetParam().sideBySide ? kBanner : kBanner + echo);
+}
+
+// After a failure no further command starts; side by side, the other one had
+// started already, and ends later.
+TEST_P(OneJob, FailureEndsTheRunAtOnce) {
+    Sandbox box;
+    box.write("tarvo", "all: bad other\n\nbad: tarvo\n\tsh -c \"exit 4\"\n\n"
+                       "other: tarvo\n\t@sh -c \"sleep 0.3; echo other\"\n");
+    const e2e::Result result = box.run(GetParam().options);
+    EXPECT_EQ(result.status, 4);
+    const std::string failed = std::string(kBanner) + "sh -c \"exit 4\" \n";
+    EXPECT_EQ(result.output, GetParam().sideBySide ? failed + "other\n" : failed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parallel, OneJob, ::testing::ValuesIn(kJobsCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace

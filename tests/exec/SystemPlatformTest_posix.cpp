@@ -256,8 +256,10 @@ TEST_P(SweeperModeTest, FollowsTheCurrentDirectory) {
 }
 
 INSTANTIATE_TEST_SUITE_P(WatchingAndScanning, SweeperModeTest,
-                         ::testing::Values(std::size_t{0},
-                                           std::numeric_limits<std::size_t>::max()));
+                         ::testing::Values(std::size_t{0}, std::numeric_limits<std::size_t>::max()),
+                         [](const auto& info) {
+                             return std::string(info.param == 0 ? "Watching" : "Scanning");
+                         });
 
 // Crosses from scanning to watching part way through.
 TEST_F(SweeperTest, ManySweepsInALargeDirectory) {

@@ -506,6 +506,10 @@ struct EvaluationCase {
     std::vector<std::string> evaluated;
 };
 
+void PrintTo(const EvaluationCase& c, std::ostream* out) {
+    *out << ::testing::PrintToString(std::string(c.makefile));
+}
+
 class ConditionsEvaluatedOnlyWhereTheyMatter : public ::testing::TestWithParam<EvaluationCase> {};
 
 TEST_P(ConditionsEvaluatedOnlyWhereTheyMatter, Evaluates) {

@@ -122,6 +122,10 @@ struct DefinitionCase {
     std::string value;
 };
 
+void PrintTo(const DefinitionCase& c, std::ostream* out) {
+    *out << '"' << c.line << '"';
+}
+
 class DefinitionLines : public ::testing::TestWithParam<DefinitionCase> {};
 
 TEST_P(DefinitionLines, AreRecognisedAndRecorded) {
