@@ -28,10 +28,6 @@ FileTime FileTimeCache::fileTime(const std::string& path) {
     return known.time;
 }
 
-std::optional<std::string> FileTimeCache::findFirstMatch(const std::string& pattern) {
-    return system_.findFirstMatch(pattern);
-}
-
 void FileTimeCache::removeFile(const std::string& path) {
     invalidate();
     system_.removeFile(path);

@@ -18,7 +18,6 @@ class FileTimeCache : public Platform {
     std::uint64_t startProcess(const std::string& commandLine) override;
     EndedProcess waitForProcess() override;
     FileTime fileTime(const std::string& path) override;
-    std::optional<std::string> findFirstMatch(const std::string& pattern) override;
     void removeFile(const std::string& path) override;
     TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;
     std::string freeTemporaryName() override;

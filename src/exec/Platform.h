@@ -4,7 +4,6 @@
 #include "exec/TemporaryFile.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 // A process started by startProcess that has ended, with what it wrote.
@@ -43,8 +42,6 @@ class Platform {
     // The last-write time; 0 when nothing matches. The path may hold * and ?
     // wildcards: the first match counts.
     virtual FileTime fileTime(const std::string& path) = 0;
-    // The bare name of the first entry matching a path or wildcard pattern.
-    virtual std::optional<std::string> findFirstMatch(const std::string& pattern) = 0;
     virtual void removeFile(const std::string& path) = 0;
     // A fresh temporary file "tarvoN.$$$" (N from 0 to 999) in the current
     // directory, held by the run until it is released.

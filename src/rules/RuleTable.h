@@ -26,7 +26,6 @@ class RuleTable {
     void insert(Rule* rule);
     // The rule for a name: exact name first, then the suffix from its last ".".
     Rule* lookup(const std::string& name) const;
-    int count() const { return tree_.count; }
     // Every rule in ascending order of name, equal names in order of insertion.
     Rule* first() const;
     Rule* next(const Rule& rule) const;

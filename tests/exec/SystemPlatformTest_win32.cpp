@@ -69,16 +69,6 @@ TEST_F(WindowsPlatform, FileTimeMatchesWildcardsAndDirectories) {
     EXPECT_EQ(platform.fileTime("obj"), kTicks2020 + 60 * kTicksPerSecond);
 }
 
-TEST_F(WindowsPlatform, FindFirstMatchGivesTheBareName) {
-    ASSERT_TRUE(CreateDirectoryA("src", nullptr));
-    writeFile("src\\Main.c", "");
-    EXPECT_EQ(platform.findFirstMatch("src\\*.c"), std::optional<std::string>("Main.c"));
-    EXPECT_EQ(platform.findFirstMatch("src\\main.c"), std::optional<std::string>("Main.c"));
-    EXPECT_EQ(platform.findFirstMatch("src"), std::optional<std::string>("src"));
-    EXPECT_EQ(platform.findFirstMatch("src\\*.h"), std::nullopt);
-    EXPECT_EQ(platform.findFirstMatch("nosuch\\*"), std::nullopt);
-}
-
 TEST_F(WindowsPlatform, RemoveFileDeletesOnlyTheNamedFile) {
     writeFile("gone.txt", "x");
     writeFile("kept.txt", "x");

@@ -93,7 +93,7 @@ TEST(RuleParserLineClasses, InferenceAndExplicitLines) {
 TEST_F(RuleParserTest, EmptyInputMakesNothing) {
     parse({});
     parse({"", "", ""});
-    EXPECT_EQ(table.count(), 0);
+    EXPECT_TRUE(names().empty());
     EXPECT_EQ(output, "");
     EXPECT_FALSE(defaultTarget);
     EXPECT_EQ(status, 0);
@@ -130,7 +130,7 @@ TEST_F(RuleParserTest, TargetsOfOneLineHoldOneCopyOfItsLists) {
     parse({line, "\tcmd", ""});
     const TargetRule& first = target("t0");
     const TargetRule& last = target("t2999");
-    EXPECT_EQ(first.dependencies.count(), 3000);
+    EXPECT_EQ(texts(first.dependencies).size(), 3000u);
     EXPECT_EQ(&first.dependencies, &last.dependencies);
     EXPECT_EQ(&first.commands, &last.commands);
     EXPECT_EQ(texts(last.commands), Lines{"cmd"});
@@ -154,10 +154,10 @@ TEST_F(RuleParserTest, ColonsSplitOnlyOnce) {
 TEST_F(RuleParserTest, DuplicateTargetsAreNotMerged) {
     // With only two equal keys, the one inserted first is found.
     parse({"app: a", "", "APP: b", ""});
-    EXPECT_EQ(table.count(), 2);
+    EXPECT_EQ(names().size(), 2u);
     EXPECT_EQ(texts(target("app").dependencies), Lines{"a"});
     parse({"x x: c", ""});
-    EXPECT_EQ(table.count(), 4);
+    EXPECT_EQ(names().size(), 4u);
 }
 
 TEST_F(RuleParserTest, InferenceRules) {
