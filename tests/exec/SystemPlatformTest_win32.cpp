@@ -1,5 +1,6 @@
 #include "exec/ScratchDirectory_win32.h"
 #include "exec/SystemPlatform.h"
+#include "support/CapturedOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -211,9 +212,13 @@ TEST_F(WindowsPlatform, RunProcessFallsBackToTheInterpreter) {
 TEST_F(WindowsPlatform, RunProcessReportsACommandTheSystemRefuses) {
     // Past the system's 32767-character limit no start can succeed.
     const std::string tooLong = "x" + std::string(40000, 'y');
-    testing::internal::CaptureStdout();
-    const std::uint32_t exitCode = platform.runProcess(tooLong);
-    const std::string output = testing::internal::GetCapturedStdout();
+    std::uint32_t exitCode;
+    std::string output;
+    {
+        const CapturedOutput captured(stdout);
+        exitCode = platform.runProcess(tooLong);
+        output = captured.text();
+    }
     EXPECT_EQ(exitCode, 1u);
     // The first 200 bytes of the command, then the system's reason.
     const std::string quoted =

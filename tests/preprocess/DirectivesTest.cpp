@@ -2,6 +2,7 @@
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
+#include "support/CapturedOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -93,9 +94,11 @@ class PassOne {
         EXPECT_NE(input, nullptr);
         EXPECT_NE(intermediate, nullptr);
         Outcome outcome;
-        ::testing::internal::CaptureStdout();
-        outcome.status = preprocessor.preprocessMakefile(input, "makefile", intermediate);
-        outcome.messages = ::testing::internal::GetCapturedStdout();
+        {
+            const CapturedOutput captured(stdout);
+            outcome.status = preprocessor.preprocessMakefile(input, "makefile", intermediate);
+            outcome.messages = captured.text();
+        }
         std::rewind(intermediate);
         char buffer[4096];
         std::size_t got;

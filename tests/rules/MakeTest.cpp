@@ -5,6 +5,7 @@
 #include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "support/CapturedOutput.h"
 #include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -58,9 +59,9 @@ class MakeTest : public ::testing::Test {
         if (rule == nullptr) {
             return false;
         }
-        ::testing::internal::CaptureStdout();
+        const CapturedOutput captured(stdout);
         const bool result = rule->make(name, context);
-        output += ::testing::internal::GetCapturedStdout();
+        output += captured.text();
         return result;
     }
 
@@ -395,10 +396,9 @@ void makeSideBySide(RuleTable& table, FakePlatform& platform, const std::string&
     ParallelExecutor executor(files, 4, false);
     MakeContext context(table, files, executor);
     context.makeEachTargetOnce();
-    ::testing::internal::CaptureStdout();
+    const CapturedOutput quiet(stdout);
     table.lookup(target)->make(target, context);
     executor.finish();
-    ::testing::internal::GetCapturedStdout();
 }
 
 // With jobs side by side each target is made once, and a job waits for the

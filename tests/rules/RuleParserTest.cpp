@@ -1,6 +1,8 @@
 #include "rules/RuleParser.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "support/CapturedOutput.h"
+#include "support/TempFile.h"
 
 #include <gtest/gtest.h>
 
@@ -32,11 +34,13 @@ class RuleParserTest : public ::testing::Test {
             std::fprintf(file, "makefile,%zu|%s\n", i + 1, lines[i].c_str());
         }
         std::rewind(file);
-        ::testing::internal::CaptureStdout();
-        RuleParser parser(table);
-        status = parser.parseRules(file);
-        defaultTarget = parser.defaultTarget();
-        output = ::testing::internal::GetCapturedStdout();
+        {
+            const CapturedOutput captured(stdout);
+            RuleParser parser(table);
+            status = parser.parseRules(file);
+            defaultTarget = parser.defaultTarget();
+            output = captured.text();
+        }
         std::fclose(file);
     }
 
@@ -185,14 +189,10 @@ TEST_F(RuleParserTest, IgnoredInferenceLinesLeaveTheirCommandsToTheLoop) {
     EXPECT_EQ(output, "");
 
     RuleTable other;
-    ::testing::internal::CaptureStdout();
-    std::FILE* file = std::tmpfile();
-    std::fputs("mk,1|.obj\nmk,2|\tcl x\n", file);
-    std::rewind(file);
-    RuleParser(other).parseRules(file);
-    std::fclose(file);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "Error (tarvo):  Syntax error in mk, line 2");
+    const CapturedOutput captured(stdout);
+    TempFile file("mk,1|.obj\nmk,2|\tcl x\n");
+    RuleParser(other).parseRules(file.get());
+    EXPECT_EQ(captured.text(), "Error (tarvo):  Syntax error in mk, line 2");
 }
 
 TEST_F(RuleParserTest, InlineBlocksKeepEmptyLines) {
