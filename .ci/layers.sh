@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The source layers depend one way: containers <- text <- exec <- preprocess <-
-# rules <- driver. Fails, naming the lines, when a file includes a layer above its own.
+# The source layers depend one way: containers <- text <- platform <- preprocess
+# <- exec <- rules <- driver. Fails, naming the lines, when a file includes a
+# layer above its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-layers=(containers text exec preprocess rules driver)
+layers=(containers text platform preprocess exec rules driver)
 status=0
 for ((i = 0; i < ${#layers[@]} - 1; i++)); do
     above=$(IFS='|'; echo "${layers[*]:i+1}")

@@ -11,9 +11,9 @@
 // command is started in its rebuilt form (words joined by single blanks, one
 // blank at the end); its inline file, if it has one, exists when it starts; a failed command
 // is the last one started; no command line starts more than one command.
-#include "exec/FileTimeCache.h"
 #include "exec/SequentialExecutor.h"
-#include "exec/TempNames.h"
+#include "platform/FileTimeCache.h"
+#include "platform/TempNames.h"
 #include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"

@@ -11,7 +11,7 @@
 // failed; the intermediate file is gone; no file but the tool's temporaries
 // appears.
 #include "driver/Driver.h"
-#include "exec/TempNames.h"
+#include "platform/TempNames.h"
 #include "support/FuzzPlatform.h"
 #include "support/ScratchDirectory.h"
 

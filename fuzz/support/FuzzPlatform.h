@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exec/TempNames.h"
+#include "platform/TempNames.h"
 #include "support/FakePlatform.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "driver/DotGraph.h"
 
-#include "exec/Platform.h"
+#include "platform/Platform.h"
 #include "rules/Rule.h"
 
 namespace {

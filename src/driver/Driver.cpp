@@ -4,15 +4,16 @@
 #include "driver/DotGraph.h"
 #include "driver/Usage.h"
 #include "exec/DryRunExecutor.h"
-#include "exec/File.h"
-#include "exec/FileTimeCache.h"
-#include "exec/Interrupts.h"
 #include "exec/ParallelExecutor.h"
-#include "exec/Platform.h"
-#include "exec/PlatformConventions.h"
 #include "exec/SequentialExecutor.h"
-#include "exec/TemporaryFile.h"
+#include "platform/File.h"
+#include "platform/FileTimeCache.h"
+#include "platform/Interrupts.h"
+#include "platform/Platform.h"
+#include "platform/PlatformConventions.h"
+#include "platform/TemporaryFile.h"
 #include "preprocess/ConditionEvaluator.h"
+#include "preprocess/IntermediateFile.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
 #include "rules/MakeContext.h"
@@ -42,14 +43,6 @@ File openMakefile(std::string& name) {
         name += ".mak";
     }
     return openForReading(name);
-}
-
-void copyToStandardOutput(std::FILE* file) {
-    char buffer[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        std::fwrite(buffer, 1, got, stdout);
-    }
 }
 
 void defineMacros(MacroTable& macros, const Options& options,
@@ -106,8 +99,8 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     for (const std::string& target : targets) {
         Rule* rule = rules.lookup(target);
         if (rule == nullptr) {
-            // Commands that are running are waited for, not left behind.
-            executor->stop();
+            // The jobs handed over are made in full first, as the one-job run
+            // has made them before it comes to this name.
             executor->finish();
             return {reportError(message::kNoRule, target.c_str()), true};
         }
@@ -192,36 +185,32 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
         return reportError(message::kUnableToOpenFile, makefileName.c_str());
     }
 
-    std::vector<std::string> namesWithComma;
-    TemporaryFile intermediate = platform.createTemporaryFile(TemporaryFile::Content::Binary);
-    if (!intermediate.created()) {
-        return reportError(message::kUnableToCreateIntermediate, intermediate.name().c_str());
+    TemporaryFile records = platform.createTemporaryFile(TemporaryFile::Content::Binary);
+    if (!records.created()) {
+        return reportError(message::kUnableToCreateIntermediate, records.name().c_str());
     }
+    IntermediateFile intermediate(records.stream());
     {
         Preprocessor preprocessor(macros, evaluator);
-        status =
-            preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate.stream());
-        namesWithComma = preprocessor.namesWithComma();
+        status = preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate);
     }
-    // A full disk must not pass for a shorter makefile.
-    if (std::fflush(intermediate.stream()) != 0 || std::ferror(intermediate.stream()) != 0) {
-        intermediate.release();
-        return reportError(message::kUnableToWriteIntermediate, intermediate.name().c_str());
+    if (!intermediate.finish()) {
+        records.release();
+        return reportError(message::kUnableToWriteIntermediate, records.name().c_str());
     }
     makefile.reset();
-    std::rewind(intermediate.stream());
 
     if (options.print && !options.graph) {
-        copyToStandardOutput(intermediate.stream());
-        intermediate.release();
+        intermediate.list(stdout);
+        records.release();
     } else {
         RuleParser parser(rules);
         // Pass 2 reads the records even after pass 1 failed; its own error wins.
-        const int parsed = parser.parseRules(intermediate.stream(), std::move(namesWithComma));
+        const int parsed = parser.parseRules(intermediate);
         if (parsed != 0) {
             status = parsed;
         }
-        intermediate.release();
+        records.release();
         if (status != 0) {
             return status;
         }

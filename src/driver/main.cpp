@@ -1,7 +1,7 @@
 #include "driver/Driver.h"
-#include "exec/Interrupts.h"
-#include "exec/Platform.h"
-#include "exec/ProcessStartup.h"
+#include "platform/Interrupts.h"
+#include "platform/Platform.h"
+#include "platform/ProcessStartup.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
 #include "exec/DryRunExecutor.h"
 
 #include "exec/Job.h"
-#include "exec/Platform.h"
 #include "exec/RebuiltCommand.h"
+#include "platform/Platform.h"
 #include "text/ErrorReport.h"
 #include "text/Note.h"
 

@@ -1,10 +1,10 @@
 #include "exec/ParallelExecutor.h"
 
-#include "exec/InlineFile.h"
-#include "exec/Interrupts.h"
+#include "exec/CommandToStart.h"
 #include "exec/PartlyMade.h"
-#include "exec/Platform.h"
 #include "exec/RebuiltCommand.h"
+#include "platform/Interrupts.h"
+#include "platform/Platform.h"
 #include "text/Note.h"
 
 #include <cstdio>
@@ -47,18 +47,23 @@ void ParallelExecutor::waitFor(JobId id) {
 }
 
 void ParallelExecutor::startReady() {
-    while (status_ == 0 && !stopping_ && running_.size() < slots_ && !ready_.empty()) {
+    while (startsJobs() && running_.size() < slots_ && !ready_.empty()) {
         const JobId id = ready_.front();
         ready_.pop_front();
-        if (!startCommand(id)) {
-            endJob(id);
-        }
+        continueJob(id);
+    }
+}
+
+void ParallelExecutor::continueJob(JobId id) {
+    if (!startCommand(id) && !jobs_[id].failed && !interrupted_) {
+        endJob(id);
     }
 }
 
 bool ParallelExecutor::startCommand(JobId id) {
     Entry& entry = jobs_[id];
-    if (status_ != 0 || stopping_ || entry.next == entry.job.commands.size()) {
+    // Only jobs that have not started wait after a failure elsewhere.
+    if (interrupted_ || entry.failed || entry.next == entry.job.commands.size()) {
         return false;
     }
     const bool first = entry.next == 0;
@@ -66,7 +71,10 @@ bool ParallelExecutor::startCommand(JobId id) {
     std::optional<CommandToStart> ready =
         commandToStart(platform_, entry.job, command, keepTemporaries_);
     if (!ready) {
-        status_ = 1;
+        entry.failed = true;
+        if (status_ == 0) {
+            status_ = 1;
+        }
         return false;
     }
     const RebuiltCommand rebuilt = rebuildCommand(ready->line);
@@ -94,7 +102,7 @@ void ParallelExecutor::ended(const EndedProcess& process) {
     command.inlineFile.release();
     // An interrupt has reached the commands that run; none starts after them.
     if (interruptPending()) {
-        stopping_ = true;
+        interrupted_ = true;
         removePartlyMade(platform_, jobs_[command.job].job);
     }
     const Job& job = jobs_[command.job].job;
@@ -109,9 +117,11 @@ void ParallelExecutor::ended(const EndedProcess& process) {
     std::fflush(stdout);
     std::fwrite(process.errors.data(), 1, process.errors.size(), stderr);
     if (process.exitCode != 0 && command.stopOnError) {
-        if (!stopping_) {
+        jobs_[command.job].failed = true;
+        if (!interrupted_) {
             note("%s: command failed with status %d", job.target.c_str(),
                  static_cast<int>(process.exitCode));
+            setBackFailed(platform_, job);
         }
         if (status_ == 0) {
             status_ = static_cast<int>(process.exitCode);
@@ -120,8 +130,6 @@ void ParallelExecutor::ended(const EndedProcess& process) {
     if (!keepTemporaries_) {
         platform_.sweepTemporaries();
     }
-    if (!startCommand(command.job) && status_ == 0 && !stopping_) {
-        endJob(command.job);
-    }
+    continueJob(command.job);
     startReady();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "exec/Executor.h"
-#include "exec/TemporaryFile.h"
+#include "platform/TemporaryFile.h"
 
 #include <cstdint>
 #include <deque>
@@ -15,8 +15,9 @@ struct EndedProcess;
 // Runs up to a number of commands at once. The commands of one job run in
 // order; a job starts once the jobs it waits for have ended. Each command's
 // echo line and output are written together when it ends, so that the output
-// of commands running side by side never mixes. After a failure no command
-// starts, and those running are waited for.
+// of commands running side by side never mixes. After a failure no further
+// job starts, but one that has started runs its remaining commands, so that
+// no target is left half made; an interrupt stops every job.
 class ParallelExecutor : public Executor {
   public:
     ParallelExecutor(Platform& platform, unsigned slots, bool keepTemporaries)
@@ -25,7 +26,7 @@ class ParallelExecutor : public Executor {
     JobId submit(Job job) override;
     void finish() override;
     void waitFor(JobId id) override;
-    void stop() override { stopping_ = true; }
+    void stop() override { holding_ = true; }
     int status() const override { return status_; }
 
   private:
@@ -35,6 +36,7 @@ class ParallelExecutor : public Executor {
         std::vector<JobId> dependents;
         std::size_t next = 0; // the command to start next
         bool ended = false;
+        bool failed = false; // a command failed or could not start
     };
     struct Running {
         JobId job;
@@ -45,9 +47,13 @@ class ParallelExecutor : public Executor {
         TemporaryFile inlineFile;
     };
 
+    // Whether a job that has not started yet may start.
+    bool startsJobs() const { return status_ == 0 && !holding_ && !interrupted_; }
     void startReady();
     // Starts the job's next command; false when it has none left to start.
     bool startCommand(JobId id);
+    // Starts the job's next command, or ends the job when all have succeeded.
+    void continueJob(JobId id);
     void endJob(JobId id);
     void ended(const EndedProcess& process);
 
@@ -58,5 +64,6 @@ class ParallelExecutor : public Executor {
     std::deque<JobId> ready_;
     std::map<std::uint64_t, Running> running_;
     int status_ = 0;
-    bool stopping_ = false;
+    bool holding_ = false;     // stop() was called
+    bool interrupted_ = false; // no command starts any more
 };

@@ -8,3 +8,9 @@ struct Job;
 // half-made target never passes for up to date, and says so on standard
 // error. A target the commands did not touch stays.
 void removePartlyMade(Platform& files, const Job& job);
+
+// After a command of the job failed: a target whose file its commands changed
+// gets back the time read for the decision (the oldest time there is, when it
+// was missing then), so that the next run makes it again, and standard error
+// says so. The file itself stays for what it holds, such as a test's log.
+void setBackFailed(Platform& files, const Job& job);

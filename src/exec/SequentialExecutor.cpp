@@ -1,11 +1,11 @@
 #include "exec/SequentialExecutor.h"
 
-#include "exec/InlineFile.h"
-#include "exec/Interrupts.h"
+#include "exec/CommandToStart.h"
 #include "exec/Job.h"
 #include "exec/PartlyMade.h"
-#include "exec/Platform.h"
 #include "exec/RebuiltCommand.h"
+#include "platform/Interrupts.h"
+#include "platform/Platform.h"
 #include "text/Note.h"
 
 #include <cstdio>
@@ -60,6 +60,7 @@ void SequentialExecutor::runCommand(const Job& job, const std::string& pending) 
     if (status_ != 0) {
         if (command.stopOnError && !interruptPending()) {
             note("%s: command failed with status %d", job.target.c_str(), status_);
+            setBackFailed(platform_, job);
         } else if (!command.stopOnError) {
             status_ = 0;
         }

@@ -1,8 +1,8 @@
 #include "preprocess/Preprocessor.h"
 
 #include "containers/NameCompare.h"
-#include "exec/File.h"
-#include "exec/PlatformConventions.h"
+#include "platform/File.h"
+#include "platform/PlatformConventions.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/MacroTable.h"
 #include "text/Blanks.h"
@@ -17,33 +17,27 @@ bool hasPrefix(std::string_view name, std::string_view prefix) {
     return name.size() >= prefix.size() && sameName(name.substr(0, prefix.size()), prefix);
 }
 
-// The first word of the text between delimiter characters; empty when there is none.
-std::string firstMacroName(const std::string& argument) {
+// The first run of characters that `separates` does not match; empty when
+// there is none.
+template <typename Separates>
+std::string firstToken(const std::string& argument, Separates separates) {
     std::size_t start = 0;
-    while (start < argument.size() && isDelimiter(argument[start])) {
+    while (start < argument.size() && separates(argument[start])) {
         ++start;
     }
     std::size_t end = start;
-    while (end < argument.size() && !isDelimiter(argument[end])) {
+    while (end < argument.size() && !separates(argument[end])) {
         ++end;
     }
     return argument.substr(start, end - start);
 }
 
-bool endsIncludeToken(char c) {
-    return isBlank(c) || c == '<' || c == '>';
+std::string firstMacroName(const std::string& argument) {
+    return firstToken(argument, isDelimiter);
 }
 
 std::string firstIncludeToken(const std::string& argument) {
-    std::size_t start = 0;
-    while (start < argument.size() && endsIncludeToken(argument[start])) {
-        ++start;
-    }
-    std::size_t end = start;
-    while (end < argument.size() && !endsIncludeToken(argument[end])) {
-        ++end;
-    }
-    return argument.substr(start, end - start);
+    return firstToken(argument, [](char c) { return isBlank(c) || c == '<' || c == '>'; });
 }
 
 } // namespace
@@ -67,7 +61,7 @@ std::optional<bool> Preprocessor::testCondition(const std::string& word,
     return std::nullopt;
 }
 
-bool Preprocessor::processDirective(const std::string& line, std::FILE* intermediate) {
+bool Preprocessor::processDirective(const std::string& line, IntermediateFile& intermediate) {
     Conditions& c = conditions_;
     std::size_t nameEnd = 1;
     while (nameEnd < line.size() && !isBlank(line[nameEnd])) {
@@ -136,7 +130,7 @@ bool Preprocessor::processDirective(const std::string& line, std::FILE* intermed
     return c.state == Conditions::kTaking;
 }
 
-void Preprocessor::includeFile(const std::string& argument, std::FILE* intermediate) {
+void Preprocessor::includeFile(const std::string& argument, IntermediateFile& intermediate) {
     const std::string token = firstIncludeToken(argument);
     if (token.empty()) {
         return;

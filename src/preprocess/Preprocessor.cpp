@@ -1,13 +1,12 @@
 #include "preprocess/Preprocessor.h"
 
+#include "preprocess/IntermediateFile.h"
 #include "preprocess/LineReader.h"
 #include "preprocess/MacroTable.h"
 #include "text/ErrorReport.h"
 
-#include <algorithm>
-
 int Preprocessor::preprocessMakefile(std::FILE* makefile, const std::string& fileName,
-                                     std::FILE* intermediate) {
+                                     IntermediateFile& intermediate) {
     fileName_ = fileName;
     preprocessFile(makefile, intermediate);
     return status_;
@@ -17,28 +16,10 @@ long Preprocessor::lineNumber() const {
     return reader_ != nullptr ? reader_->lineNumber() : 0;
 }
 
-void Preprocessor::writeRecord(const std::string& line, std::FILE* intermediate) const {
-    std::fwrite(fileName_.data(), 1, fileName_.size(), intermediate);
-    std::fprintf(intermediate, ",%ld|", lineNumber());
-    std::fwrite(line.data(), 1, line.size(), intermediate);
-    std::fputc('\n', intermediate);
-}
-
-// A name without a comma ends at the first comma of its records already.
-void Preprocessor::noteRecordName(const std::string& name) {
-    if (name.find(',') != std::string::npos &&
-        std::find(namesWithComma_.begin(), namesWithComma_.end(), name) == namesWithComma_.end()) {
-        namesWithComma_.push_back(name);
-    }
-}
-
-void Preprocessor::preprocessFile(std::FILE* input, std::FILE* intermediate) {
+void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermediate) {
     LineReader reader(input);
     const LineReader* const outer = reader_;
     reader_ = &reader;
-    // The file name stays the same for the records of this file; an include
-    // file's own loop restores it afterwards.
-    bool nameNoted = false;
     while (status_ == 0) {
         std::string* line = reader.readLogicalLine(true);
         if (line == nullptr) {
@@ -65,11 +46,7 @@ void Preprocessor::preprocessFile(std::FILE* input, std::FILE* intermediate) {
             macros_.defineMacroFromLine(std::move(*line));
             continue;
         }
-        if (!nameNoted) {
-            noteRecordName(fileName_);
-            nameNoted = true;
-        }
-        writeRecord(*line, intermediate);
+        intermediate.writeRecord(fileName_, lineNumber(), *line);
     }
     reader_ = outer;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 class ConditionEvaluator;
+class IntermediateFile;
 class LineReader;
 class MacroTable;
 
@@ -23,14 +24,10 @@ class Preprocessor {
     // Copies the open makefile `fileName` into the intermediate file. Returns the
     // status: 0, or 1 once an error has been reported, which ends pass 1.
     int preprocessMakefile(std::FILE* makefile, const std::string& fileName,
-                           std::FILE* intermediate);
+                           IntermediateFile& intermediate);
 
     // Include files nested deeper than this end pass 1 with an error.
     static constexpr int kMaxIncludeDepth = 64;
-
-    // The distinct file names with a comma that records were written for:
-    // their records cannot be split at the first comma.
-    const std::vector<std::string>& namesWithComma() const { return namesWithComma_; }
 
   private:
     // One saved (depth, state) pair rather than a stack: it matches a stack for
@@ -43,14 +40,12 @@ class Preprocessor {
         State savedState = kTaking;
     };
 
-    void preprocessFile(std::FILE* input, std::FILE* intermediate);
+    void preprocessFile(std::FILE* input, IntermediateFile& intermediate);
     // Handles one directive line; returns whether lines are taken afterwards.
-    bool processDirective(const std::string& line, std::FILE* intermediate);
-    void writeRecord(const std::string& line, std::FILE* intermediate) const;
-    void noteRecordName(const std::string& name);
+    bool processDirective(const std::string& line, IntermediateFile& intermediate);
     // The condition of "if", "ifdef" or "ifndef"; nothing for any other word.
     std::optional<bool> testCondition(const std::string& word, const std::string& argument);
-    void includeFile(const std::string& argument, std::FILE* intermediate);
+    void includeFile(const std::string& argument, IntermediateFile& intermediate);
     bool reportInvalidDirective(const std::string& name);
     long lineNumber() const;
 
@@ -63,5 +58,4 @@ class Preprocessor {
     bool takingLines_ = true;
     int includeDepth_ = 0;
     int status_ = 0;
-    std::vector<std::string> namesWithComma_;
 };

@@ -1,7 +1,9 @@
 #include "rules/DependencyFile.h"
+#include "platform/File.h"
 #include "rules/JsonReader.h"
 #include "rules/JsonValue.h"
 #include "rules/MakeDependencyParser.h"
+#include "text/Blanks.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,23 +11,11 @@
 #include <memory>
 #include <utility>
 
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-} // namespace
-
 bool DependencyFile::read(const std::string& path) {
     names_.clear();
     failure_.clear();
     errno = 0;
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    const File file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         if (errno == ENOENT || errno == ENOTDIR) {
             return true;
@@ -59,7 +49,7 @@ bool DependencyFile::parse(std::string_view content) {
         content.remove_prefix(3);
     }
     std::size_t first = 0;
-    while (first < content.size() && isBlank(content[first])) {
+    while (first < content.size() && isBlankOrLineEnd(content[first])) {
         ++first;
     }
     if (first < content.size() && content[first] == '{') {

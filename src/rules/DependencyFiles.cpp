@@ -1,6 +1,6 @@
 #include "rules/DependencyFiles.h"
 
-#include "exec/Platform.h"
+#include "platform/Platform.h"
 #include "rules/DependencyFile.h"
 #include "text/Note.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exec/FileTime.h"
+#include "platform/FileTime.h"
 
 #include <string>
 #include <unordered_map>

@@ -25,6 +25,19 @@ MakeContext::Target& MakeContext::targetOf(const Rule& rule, const std::string& 
     return recordOf(targets_, rule, name);
 }
 
+void MakeContext::noteJobMaking(const std::string& name, JobId job) {
+    if (once_) {
+        jobsMaking_[name] = job;
+    }
+}
+
+std::optional<JobId> MakeContext::jobMaking(const std::string& name) const {
+    if (const JobId* job = jobsMaking_.find(name)) {
+        return *job;
+    }
+    return std::nullopt;
+}
+
 void MakeContext::stop(int status) {
     error_ = status;
     stopped_ = true;

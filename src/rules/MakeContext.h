@@ -1,9 +1,9 @@
 #pragma once
 
 #include "containers/NameTable.h"
-#include "exec/FileTimeCache.h"
 #include "exec/Job.h"
-#include "exec/Platform.h"
+#include "platform/FileTimeCache.h"
+#include "platform/Platform.h"
 #include "rules/DependencyFiles.h"
 
 #include <cstddef>
@@ -93,6 +93,12 @@ class MakeContext {
     void makeEachTargetOnce() { once_ = true; }
     bool makesEachTargetOnce() const { return once_; }
 
+    // The job of this run that makes the file, by any rule; noted only where
+    // jobs run side by side, since a one-job run has made it already. A name
+    // that a dependency file lists is waited for by it, before its time counts.
+    void noteJobMaking(const std::string& name, JobId job);
+    std::optional<JobId> jobMaking(const std::string& name) const;
+
     // Says, in each job, why its target is out of date.
     void explain() { explains_ = true; }
     bool explains() const { return explains_; }
@@ -128,6 +134,7 @@ class MakeContext {
 
     FileTimeCache& files_;
     NameTable<Record<Target>, kFileNamesIgnoreCase> targets_;
+    NameTable<JobId, kFileNamesIgnoreCase> jobsMaking_;
     std::vector<std::pair<const Rule*, std::string>> chain_;
     int error_ = 0;
     bool stopped_ = false;

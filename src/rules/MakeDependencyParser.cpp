@@ -1,5 +1,6 @@
 #include "rules/MakeDependencyParser.h"
 #include "rules/DependencyNames.h"
+#include "text/Blanks.h"
 
 #include <array>
 #include <cstddef>
@@ -16,8 +17,9 @@ constexpr std::array<bool, 256> makeSpecial() {
 }
 constexpr std::array<bool, 256> kSpecial = makeSpecial();
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
+// A carriage return before a line feed is a blank here: Windows' line ends.
+bool isBlankOrReturn(char c) {
+    return isBlank(c) || c == '\r';
 }
 
 class Scanner {
@@ -126,7 +128,7 @@ class Scanner {
     bool readColon() {
         const std::size_t next = pos_ + 1;
         const bool separates =
-            next == text_.size() || isBlank(text_[next]) || lineEndAt(next) != 0 ||
+            next == text_.size() || isBlankOrReturn(text_[next]) || lineEndAt(next) != 0 ||
             (text_[next] == '\\' && (next + 1 == text_.size() || lineEndAt(next + 1) != 0));
         if (!separates) {
             word_ += ':';

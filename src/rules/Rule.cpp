@@ -3,7 +3,7 @@
 #include "containers/NameCompare.h"
 #include "exec/Executor.h"
 #include "exec/Job.h"
-#include "exec/Platform.h"
+#include "platform/Platform.h"
 #include "rules/MakeContext.h"
 #include "rules/RuleTable.h"
 #include "text/CommandMacros.h"
@@ -69,6 +69,11 @@ bool Rule::newerInDependencyFile(const std::string& target, FileTime targetTime,
     for (const std::string& name : files->namesIn(path, context.platform)) {
         if (observer != nullptr) {
             observer->listedIn(target, name);
+        }
+        // A file that a job of this run writes (a generated header) has the
+        // time that the one-job run would see only once that job has ended.
+        if (const std::optional<JobId> job = context.jobMaking(name)) {
+            context.executor.waitFor(*job);
         }
         const FileTime time = context.platform.fileTime(name);
         if (!newer && time > targetTime) {
@@ -161,6 +166,9 @@ bool Rule::decide(const std::string& target, MakeContext& context) {
     }
     if (decision.outOfDate) {
         record.job = runCommands(target, context, decision);
+        if (record.job) {
+            context.noteJobMaking(target, *record.job);
+        }
     }
     context.remember(record, generation, decision.outOfDate);
     return decision.outOfDate;

@@ -2,8 +2,8 @@
 
 #include "containers/LinkedList.h"
 #include "containers/OrderedTree.h"
-#include "exec/FileTime.h"
 #include "exec/Job.h"
+#include "platform/FileTime.h"
 
 #include <memory>
 #include <optional>

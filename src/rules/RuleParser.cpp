@@ -1,7 +1,7 @@
 #include "rules/RuleParser.h"
 
 #include "containers/NameCompare.h"
-#include "preprocess/LineReader.h"
+#include "preprocess/IntermediateFile.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
 #include "text/Blanks.h"
@@ -24,22 +24,22 @@ bool RuleParser::isExplicitRuleLine(const std::string& line) {
     return !line.empty() && line[0] != '.' && line.find(':') != std::string::npos;
 }
 
-int RuleParser::parseRules(std::FILE* file, std::vector<std::string> namesWithComma) {
-    LineReader reader(file, std::move(namesWithComma));
-    while (const std::string* line = reader.readLogicalLine(false)) {
+int RuleParser::parseRules(const IntermediateFile& file) {
+    IntermediateFile::Records records(file);
+    while (const std::string* line = records.next()) {
         if (isInferenceRuleLine(*line)) {
-            parseInferenceRule(*line, reader);
+            parseInferenceRule(*line, records);
         } else if (isExplicitRuleLine(*line)) {
-            parseExplicitRule(*line, reader);
+            parseExplicitRule(*line, records);
         } else if (!line->empty()) {
-            return reportError(message::kSyntaxError, reader.recordFile().c_str(),
-                               reader.recordLine().c_str());
+            return reportError(message::kSyntaxError, records.fileName().c_str(),
+                               records.lineText().c_str());
         }
     }
     return 0;
 }
 
-void RuleParser::parseInferenceRule(const std::string& line, LineReader& reader) {
+void RuleParser::parseInferenceRule(const std::string& line, IntermediateFile::Records& records) {
     const std::size_t secondDot = line.find('.', 1);
     if (secondDot == std::string::npos || secondDot == 1) {
         return;
@@ -57,11 +57,11 @@ void RuleParser::parseInferenceRule(const std::string& line, LineReader& reader)
     }
     Rule* rule =
         new InferenceRule(line.substr(0, secondDot), "." + line.substr(begin, end - begin));
-    readCommandBlock(reader, rule);
+    readCommandBlock(records, rule);
     rules_.insert(rule);
 }
 
-void RuleParser::parseExplicitRule(const std::string& line, LineReader& reader) {
+void RuleParser::parseExplicitRule(const std::string& line, IntermediateFile::Records& records) {
     const std::size_t colon = line.find(':');
 
     // Every target of the line gets the same dependencies and command lines:
@@ -91,7 +91,7 @@ void RuleParser::parseExplicitRule(const std::string& line, LineReader& reader) 
             first->addDependency(std::string(dependency));
         });
     }
-    readCommandBlock(reader, first);
+    readCommandBlock(records, first);
     // The targets of one line enter the table in ascending order of name, equal
     // names in the order of the line.
     std::stable_sort(made.begin(), made.end(), [](const Rule* a, const Rule* b) {
@@ -102,9 +102,9 @@ void RuleParser::parseExplicitRule(const std::string& line, LineReader& reader) 
     }
 }
 
-void RuleParser::readCommandBlock(LineReader& reader, Rule* rule) {
+void RuleParser::readCommandBlock(IntermediateFile::Records& records, Rule* rule) {
     InlineBlock block;
-    while (const std::string* read = reader.readLogicalLine(false)) {
+    while (const std::string* read = records.next()) {
         std::size_t start = 0;
         while (start < read->size() && isBlank((*read)[start])) {
             ++start;

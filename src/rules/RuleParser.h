@@ -1,11 +1,12 @@
 #pragma once
 
+#include "preprocess/IntermediateFile.h"
+
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
-class LineReader;
 class Rule;
 class RuleTable;
 
@@ -14,10 +15,9 @@ class RuleParser {
   public:
     explicit RuleParser(RuleTable& rules) : rules_(rules) {}
 
-    // Reads the whole file. Returns the status: 0, or 1 after a syntax error,
+    // Reads every record. Returns the status: 0, or 1 after a syntax error,
     // which has been reported and ends the reading.
-    // `namesWithComma` as pass 1 gives them, for reading the records back.
-    int parseRules(std::FILE* file, std::vector<std::string> namesWithComma = {});
+    int parseRules(const IntermediateFile& file);
     // The first target word of the first explicit-rule line, made when no
     // target is requested; none when that line names no target.
     const std::optional<std::string>& defaultTarget() const { return defaultTarget_; }
@@ -26,11 +26,11 @@ class RuleParser {
     static bool isExplicitRuleLine(const std::string& line);
 
   private:
-    void parseInferenceRule(const std::string& line, LineReader& reader);
-    void parseExplicitRule(const std::string& line, LineReader& reader);
+    void parseInferenceRule(const std::string& line, IntermediateFile::Records& records);
+    void parseExplicitRule(const std::string& line, IntermediateFile::Records& records);
     // Reads the lines up to the empty line (outside an inline block) that ends
     // the block, adding each to the rule; without a rule they are dropped.
-    static void readCommandBlock(LineReader& reader, Rule* rule);
+    static void readCommandBlock(IntermediateFile::Records& records, Rule* rule);
 
     RuleTable& rules_;
     bool defaultTargetPending_ = true;

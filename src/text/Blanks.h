@@ -5,3 +5,8 @@
 inline bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
+
+// Blanks and line ends: what may surround a whole text that is read as one value.
+inline bool isBlankOrLineEnd(char c) {
+    return isBlank(c) || c == '\r' || c == '\n';
+}

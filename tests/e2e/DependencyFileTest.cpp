@@ -94,6 +94,37 @@ TEST(DependencyFiles, FormsOfTheFile) {
     }
 }
 
+// A header that the build writes itself, listed in the object's dependency
+// file but not in the makefile: jobs side by side wait for it before the
+// object is decided, as the one-job run has made it by then.
+TEST(DependencyFiles, AGeneratedHeaderIsMadeBeforeTheObjectIsDecided) {
+    for (const Names& options : {Names{}, Names{"-j2"}}) {
+        Sandbox box;
+        box.write("tarvo", "TARVO_DEPFILE = $*.d\n\n"
+                           "run: app\n\t@./app\n\n"
+                           "app: gen.h main.o\n\tcc -o app main.o\n\n"
+                           "gen.h: gen.in\n\tsh -c \"sleep 0.2; cp gen.in gen.h\"\n\n"
+                           ".c.o:\n\tcc -MMD -c $*.c -o $*.o\n");
+        box.write("gen.in", "#define VALUE 1\n");
+        box.write("main.c", "#include <stdio.h>\n#include \"gen.h\"\n"
+                            "int main(void) { printf(\"%d\\n\", VALUE); return 0; }\n");
+        ASSERT_EQ(box.run({}).status, 0);
+        for (const char* name : {"gen.in", "gen.h", "main.c", "main.d"}) {
+            box.setTime(name, kBaseTime);
+        }
+        box.setTime("main.o", kBaseTime + 10);
+        box.setTime("app", kBaseTime + 20);
+        box.write("gen.in", "#define VALUE 2\n");
+        box.setTime("gen.in", kBaseTime + 100);
+        const e2e::Result result = box.run(options);
+        EXPECT_EQ(result.output, std::string(kBanner) +
+                                     "sh -c \"sleep 0.2; cp gen.in gen.h\" \n"
+                                     "cc -MMD -c main.c -o main.o \ncc -o app main.o \n2\n")
+            << options.size();
+        EXPECT_EQ(result.status, 0);
+    }
+}
+
 TEST(DependencyFiles, ExplainedAndDrawn) {
     Sandbox box;
     box.write("tarvo", "TARVO_DEPFILE = $*.d\n\n.c.o:\n\ttouch $*.o\n");

@@ -116,6 +116,37 @@ TEST(Parallel, FailureStopsNewStartsWithTheFirstCode) {
                                                     "slow done\n");
 }
 
+// x's first command lasts until the failing shell has ended and been waited
+// for, so that tarvo has seen the failure before x's second command is due.
+TEST(Parallel, AStartedJobFinishesItsCommandsAfterAnotherFails) {
+    Sandbox box;
+    box.write(
+        "tarvo",
+        "all: bad x\n\nbad: tarvo\n\t@sh -c \"echo $$ > bad.new; mv bad.new bad.pid; exit 4\"\n\n"
+        "x: tarvo\n\t@sh -c 'echo first-half > x; i=0; while [ ! -e bad.pid ] || "
+        "kill -0 `cat bad.pid` 2>/dev/null; do [ $i -lt 1000 ] || exit 9; sleep 0.01; "
+        "i=`expr $i + 1`; done'\n"
+        "\t@echo whole > x\n");
+    const e2e::Result result = box.run({"-j2"});
+    EXPECT_EQ(result.output, kBanner);
+    EXPECT_EQ(result.status, 4);
+    EXPECT_EQ(box.read("x"), "whole\n");
+}
+
+// The one-job run makes all of the first target before it finds that the
+// second has no rule; so does a run of several jobs.
+TEST(Parallel, TargetWithoutRuleEndsTheRunOnceTheJobsBeforeItHaveEnded) {
+    Sandbox box;
+    box.write("tarvo", "first:\n\techo one\n\techo two\n");
+    const std::string made =
+        std::string(kBanner) + "echo one \none\necho two \ntwo\nError (tarvo):  No rule for nosuch";
+    for (const Names& arguments : {Names{"first", "nosuch"}, Names{"-j2", "first", "nosuch"}}) {
+        const e2e::Result result = box.run(arguments);
+        EXPECT_EQ(result.output, made) << arguments.front();
+        EXPECT_EQ(result.status, 1) << arguments.front();
+    }
+}
+
 TEST(Parallel, InterruptStopsEveryCommand) {
     Sandbox box;
     box.write("tarvo",

@@ -242,6 +242,43 @@ TEST(Commands, FailingCommandStopsLaterRulesButNotTheWalk) {
     EXPECT_EQ(result.status, 7);
 }
 
+// A failed command that changed its target must not leave it up to date: the
+// file stays, with the time it had before (a target that was missing gets
+// the oldest time there is), and the next run makes it again. One job and
+// several alike.
+TEST(Commands, FailedCommandSetsItsTargetsTimeBack) {
+    for (const Names& options : {Names{}, Names{"-j2"}}) {
+        for (const std::string target : {"old", "new"}) {
+            Sandbox box;
+            box.write("tarvo", target + ": in\n\tsh -c \"echo log > " + target + "; exit 3\"\n");
+            box.write("in", "");
+            box.setTime("in", kBaseTime + 60);
+            if (target == "old") {
+                box.write("old", "");
+                box.setTime("old", kBaseTime, 5000);
+            }
+            Names arguments = options;
+            arguments.push_back(target);
+            const std::string made = banner("sh -c \"echo log > " + target + "; exit 3\" \n");
+            const std::string what = target + " " + std::to_string(options.size());
+            const e2e::Result failed = box.runKeepingErrors(arguments);
+            EXPECT_EQ(failed.output, made) << what;
+            EXPECT_EQ(failed.errors, "tarvo: " + target +
+                                         ": command failed with status 3\ntarvo: " + target +
+                                         ": its time is set back, since its commands failed\n")
+                << what;
+            EXPECT_EQ(failed.status, 3) << what;
+            EXPECT_EQ(box.read(target), "log\n") << what;
+            if (target == "old") {
+                EXPECT_EQ(box.modificationTime("old"), kBaseTime) << what;
+            } else {
+                EXPECT_LT(box.modificationTime("new"), kBaseTime) << what;
+            }
+            EXPECT_EQ(box.run(arguments).output, made) << what;
+        }
+    }
+}
+
 TEST(Commands, ShellLinesAndQuotes) {
     Sandbox box;
     box.write("tarvo", "all:\n\techo \"a   b\" > out.txt\n\tcp out.txt copy.txt\n");

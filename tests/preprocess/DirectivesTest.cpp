@@ -1,5 +1,6 @@
-#include "exec/PlatformConventions.h"
+#include "platform/PlatformConventions.h"
 #include "preprocess/ConditionEvaluator.h"
+#include "preprocess/IntermediateFile.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
 #include "support/CapturedOutput.h"
@@ -94,12 +95,13 @@ class PassOne {
         EXPECT_NE(input, nullptr);
         EXPECT_NE(intermediate, nullptr);
         Outcome outcome;
+        IntermediateFile records(intermediate);
         {
             const CapturedOutput captured(stdout);
-            outcome.status = preprocessor.preprocessMakefile(input, "makefile", intermediate);
+            outcome.status = preprocessor.preprocessMakefile(input, "makefile", records);
             outcome.messages = captured.text();
         }
-        std::rewind(intermediate);
+        EXPECT_TRUE(records.finish());
         char buffer[4096];
         std::size_t got;
         while ((got = std::fread(buffer, 1, sizeof buffer, intermediate)) > 0) {

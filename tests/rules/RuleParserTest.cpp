@@ -1,4 +1,5 @@
 #include "rules/RuleParser.h"
+#include "preprocess/IntermediateFile.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
 #include "support/CapturedOutput.h"
@@ -30,14 +31,15 @@ class RuleParserTest : public ::testing::Test {
     void parse(const Lines& lines) {
         std::FILE* file = std::tmpfile();
         ASSERT_NE(file, nullptr);
+        IntermediateFile records(file);
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            std::fprintf(file, "makefile,%zu|%s\n", i + 1, lines[i].c_str());
+            records.writeRecord("makefile", static_cast<long>(i + 1), lines[i]);
         }
-        std::rewind(file);
+        ASSERT_TRUE(records.finish());
         {
             const CapturedOutput captured(stdout);
             RuleParser parser(table);
-            status = parser.parseRules(file);
+            status = parser.parseRules(records);
             defaultTarget = parser.defaultTarget();
             output = captured.text();
         }
@@ -189,9 +191,13 @@ TEST_F(RuleParserTest, IgnoredInferenceLinesLeaveTheirCommandsToTheLoop) {
     EXPECT_EQ(output, "");
 
     RuleTable other;
+    const TempFile file("");
+    IntermediateFile records(file.get());
+    records.writeRecord("mk", 1, ".obj");
+    records.writeRecord("mk", 2, "\tcl x");
+    ASSERT_TRUE(records.finish());
     const CapturedOutput captured(stdout);
-    TempFile file("mk,1|.obj\nmk,2|\tcl x\n");
-    RuleParser(other).parseRules(file.get());
+    RuleParser(other).parseRules(records);
     EXPECT_EQ(captured.text(), "Error (tarvo):  Syntax error in mk, line 2");
 }
 

@@ -1,5 +1,5 @@
-#include "exec/FileTimeCache.h"
 #include "exec/SequentialExecutor.h"
+#include "platform/FileTimeCache.h"
 #include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exec/Platform.h"
+#include "platform/Platform.h"
 
 #include <cstdint>
 #include <functional>
@@ -67,6 +67,15 @@ class FakePlatform : public Platform {
     }
 
     void removeFile(const std::string& path) override { times.erase(path); }
+
+    bool setFileTime(const std::string& path, FileTime time) override {
+        const auto found = times.find(path);
+        if (found == times.end()) {
+            return false;
+        }
+        found->second = time;
+        return true;
+    }
 
     TemporaryFile createTemporaryFile(TemporaryFile::Content content) override {
         TemporaryFile file = TemporaryFile::create(temporaryDirectory, content);

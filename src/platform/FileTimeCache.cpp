@@ -1,0 +1,53 @@
+#include "platform/FileTimeCache.h"
+
+std::uint32_t FileTimeCache::runProcess(const std::string& commandLine) {
+    invalidate();
+    const std::uint32_t code = system_.runProcess(commandLine);
+    // The command may still have been writing when the cache was emptied.
+    invalidate();
+    return code;
+}
+
+std::uint64_t FileTimeCache::startProcess(const std::string& commandLine) {
+    invalidate();
+    return system_.startProcess(commandLine);
+}
+
+EndedProcess FileTimeCache::waitForProcess() {
+    EndedProcess ended = system_.waitForProcess();
+    invalidate();
+    return ended;
+}
+
+FileTime FileTimeCache::fileTime(const std::string& path) {
+    Known& known = times_[path];
+    if (known.generation != generation_) {
+        known.time = system_.fileTime(path);
+        known.generation = generation_;
+    }
+    return known.time;
+}
+
+void FileTimeCache::removeFile(const std::string& path) {
+    invalidate();
+    system_.removeFile(path);
+}
+
+bool FileTimeCache::setFileTime(const std::string& path, FileTime time) {
+    invalidate();
+    return system_.setFileTime(path, time);
+}
+
+std::string FileTimeCache::freeTemporaryName() {
+    return system_.freeTemporaryName();
+}
+
+TemporaryFile FileTimeCache::createTemporaryFile(TemporaryFile::Content content) {
+    invalidate();
+    return system_.createTemporaryFile(content);
+}
+
+void FileTimeCache::sweepTemporaries() {
+    invalidate();
+    system_.sweepTemporaries();
+}

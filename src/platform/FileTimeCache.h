@@ -1,0 +1,43 @@
+#pragma once
+
+#include "containers/NameTable.h"
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <string>
+
+// A platform that remembers file times. Within a run only the commands and the
+// tool itself change files, so the times stay valid until the next command,
+// temporary file or removal; each of those empties the cache and starts a new
+// generation, which tells the update decision what it may remember too.
+class FileTimeCache : public Platform {
+  public:
+    explicit FileTimeCache(Platform& system) : system_(system) {}
+
+    std::uint32_t runProcess(const std::string& commandLine) override;
+    std::uint64_t startProcess(const std::string& commandLine) override;
+    EndedProcess waitForProcess() override;
+    FileTime fileTime(const std::string& path) override;
+    void removeFile(const std::string& path) override;
+    bool setFileTime(const std::string& path, FileTime time) override;
+    TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;
+    std::string freeTemporaryName() override;
+    void sweepTemporaries() override;
+
+    // Changes whenever files may have changed.
+    std::uint64_t generation() const { return generation_; }
+
+  private:
+    void invalidate() { ++generation_; }
+
+    // A time is valid only in the generation it was read in; older ones are
+    // read again in place, so emptying the cache costs nothing.
+    struct Known {
+        std::uint64_t generation = 0;
+        FileTime time = 0;
+    };
+
+    Platform& system_;
+    NameTable<Known> times_;
+    std::uint64_t generation_ = 1;
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/FileTime.h"
+#include "platform/TemporaryFile.h"
+
+#include <cstdint>
+#include <string>
+
+// A process started by startProcess that has ended, with what it wrote.
+struct EndedProcess {
+    std::uint64_t id = 0;
+    std::uint32_t exitCode = 0;
+    std::string output; // its standard output
+    std::string errors; // its standard error
+};
+
+// Whether the file system takes names that differ only in the letter case of
+// A-Z for one name.
+#ifdef _WIN32
+constexpr bool kFileNamesIgnoreCase = true;
+#else
+constexpr bool kFileNamesIgnoreCase = false;
+#endif
+
+// The tool's whole contact with the operating system besides standard output
+// and buffered file streams. A real implementation exists per platform; tests
+// use a fake with a virtual clock and a record of the commands started.
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    // Runs one command line and returns its exit code. Standard output is
+    // flushed before the child starts.
+    virtual std::uint32_t runProcess(const std::string& commandLine) = 0;
+    // Starts a command line as runProcess does, but without waiting for it, and
+    // with its standard output and standard error collected; returns its id. A
+    // command that cannot be started ends at once, the tool's message its output.
+    virtual std::uint64_t startProcess(const std::string& commandLine) = 0;
+    // Waits until one of the processes started has ended and returns it. Called
+    // only while one is running.
+    virtual EndedProcess waitForProcess() = 0;
+    // The last-write time; 0 when nothing matches. The path may hold * and ?
+    // wildcards: the first match counts.
+    virtual FileTime fileTime(const std::string& path) = 0;
+    virtual void removeFile(const std::string& path) = 0;
+    // Sets the last-write time of an existing file; false when it cannot. A
+    // time older than the file system holds becomes its oldest one.
+    virtual bool setFileTime(const std::string& path, FileTime time) = 0;
+    // A fresh temporary file "tarvoN.$$$" (N from 0 to 999) in the current
+    // directory, held by the run until it is released.
+    virtual TemporaryFile createTemporaryFile(TemporaryFile::Content content) = 0;
+    // The name that createTemporaryFile would give now; nothing is created.
+    virtual std::string freeTemporaryName() = 0;
+    // Removes every entry of the current directory matching "tarvo*.$$$",
+    // except the files that a live run holds.
+    virtual void sweepTemporaries() = 0;
+};
+
+// The platform the tool runs on.
+Platform& systemPlatform();

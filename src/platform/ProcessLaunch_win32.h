@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/UniqueHandle_win32.h"
+
+#include <windows.h>
+
+#include <string>
+
+// The standard handles a child starts with. Each must be inheritable; they
+// are the only handles it inherits.
+struct StandardHandles {
+    HANDLE input = nullptr;
+    HANDLE output = nullptr;
+    HANDLE error = nullptr;
+};
+
+// Starts a command line in the tool's console, environment and directory:
+// directly, and through the interpreter when the program is not found or is
+// no program the system starts. Returns 0, or the system's error when no
+// start succeeded. `flags` are creation flags on top of the usual ones.
+DWORD launchProcess(const std::string& commandLine, const StandardHandles& handles, DWORD flags,
+                    PROCESS_INFORMATION& process);
+
+// The null device, open for reading and writing and inheritable; none on failure.
+UniqueHandle openInheritableNull();
+
+// The system's text for an error, without the line end and full stop.
+std::string systemReason(DWORD error);

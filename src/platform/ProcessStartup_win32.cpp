@@ -1,0 +1,48 @@
+#include "platform/ProcessStartup.h"
+
+#include "text/CommandLineSplit.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+
+std::vector<std::string> processArguments(int, char**) {
+    // The text as typed, not the C runtime's split: the tool's own splitting
+    // rules apply to it.
+    return splitCommandLine(skipProgramName(GetCommandLineA()));
+}
+
+std::vector<std::string> processEnvironment() {
+    struct EnvironmentFree {
+        void operator()(char* block) const { FreeEnvironmentStringsA(block); }
+    };
+    const std::unique_ptr<char, EnvironmentFree> block(GetEnvironmentStringsA());
+    std::vector<std::string> entries;
+    if (!block) {
+        return entries;
+    }
+    for (const char* entry = block.get(); *entry != '\0'; entry += std::strlen(entry) + 1) {
+        // "=C:=C:\dir" and the like are the system's per-drive directories, not
+        // variables; the C runtime hides them from programs too.
+        if (*entry != '=') {
+            entries.emplace_back(entry);
+        }
+    }
+    return entries;
+}
+
+std::string programPath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return std::string();
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}

@@ -1,0 +1,11 @@
+#include "platform/SignalBlock_posix.h"
+
+#include "platform/Interrupts_posix.h"
+
+SignalBlock::SignalBlock() {
+    sigprocmask(SIG_BLOCK, &interruptSignals(), &previous_);
+}
+
+SignalBlock::~SignalBlock() {
+    sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}

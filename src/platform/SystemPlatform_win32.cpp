@@ -1,0 +1,141 @@
+#include "platform/SystemPlatform.h"
+
+#include "platform/ChildProcesses_win32.h"
+#include "platform/FileTime.h"
+#include "platform/InheritedStandardHandles_win32.h"
+#include "platform/Interrupts.h"
+#include "platform/LastWriteTime.h"
+#include "platform/ProcessLaunch_win32.h"
+#include "platform/RefusedCommand.h"
+#include "platform/TempNames.h"
+#include "text/ErrorReport.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The tool's standard handles as its children inherit them, made once.
+const StandardHandles& inheritedStandardHandles() {
+    static const InheritedStandardHandles handles;
+    return handles.handles();
+}
+
+// A search handle that is closed when it goes out of scope.
+class FindHandle {
+  public:
+    FindHandle(const std::string& pattern, WIN32_FIND_DATAA& data)
+        : handle_(FindFirstFileA(pattern.c_str(), &data)) {}
+    ~FindHandle() {
+        if (found()) {
+            FindClose(handle_);
+        }
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+
+    bool found() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool next(WIN32_FIND_DATAA& data) { return FindNextFileA(handle_, &data) != 0; }
+
+  private:
+    HANDLE handle_;
+};
+
+} // namespace
+
+SystemPlatform::SystemPlatform() : children_(std::make_unique<ChildProcesses>()) {}
+
+SystemPlatform::~SystemPlatform() = default;
+
+std::uint64_t SystemPlatform::startProcess(const std::string& commandLine) {
+    return children_->start(commandLine);
+}
+
+EndedProcess SystemPlatform::waitForProcess() {
+    return children_->wait();
+}
+
+std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
+    std::fflush(stdout);
+    PROCESS_INFORMATION process;
+    // Noted before the start, so that a Ctrl-C arriving meanwhile waits for the
+    // child (which gets it too) instead of ending the run under it.
+    noteChildStarted(0);
+    const DWORD error = launchProcess(commandLine, inheritedStandardHandles(), 0, process);
+    if (error != 0) {
+        noteChildEnded();
+        endIfInterrupted();
+        std::fputs(refusedCommandMessage(commandLine, systemReason(error)).c_str(), stdout);
+        return 1;
+    }
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.hProcess, &exitCode)) {
+        exitCode = 1;
+    }
+    CloseHandle(process.hProcess);
+    // An interrupt ends the run in the executor, which first removes a target
+    // that the command left half made.
+    noteChildEnded();
+    return exitCode;
+}
+
+FileTime SystemPlatform::fileTime(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    const FindHandle search(path, data);
+    if (!search.found()) {
+        return 0;
+    }
+    return fileTimeFromHalves(data.ftLastWriteTime.dwHighDateTime,
+                              data.ftLastWriteTime.dwLowDateTime);
+}
+
+void SystemPlatform::removeFile(const std::string& path) {
+    DeleteFileA(path.c_str());
+}
+
+bool SystemPlatform::setFileTime(const std::string& path, FileTime time) {
+    return setLastWriteTime(path, time);
+}
+
+std::string SystemPlatform::freeTemporaryName() {
+    return TemporaryFile::freeName(std::string());
+}
+
+TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
+    return TemporaryFile::create(std::string(), content);
+}
+
+void SystemPlatform::sweepTemporaries() {
+    // The names are collected first and each is deleted once: an entry that
+    // cannot be deleted (read-only, held by a live run or another program, a
+    // directory) is left behind instead of being found again forever. The long
+    // name must match too, so that a file matching only by its short 8.3 name
+    // is kept.
+    std::vector<std::string> doomed;
+    {
+        WIN32_FIND_DATAA data;
+        FindHandle search("tarvo*.$$$", data);
+        if (!search.found()) {
+            return;
+        }
+        do {
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                isTemporaryName(data.cFileName)) {
+                doomed.emplace_back(data.cFileName);
+            }
+        } while (search.next(data));
+    }
+    for (const std::string& name : doomed) {
+        TemporaryFile::removeUnlessHeld(name.c_str());
+    }
+}
+
+Platform& systemPlatform() {
+    static SystemPlatform platform;
+    return platform;
+}
