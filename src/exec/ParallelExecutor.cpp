@@ -94,7 +94,7 @@ void ParallelExecutor::endJob(JobId id) {
     }
 }
 
-void ParallelExecutor::ended(const EndedProcess& process) {
+void ParallelExecutor::ended(EndedProcess process) {
     const auto found = running_.find(process.id);
     Running command = std::move(found->second);
     running_.erase(found);
@@ -113,9 +113,12 @@ void ParallelExecutor::ended(const EndedProcess& process) {
         std::fwrite(command.text.data(), 1, command.text.size(), stdout);
         std::fputc('\n', stdout);
     }
-    std::fwrite(process.output.data(), 1, process.output.size(), stdout);
+    process.output.writeTo(stdout);
     std::fflush(stdout);
-    std::fwrite(process.errors.data(), 1, process.errors.size(), stderr);
+    process.errors.writeTo(stderr);
+    // The C runtime may hold standard error back when it goes to a file; the
+    // block's errors belong beside its output, as in a run of one job.
+    std::fflush(stderr);
     if (process.exitCode != 0 && command.stopOnError) {
         jobs_[command.job].failed = true;
         if (!interrupted_) {
