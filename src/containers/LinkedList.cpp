@@ -13,10 +13,8 @@ ListItem* LinkedList::append(ListItem* item) {
     if (tail_ == nullptr) {
         head_ = item;
     } else {
-        item->previous_ = tail_;
         tail_->next_ = item;
     }
     tail_ = item;
-    ++count_;
     return item;
 }

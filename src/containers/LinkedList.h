@@ -11,13 +11,11 @@ class ListItem {
     virtual ~ListItem() = default;
 
     ListItem* next() const { return next_; }
-    ListItem* previous() const { return previous_; }
     const std::string& text() const { return text_; }
 
   private:
     friend class LinkedList;
     ListItem* next_ = nullptr;
-    ListItem* previous_ = nullptr;
     std::string text_;
 };
 
@@ -31,7 +29,7 @@ class DependencyItem : public ListItem {
     using ListItem::ListItem;
 };
 
-// Doubly linked list that only grows at its tail. It takes ownership of the
+// Singly linked list that only grows at its tail. It takes ownership of the
 // items appended to it and deletes them when it is destroyed.
 class LinkedList {
   public:
@@ -42,11 +40,8 @@ class LinkedList {
 
     ListItem* append(ListItem* item);
     ListItem* head() const { return head_; }
-    ListItem* tail() const { return tail_; }
-    int count() const { return count_; }
 
   private:
-    int count_ = 0;
     ListItem* head_ = nullptr;
     ListItem* tail_ = nullptr;
 };

@@ -36,10 +36,6 @@ FileTime FileTimeCache::fileTime(const std::string& path) {
     return known.time;
 }
 
-std::optional<std::string> FileTimeCache::findFirstMatch(const std::string& pattern) {
-    return system_.findFirstMatch(pattern);
-}
-
 bool FileTimeCache::removeFile(const std::string& path) {
     invalidate();
     return system_.removeFile(path);

@@ -51,8 +51,6 @@ class Platform {
     // The last-write time; 0 when nothing matches. The path may hold * and ?
     // wildcards: the first match counts.
     virtual FileTime fileTime(const std::string& path) = 0;
-    // The bare name of the first entry matching a path or wildcard pattern.
-    virtual std::optional<std::string> findFirstMatch(const std::string& pattern) = 0;
     // False when the file is still there: a file that does not exist counts
     // as removed.
     virtual bool removeFile(const std::string& path) = 0;

@@ -152,18 +152,6 @@ FileTime SystemPlatform::fileTime(const std::string& path) {
     return match ? fileTimeOf((directoryPart(path) + *match).c_str()) : 0;
 }
 
-std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pattern) {
-    if (hasWildcard(pattern)) {
-        return firstWildcardMatch(pattern);
-    }
-    struct stat info;
-    if (lstat(pattern.c_str(), &info) != 0) {
-        return std::nullopt;
-    }
-    const std::size_t slash = pattern.rfind('/');
-    return slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-}
-
 bool SystemPlatform::removeFile(const std::string& path) {
     return unlink(path.c_str()) == 0 || errno == ENOENT;
 }

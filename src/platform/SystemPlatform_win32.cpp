@@ -105,15 +105,6 @@ FileTime SystemPlatform::fileTime(const std::string& path) {
                               data.ftLastWriteTime.dwLowDateTime);
 }
 
-std::optional<std::string> SystemPlatform::findFirstMatch(const std::string& pattern) {
-    WIN32_FIND_DATAA data;
-    const FindHandle search(pattern, data);
-    if (!search.found()) {
-        return std::nullopt;
-    }
-    return std::string(data.cFileName);
-}
-
 bool SystemPlatform::removeFile(const std::string& path) {
     if (DeleteFileA(path.c_str())) {
         return true;

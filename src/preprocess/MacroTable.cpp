@@ -28,12 +28,6 @@ void MacroTable::lock(const std::string& name) {
     }
 }
 
-void MacroTable::unlock(const std::string& name) {
-    if (MacroEntry* found = find(name)) {
-        found->locked = false;
-    }
-}
-
 void MacroTable::undefine(const std::string& name) {
     Slot* const slot = slots_.find(name);
     if (slot != nullptr && slot->defined && !slot->entry.locked) {

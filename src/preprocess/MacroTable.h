@@ -30,7 +30,6 @@ class MacroTable {
 
     void define(std::string name, std::string value);
     void lock(const std::string& name);
-    void unlock(const std::string& name);
     void undefine(const std::string& name);
     bool isDefined(const std::string& name) const;
     // The value, or the name itself when no such macro exists.

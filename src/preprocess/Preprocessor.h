@@ -26,8 +26,6 @@ class Preprocessor {
     // status: 0, or 1 once an error has been reported, which ends pass 1.
     int preprocessMakefile(std::FILE* makefile, const std::string& fileName,
                            IntermediateFile& intermediate);
-    // Whether lines are taken at this point of pass 1.
-    bool takingLines() const { return takingLines_; }
 
     // Include files nested deeper than this end pass 1 with an error.
     static constexpr int kMaxIncludeDepth = 64;

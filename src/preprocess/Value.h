@@ -28,7 +28,6 @@ class BooleanValue final : public Value {
     explicit BooleanValue(bool truth);
 
     const char* valueBytes() const override;
-    bool isTrue() const { return byte_ != 0; }
 
   private:
     char byte_;

@@ -88,8 +88,6 @@ class MakeContext {
     // Set when the run must end at once with the status (a dependency cycle);
     // every later make returns without doing anything.
     bool stopped() const { return stopped_; }
-    // How many makes are in progress, one inside the other.
-    std::size_t depth() const { return chain_.size(); }
 
     // Makes each target at most once in the run: one that has been handed to
     // the executor counts as made when it is reached again. Jobs that run side

@@ -30,7 +30,6 @@ class RuleTable {
     // The other rules with the same name as one that find gives, nearer the
     // root first, and from left to right at the same depth.
     std::vector<Rule*> othersNamedLike(const Rule& found) const;
-    int count() const { return tree_.count; }
     // Every rule in ascending order of name, equal names in order of insertion.
     Rule* first() const;
     Rule* next(const Rule& rule) const;

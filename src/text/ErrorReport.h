@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/PrintfFormat.h"
+
 #include <string>
 
 // The tool's own errors. Each is one message on standard output that begins
@@ -49,8 +51,8 @@ inline constexpr char kTooLongForInterpreter[] =
 } // namespace message
 
 // The same message as text, for output that is collected before it is shown.
-std::string errorText(const char* format, ...);
+std::string errorText(const char* format, ...) PRINTF_FORMAT(1, 2);
 
 // Prints "Error (tarvo):" and the message made from one of the texts above
 // and its arguments, as printf does. Returns 1, the status of such an error.
-int reportError(const char* format, ...);
+int reportError(const char* format, ...) PRINTF_FORMAT(1, 2);

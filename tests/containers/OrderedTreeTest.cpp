@@ -90,6 +90,10 @@ struct ShapeCase {
     const char* shape;
 };
 
+void PrintTo(const ShapeCase& c, std::ostream* out) {
+    *out << c.keys << " -> " << c.shape;
+}
+
 class InsertionShape : public ::testing::TestWithParam<ShapeCase> {};
 
 TEST_P(InsertionShape, MatchesRotations) {
@@ -107,7 +111,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, InsertionShape,
                                            ShapeCase{"acb", "b(a,c)"}, ShapeCase{"cba", "b(a,c)"},
                                            ShapeCase{"dbfaceg", "d(b(a,c),f(e,g))"},
                                            ShapeCase{"abcd", "b(a,c(-,d))"},
-                                           ShapeCase{"abcdefg", "d(b(a,c),f(e,g))"}));
+                                           ShapeCase{"abcdefg", "d(b(a,c),f(e,g))"}),
+                         [](const auto& info) { return std::string(info.param.keys); });
 
 TEST(OrderedTree, EqualKeysKeepInsertionOrderAndFindNearestRoot) {
     Forest forest;

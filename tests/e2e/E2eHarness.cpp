@@ -181,17 +181,6 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
     }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(TARVO_BINARY));
-    // The whole suite runs once more with options that must change nothing (-j1).
-    std::vector<std::string> extra;
-    if (const char* options = std::getenv("TARVO_E2E_OPTIONS")) {
-        std::istringstream words(options);
-        for (std::string word; words >> word;) {
-            extra.push_back(word);
-        }
-    }
-    for (std::string& option : extra) {
-        argv.push_back(&option[0]);
-    }
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }

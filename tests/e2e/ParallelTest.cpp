@@ -394,9 +394,6 @@ class OuterJobserver {
 };
 
 TEST(Jobserver, ClientOfAnOuterJobserverRunsAsManyAsItsSlots) {
-    if (std::getenv("TARVO_E2E_OPTIONS") != nullptr) {
-        GTEST_SKIP() << "an explicit -j wins over the jobserver";
-    }
     Sandbox box;
     box.write("work.sh", kWorkScript);
     std::string makefile = "all: w1 w2 w3 w4 w5 w6\n\n";
@@ -476,9 +473,6 @@ TEST(Jobserver, FifoGoesAfterAFailureAndAnInterrupt) {
 }
 
 TEST(Jobserver, UnopenedJobserverIsIgnoredWithANote) {
-    if (std::getenv("TARVO_E2E_OPTIONS") != nullptr) {
-        GTEST_SKIP() << "an explicit -j wins over the jobserver";
-    }
     Sandbox box;
     box.write("tarvo", "all:\n\techo $(MAKEFLAGS)\n");
     Names environment = Sandbox::defaultEnvironment();
@@ -512,5 +506,49 @@ TEST(Jobserver, WaitAndDependencyOrderLetAuthorsOrderSteps) {
     box.write("tarvo", "TARVO_ORDER = dependencies\n" + steps);
     EXPECT_EQ(box.run({"-j2"}).status, 0);
 }
+
+// -j1, in each of its spellings, is the run of one job at a time that no option
+// gives; -j2 shows that the two kinds of run can be told apart.
+struct JobsCase {
+    const char* name;
+    std::vector<std::string> options;
+    bool sideBySide;
+};
+
+const JobsCase kJobsCases[] = {
+    {"NoOption", {}, false},          {"DashJ1", {"-j1"}, false},
+    {"SlashJ1", {"/j1"}, false},      {"DashJSpace1", {"-j", "1"}, false},
+    {"JobsIs1", {"--jobs=1"}, false}, {"DashJ2", {"-j2"}, true},
+};
+
+class OneJob : public ::testing::TestWithParam<JobsCase> {};
+
+// One job at a time, a command's echo line is out before the command starts;
+// side by side it comes with the command's output when the command ends.
+TEST_P(OneJob, EchoesEachCommandBeforeItStarts) {
+    Sandbox box;
+    box.write("tarvo", "all: a\n\na: tarvo\n\tcat log > seen\n");
+    e2e::RunOptions options;
+    options.standardOutput = box.pathOf("log");
+    EXPECT_EQ(box.run(GetParam().options, Sandbox::defaultEnvironment(), options).status, 0);
+    const std::string echo = "cat log > seen \n";
+    EXPECT_EQ(box.read("log"), kBanner + echo);
+    EXPECT_EQ(box.read("seen"), GetParam().sideBySide ? kBanner : kBanner + echo);
+}
+
+// After a failure no further command starts; side by side, the other one had
+// started already, and ends later.
+TEST_P(OneJob, FailureEndsTheRunAtOnce) {
+    Sandbox box;
+    box.write("tarvo", "all: bad other\n\nbad: tarvo\n\tsh -c \"exit 4\"\n\n"
+                       "other: tarvo\n\t@sh -c \"sleep 0.3; echo other\"\n");
+    const e2e::Result result = box.run(GetParam().options);
+    EXPECT_EQ(result.status, 4);
+    const std::string failed = std::string(kBanner) + "sh -c \"exit 4\" \n";
+    EXPECT_EQ(result.output, GetParam().sideBySide ? failed + "other\n" : failed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parallel, OneJob, ::testing::ValuesIn(kJobsCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

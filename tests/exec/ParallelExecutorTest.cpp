@@ -1,4 +1,5 @@
 #include "exec/ParallelExecutor.h"
+#include "support/CapturedOutput.h"
 #include "support/FakeJobserver.h"
 #include "support/FakePlatform.h"
 
@@ -29,14 +30,14 @@ class ParallelExecutorTest : public ::testing::Test {
     // Runs the jobs in the order given, with standard output kept.
     int run(unsigned slots, std::vector<Job> jobs, Jobserver* jobserver = nullptr) {
         ParallelExecutor executor(platform, slots, false, jobserver);
-        ::testing::internal::CaptureStdout();
-        ::testing::internal::CaptureStderr();
+        const CapturedOutput capturedOutput(stdout);
+        const CapturedOutput capturedErrors(stderr);
         for (Job& j : jobs) {
             executor.submit(std::move(j));
         }
         executor.finish();
-        output = ::testing::internal::GetCapturedStdout();
-        errors = ::testing::internal::GetCapturedStderr();
+        output = capturedOutput.text();
+        errors = capturedErrors.text();
         return executor.status();
     }
 
@@ -150,9 +151,10 @@ TEST_F(ParallelExecutorTest, RandomGraphsRunEachJobOnceAfterItsDependencies) {
             fake.durations[line + " "] = 1 + random() % 7;
             executor.submit(job(line, {line}, after[i]));
         }
-        ::testing::internal::CaptureStdout();
-        executor.finish();
-        ::testing::internal::GetCapturedStdout();
+        {
+            const CapturedOutput quiet(stdout);
+            executor.finish();
+        }
         ASSERT_EQ(fake.started.size(), count) << "round " << round;
         EXPECT_LE(fake.mostAtOnce, slots);
         for (std::size_t i = 0; i < count; ++i) {

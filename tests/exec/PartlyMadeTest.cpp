@@ -1,6 +1,7 @@
 #include "exec/PartlyMade.h"
 
 #include "exec/Job.h"
+#include "support/CapturedOutput.h"
 #include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -21,9 +22,12 @@ TEST(PartlyMade, SaysWhetherTheTargetWasRemoved) {
         Job job;
         job.target = "out.o";
         job.targetTime = 5;
-        ::testing::internal::CaptureStderr();
-        removePartlyMade(platform, job);
-        const std::string errors = ::testing::internal::GetCapturedStderr();
+        std::string errors;
+        {
+            const CapturedOutput captured(stderr);
+            removePartlyMade(platform, job);
+            errors = captured.text();
+        }
         EXPECT_EQ(platform.times.count("out.o"), removable ? 0u : 1u);
         EXPECT_EQ(errors, removable
                               ? "tarvo: out.o: removed, since its commands were interrupted\n"

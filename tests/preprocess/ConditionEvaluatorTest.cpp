@@ -214,6 +214,10 @@ struct TokenCase {
     std::vector<std::string> tokens;
 };
 
+void PrintTo(const TokenCase& c, std::ostream* out) {
+    *out << '"' << c.text << '"';
+}
+
 class Tokenizer : public ::testing::TestWithParam<TokenCase> {};
 
 TEST_P(Tokenizer, SplitsWordsAndPunctuationRuns) {

@@ -5,6 +5,7 @@
 #include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "support/CapturedOutput.h"
 #include "support/FakePlatform.h"
 #include "text/Diagnostics.h"
 
@@ -59,9 +60,9 @@ class MakeTest : public ::testing::Test {
         if (rule == nullptr) {
             return false;
         }
-        ::testing::internal::CaptureStdout();
+        const CapturedOutput captured(stdout);
         const bool result = rule->make(name, context);
-        output += ::testing::internal::GetCapturedStdout();
+        output += captured.text();
         return result;
     }
 
@@ -275,7 +276,6 @@ TEST_F(MakeTest, DirectCycleIsReportedAndStopsTheRun) {
     EXPECT_TRUE(platform.started.empty());
     EXPECT_EQ(context.status(), 1);
     EXPECT_TRUE(context.stopped());
-    EXPECT_TRUE(context.depth() == 0);
     EXPECT_FALSE(make("c"));
     EXPECT_TRUE(platform.started.empty());
 }
@@ -309,7 +309,6 @@ TEST_F(MakeTest, DependencyChainsAreBoundedInDepth) {
     EXPECT_TRUE(make("t2"));
     EXPECT_EQ(platform.started, Names{"bottom "});
     EXPECT_FALSE(context.stopped());
-    EXPECT_TRUE(context.depth() == 0);
 
     platform.started.clear();
     output.clear();
@@ -319,7 +318,6 @@ TEST_F(MakeTest, DependencyChainsAreBoundedInDepth) {
     EXPECT_TRUE(platform.started.empty());
     EXPECT_EQ(context.status(), 1);
     EXPECT_TRUE(context.stopped());
-    EXPECT_TRUE(context.depth() == 0);
 }
 
 TEST_F(MakeTest, SameRuleForAnotherNameIsNoCycle) {
@@ -405,10 +403,9 @@ void makeSideBySide(RuleTable& table, FakePlatform& platform, const std::string&
     Diagnostics diagnostics;
     MakeContext context(table, files, executor, diagnostics);
     context.makeEachTargetOnce();
-    ::testing::internal::CaptureStdout();
+    const CapturedOutput quiet(stdout);
     table.lookup(target)->make(target, context);
     executor.finish();
-    ::testing::internal::GetCapturedStdout();
 }
 
 // With jobs side by side each target is made once, and a job waits for the

@@ -2,6 +2,8 @@
 #include "preprocess/IntermediateFile.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "support/CapturedOutput.h"
+#include "support/TempFile.h"
 #include "text/Diagnostics.h"
 
 #include <gtest/gtest.h>
@@ -35,12 +37,14 @@ class RuleParserTest : public ::testing::Test {
             records.writeRecord("makefile", static_cast<long>(i + 1), lines[i]);
         }
         ASSERT_TRUE(records.finish());
-        ::testing::internal::CaptureStdout();
-        Diagnostics diagnostics;
-        RuleParser parser(table, diagnostics);
-        status = parser.parseRules(records);
-        defaultTarget = parser.defaultTarget();
-        output = ::testing::internal::GetCapturedStdout();
+        {
+            const CapturedOutput captured(stdout);
+            Diagnostics diagnostics;
+            RuleParser parser(table, diagnostics);
+            status = parser.parseRules(records);
+            defaultTarget = parser.defaultTarget();
+            output = captured.text();
+        }
         std::fclose(file);
     }
 
@@ -97,7 +101,7 @@ TEST(RuleParserLineClasses, InferenceAndExplicitLines) {
 TEST_F(RuleParserTest, EmptyInputMakesNothing) {
     parse({});
     parse({"", "", ""});
-    EXPECT_EQ(table.count(), 0);
+    EXPECT_TRUE(names().empty());
     EXPECT_EQ(output, "");
     EXPECT_FALSE(defaultTarget);
     EXPECT_EQ(status, 0);
@@ -134,7 +138,7 @@ TEST_F(RuleParserTest, TargetsOfOneLineHoldOneCopyOfItsLists) {
     parse({line, "\tcmd", ""});
     const TargetRule& first = target("t0");
     const TargetRule& last = target("t2999");
-    EXPECT_EQ(first.dependencies.count(), 3000);
+    EXPECT_EQ(texts(first.dependencies).size(), 3000u);
     EXPECT_EQ(&first.dependencies, &last.dependencies);
     EXPECT_EQ(&first.commands, &last.commands);
     EXPECT_EQ(texts(last.commands), Lines{"cmd"});
@@ -158,10 +162,10 @@ TEST_F(RuleParserTest, ColonsSplitOnlyOnce) {
 TEST_F(RuleParserTest, DuplicateTargetsAreNotMerged) {
     // With only two equal keys, the one inserted first is found.
     parse({"app: a", "", "APP: b", ""});
-    EXPECT_EQ(table.count(), 2);
+    EXPECT_EQ(names().size(), 2u);
     EXPECT_EQ(texts(target("app").dependencies), Lines{"a"});
     parse({"x x: c", ""});
-    EXPECT_EQ(table.count(), 4);
+    EXPECT_EQ(names().size(), 4u);
 }
 
 TEST_F(RuleParserTest, InferenceRules) {
@@ -189,17 +193,15 @@ TEST_F(RuleParserTest, IgnoredInferenceLinesLeaveTheirCommandsToTheLoop) {
     EXPECT_EQ(output, "");
 
     RuleTable other;
-    ::testing::internal::CaptureStdout();
-    std::FILE* file = std::tmpfile();
-    IntermediateFile records(file);
+    const TempFile file("");
+    IntermediateFile records(file.get());
     records.writeRecord("mk", 1, ".obj");
     records.writeRecord("mk", 2, "\tcl x");
     ASSERT_TRUE(records.finish());
+    const CapturedOutput captured(stdout);
     Diagnostics diagnostics;
     RuleParser(other, diagnostics).parseRules(records);
-    std::fclose(file);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "Error (tarvo):  Syntax error in mk, line 2");
+    EXPECT_EQ(captured.text(), "Error (tarvo):  Syntax error in mk, line 2");
 }
 
 TEST_F(RuleParserTest, InlineBlocksKeepEmptyLines) {

@@ -3,6 +3,7 @@
 #include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "support/CapturedOutput.h"
 #include "support/FakePlatform.h"
 #include "support/TempDirectory.h"
 #include "text/Diagnostics.h"
@@ -34,9 +35,9 @@ class CommandRunnerTest : public ::testing::Test {
     }
 
     void runRule(Rule& rule, const std::string& target) {
-        ::testing::internal::CaptureStdout();
+        const CapturedOutput captured(stdout);
         rule.runCommands(target, context);
-        output += ::testing::internal::GetCapturedStdout();
+        output += captured.text();
     }
 
     int status() const { return context.status(); }
@@ -109,9 +110,10 @@ TEST_F(CommandRunnerTest, SweepsAfterEachCommandUnlessKept) {
     MakeContext keepingContext(rules, files, keeping, diagnostics);
     TargetRule rule("out");
     rule.addCommand("c");
-    ::testing::internal::CaptureStdout();
-    rule.runCommands("out", keepingContext);
-    ::testing::internal::GetCapturedStdout();
+    {
+        const CapturedOutput quiet(stdout);
+        rule.runCommands("out", keepingContext);
+    }
     EXPECT_EQ(platform.started.back(), "c ");
     EXPECT_EQ(platform.sweeps, 2);
 }
@@ -170,9 +172,10 @@ TEST_F(CommandRunnerTest, InlineFilesGoAfterTheirCommandsUnlessKept) {
     for (const char* line : {"a <<", "1", "<<", "b <<", "2", "<<"}) {
         rule.addCommand(line);
     }
-    ::testing::internal::CaptureStdout();
-    rule.runCommands("out.exe", keepingContext);
-    ::testing::internal::GetCapturedStdout();
+    {
+        const CapturedOutput quiet(stdout);
+        rule.runCommands("out.exe", keepingContext);
+    }
     EXPECT_EQ(platform.started, (Lines{"a " + inlineName(0) + " ", "b " + inlineName(1) + " "}));
     EXPECT_EQ(TempDirectory::read(inlineName(1)), "2\n");
 }

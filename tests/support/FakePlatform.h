@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,13 +65,6 @@ class FakePlatform : public Platform {
         timeQueries.push_back(path);
         const auto found = times.find(path);
         return found == times.end() ? 0 : found->second;
-    }
-
-    std::optional<std::string> findFirstMatch(const std::string& pattern) override {
-        if (times.count(pattern) == 0) {
-            return std::nullopt;
-        }
-        return pattern;
     }
 
     bool removeFile(const std::string& path) override {

@@ -11,6 +11,10 @@ struct SplitCase {
     Words expected;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* out) {
+    *out << '"' << c.text << '"';
+}
+
 class Splitting : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(Splitting, FollowsQuotesAndBlanks) {
@@ -29,6 +33,10 @@ struct SkipCase {
     const char* commandLine;
     const char* rest;
 };
+
+void PrintTo(const SkipCase& c, std::ostream* out) {
+    *out << '"' << c.commandLine << "\" -> \"" << c.rest << '"';
+}
 
 class SkipProgramName : public testing::TestWithParam<SkipCase> {};
 
