@@ -1,13 +1,11 @@
 #include "exec/ParallelExecutor.h"
 
+#include "exec/CommandBlock.h"
 #include "exec/CommandToStart.h"
 #include "exec/PartlyMade.h"
 #include "exec/RebuiltCommand.h"
 #include "platform/Interrupts.h"
 #include "platform/Platform.h"
-#include "text/Note.h"
-
-#include <cstdio>
 
 JobId ParallelExecutor::submit(Job job) {
     const JobId id = jobs_.size();
@@ -106,21 +104,18 @@ void ParallelExecutor::ended(const EndedProcess& process) {
         removePartlyMade(platform_, jobs_[command.job].job);
     }
     const Job& job = jobs_[command.job].job;
-    if (command.first && !job.reason.empty()) {
-        note("%s", job.reason.c_str());
+    const CommandBlock block(job);
+    if (command.first) {
+        block.explain();
     }
     if (command.echo) {
-        std::fwrite(command.text.data(), 1, command.text.size(), stdout);
-        std::fputc('\n', stdout);
+        block.echo(command.text);
     }
-    std::fwrite(process.output.data(), 1, process.output.size(), stdout);
-    std::fflush(stdout);
-    std::fwrite(process.errors.data(), 1, process.errors.size(), stderr);
+    block.output(process.output, process.errors);
     if (process.exitCode != 0 && command.stopOnError) {
         jobs_[command.job].failed = true;
         if (!interrupted_) {
-            note("%s: command failed with status %d", job.target.c_str(),
-                 static_cast<int>(process.exitCode));
+            block.failed(static_cast<int>(process.exitCode));
             setBackFailed(platform_, job);
         }
         if (status_ == 0) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+class CommandBlock;
 class Platform;
 
 // Runs each job at once, one command after the other: the inline files, the
@@ -19,7 +20,7 @@ class SequentialExecutor : public Executor {
 
   private:
     void run(const Job& job);
-    void runCommand(const Job& job, const std::string& pending);
+    void runCommand(const CommandBlock& block, const Job& job, const std::string& pending);
 
     Platform& platform_;
     const bool keepTemporaries_;
