@@ -11,24 +11,6 @@
 
 #include <cstdint>
 
-namespace {
-
-// The reasons of --explain, each for one kind of decision.
-std::string madeReason(const char* what, const std::string& name) {
-    return std::string(what) + " " + name + " has just been made";
-}
-
-std::string newerReason(const char* what, const std::string& name, FileTime time,
-                        FileTime targetTime) {
-    if (targetTime == 0) {
-        return "the target does not exist";
-    }
-    return std::string(what) + " " + name + " (" + fileTimeText(time) +
-           ") is newer than the target (" + fileTimeText(targetTime) + ")";
-}
-
-} // namespace
-
 int Rule::compareKey(const std::string& key) const {
     return compareNames(name, key);
 }
@@ -53,8 +35,8 @@ std::optional<JobId> Rule::runCommands(const std::string& target, MakeContext& c
     Job job = jobFor(target);
     job.after = decision.after;
     job.targetTime = context.platform.fileTime(target);
-    if (!decision.reason.empty()) {
-        job.reason = target + ": " + decision.reason;
+    if (context.explains() && decision.outOfDate) {
+        job.reason = explanation(target, decision);
     }
     return context.executor.submit(std::move(job));
 }
@@ -78,12 +60,7 @@ bool Rule::newerInDependencyFile(const std::string& target, FileTime targetTime,
         const FileTime time = context.platform.fileTime(name);
         if (!newer && time > targetTime) {
             newer = true;
-            if (context.explains()) {
-                decision.reason = newerReason("dependency", name, time, targetTime);
-                if (targetTime != 0) {
-                    decision.reason += ", as " + path + " lists it";
-                }
-            }
+            decision.found(Decision::Cause::DependencyNewer, name, time, targetTime, path);
             if (observer == nullptr) {
                 break;
             }
@@ -186,18 +163,14 @@ Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& cont
     }
     if (Rule* rule = context.rules.lookup(source)) {
         if (makeDependency(*rule, source, context, decision)) {
-            decision.outOfDate = true;
-            if (context.explains()) {
-                decision.reason = madeReason("source", source);
-            }
+            decision.found(Decision::Cause::SourceMade, source);
             return decision;
         }
     }
     const FileTime sourceTime = context.platform.fileTime(source);
     const FileTime targetTime = context.platform.fileTime(target);
-    decision.outOfDate = sourceTime > targetTime;
-    if (decision.outOfDate && context.explains()) {
-        decision.reason = newerReason("source", source, sourceTime, targetTime);
+    if (sourceTime > targetTime) {
+        decision.found(Decision::Cause::SourceNewer, source, sourceTime, targetTime);
     }
     // The graph shows the dependency file's names whatever the decision.
     if (context.dependencyFiles() != nullptr &&
@@ -239,9 +212,7 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
         }
         if (Rule* rule = context.rules.lookup(item->text())) {
             if (makeDependency(*rule, item->text(), context, decision)) {
-                if (!outOfDate && context.explains()) {
-                    decision.reason = madeReason("dependency", item->text());
-                }
+                decision.found(Decision::Cause::DependencyMade, item->text());
                 outOfDate = true;
                 if (item->next() != nullptr) {
                     waitForEffects(*rule, item->text(), context);
@@ -258,9 +229,7 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
             const FileTime time = context.platform.fileTime(item->text());
             if (time > targetTime) {
                 outOfDate = true;
-                if (context.explains()) {
-                    decision.reason = newerReason("dependency", item->text(), time, targetTime);
-                }
+                decision.found(Decision::Cause::DependencyNewer, item->text(), time, targetTime);
                 break;
             }
         }
@@ -272,9 +241,7 @@ Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context
     }
     if (dependencies.head() == nullptr) {
         outOfDate = true;
-        if (context.explains()) {
-            decision.reason = "the rule has no dependencies";
-        }
+        decision.found(Decision::Cause::NoDependencies, std::string());
     }
     decision.outOfDate = outOfDate;
     return decision;

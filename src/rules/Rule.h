@@ -4,6 +4,7 @@
 #include "containers/OrderedTree.h"
 #include "exec/Job.h"
 #include "platform/FileTime.h"
+#include "rules/Decision.h"
 
 #include <memory>
 #include <optional>
@@ -11,15 +12,6 @@
 #include <vector>
 
 class MakeContext;
-
-// What one decision found: whether the target is out of date, and the jobs of
-// its dependencies that were made, which must end before its own starts.
-struct Decision {
-    bool outOfDate = false;
-    std::vector<JobId> after;
-    // Why the target is out of date, when the context explains; else empty.
-    std::string reason;
-};
 
 // A rule of the makefile, filed in the RuleTable under its name: a target name
 // for a TargetRule, a target extension such as ".obj" for an InferenceRule.
