@@ -16,10 +16,11 @@
 #include "preprocess/IntermediateFile.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
-#include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleParser.h"
 #include "rules/RuleTable.h"
+#include "rules/Walk.h"
+#include "rules/WalkPolicy.h"
 #include "text/ErrorReport.h"
 #include "text/Note.h"
 
@@ -68,54 +69,53 @@ struct Made {
     bool endsAtOnce = false;
 };
 
-std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files) {
+// The executor of the run, and the walk that goes with it.
+struct Execution {
+    std::unique_ptr<Executor> executor;
+    WalkPolicy policy;
+};
+
+// The executor runs its commands on the walk's file-time cache, which tells
+// the walk when files may have changed.
+Execution chooseExecution(const Options& options, FileTimeCache& files) {
+    Execution execution;
+    execution.policy.explain = options.explain;
     if (options.graph || options.dryRun) {
-        return std::make_unique<DryRunExecutor>(files, options.graph);
+        execution.executor = std::make_unique<DryRunExecutor>(files, options.graph);
+        execution.policy.passesOverCycles = options.graph;
+    } else if (options.jobs > 1) {
+        execution.executor =
+            std::make_unique<ParallelExecutor>(files, options.jobs, options.keepTemporaries);
+        execution.policy.eachTargetOnce = true;
+        execution.policy.stepsEndBeforeSiblings = true;
+    } else {
+        execution.executor = std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
     }
-    if (options.jobs > 1) {
-        return std::make_unique<ParallelExecutor>(files, options.jobs, options.keepTemporaries);
-    }
-    return std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
+    return execution;
 }
 
 Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
                  const Options& options, const std::string& dependencyFiles) {
     FileTimeCache files(platform);
-    const std::unique_ptr<Executor> executor = makeExecutor(options, files);
-    MakeContext context(rules, files, *executor);
-    if (options.explain) {
-        context.explain();
-    }
+    const Execution execution = chooseExecution(options, files);
+    Walk walk(rules, files, *execution.executor, execution.policy);
     if (!dependencyFiles.empty()) {
-        context.readDependencyFiles(dependencyFiles);
+        walk.readDependencyFiles(dependencyFiles);
     }
     DotGraph graph;
     if (options.graph) {
-        context.observe(graph);
-    }
-    if (options.jobs > 1) {
-        context.makeEachTargetOnce();
+        walk.observe(graph);
     }
     for (const std::string& target : targets) {
-        Rule* rule = rules.lookup(target);
-        if (rule == nullptr) {
-            // The jobs handed over are made in full first, as the one-job run
-            // has made them before it comes to this name.
-            executor->finish();
-            return {reportError(message::kNoRule, target.c_str()), true};
-        }
-        rule->make(target, context);
-        if (context.stopped()) {
-            executor->stop();
-            executor->finish();
-            return {context.status(), true};
+        if (!walk.make(target)) {
+            return {walk.finish(), true};
         }
     }
-    executor->finish();
+    const int status = walk.finish();
     if (options.graph) {
         graph.write(stdout, files);
     }
-    return {context.status(), false};
+    return {status, false};
 }
 
 // Notes the ignored options; true, with the status, when an option ends the

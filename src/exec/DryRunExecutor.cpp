@@ -6,9 +6,9 @@
 #include "platform/Platform.h"
 #include "text/ErrorReport.h"
 
-JobId DryRunExecutor::submit(Job job) {
+Submitted DryRunExecutor::submit(Job job) {
     run(job);
-    return submitted_++;
+    return {submitted_++, status_};
 }
 
 void DryRunExecutor::run(const Job& job) {

@@ -7,7 +7,7 @@
 #include "platform/Interrupts.h"
 #include "platform/Platform.h"
 
-JobId ParallelExecutor::submit(Job job) {
+Submitted ParallelExecutor::submit(Job job) {
     const JobId id = jobs_.size();
     Entry entry;
     for (const JobId waited : job.after) {
@@ -23,25 +23,27 @@ JobId ParallelExecutor::submit(Job job) {
         ready_.push_back(id);
     }
     startReady();
-    return id;
+    return {id, status_};
 }
 
-void ParallelExecutor::finish() {
+int ParallelExecutor::finish() {
     startReady();
     while (!running_.empty()) {
         ended(platform_.waitForProcess());
     }
     // Every command has stopped: the run may end by the interrupt now.
     endIfInterrupted();
+    return status_;
 }
 
-void ParallelExecutor::waitFor(JobId id) {
+int ParallelExecutor::waitFor(JobId id) {
     startReady();
     // After an interrupt, every command is waited for before the run ends.
     while (!running_.empty() && (!jobs_[id].ended || interruptPending())) {
         ended(platform_.waitForProcess());
     }
     endIfInterrupted();
+    return status_;
 }
 
 void ParallelExecutor::startReady() {

@@ -23,9 +23,9 @@ class ParallelExecutor : public Executor {
     ParallelExecutor(Platform& platform, unsigned slots, bool keepTemporaries)
         : platform_(platform), slots_(slots), keepTemporaries_(keepTemporaries) {}
 
-    JobId submit(Job job) override;
-    void finish() override;
-    void waitFor(JobId id) override;
+    Submitted submit(Job job) override;
+    int finish() override;
+    int waitFor(JobId id) override;
     void stop() override { holding_ = true; }
     int status() const override { return status_; }
 

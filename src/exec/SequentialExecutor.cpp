@@ -8,9 +8,9 @@
 #include "platform/Interrupts.h"
 #include "platform/Platform.h"
 
-JobId SequentialExecutor::submit(Job job) {
+Submitted SequentialExecutor::submit(Job job) {
     run(job);
-    return submitted_++;
+    return {submitted_++, status_};
 }
 
 void SequentialExecutor::run(const Job& job) {

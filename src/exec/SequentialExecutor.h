@@ -15,7 +15,7 @@ class SequentialExecutor : public Executor {
     SequentialExecutor(Platform& platform, bool keepTemporaries)
         : platform_(platform), keepTemporaries_(keepTemporaries) {}
 
-    JobId submit(Job job) override;
+    Submitted submit(Job job) override;
     int status() const override { return status_; }
 
   private:

@@ -2,9 +2,9 @@
 #include "exec/ParallelExecutor.h"
 #include "exec/SequentialExecutor.h"
 #include "platform/FileTimeCache.h"
-#include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "rules/Walk.h"
 #include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +59,7 @@ class MakeTest : public ::testing::Test {
             return false;
         }
         ::testing::internal::CaptureStdout();
-        const bool result = rule->make(name, context);
+        const bool result = context.decide(*rule, name);
         output += ::testing::internal::GetCapturedStdout();
         return result;
     }
@@ -68,7 +68,7 @@ class MakeTest : public ::testing::Test {
     FakePlatform platform;
     FileTimeCache files{platform};
     SequentialExecutor executor{files, false};
-    MakeContext context{table, files, executor};
+    Walk context{table, files, executor, WalkPolicy()};
     std::string output;
 };
 
@@ -296,7 +296,7 @@ TEST_F(MakeTest, DependencyChainsAreBoundedInDepth) {
     // t1 -> t2 -> ... -> t1001: from t2 the chain is as deep as allowed and is
     // made; from t1 it is one level deeper, and the run stops before the stack
     // can run out.
-    const int deepest = static_cast<int>(MakeContext::kMaxDepth);
+    const int deepest = static_cast<int>(Walk::kMaxDepth);
     for (int i = 1; i <= deepest; ++i) {
         target("t" + std::to_string(i), {"t" + std::to_string(i + 1)}, {});
     }
@@ -397,11 +397,13 @@ namespace {
 void makeSideBySide(RuleTable& table, FakePlatform& platform, const std::string& target) {
     FileTimeCache files(platform);
     ParallelExecutor executor(files, 4, false);
-    MakeContext context(table, files, executor);
-    context.makeEachTargetOnce();
+    WalkPolicy policy;
+    policy.eachTargetOnce = true;
+    policy.stepsEndBeforeSiblings = true;
+    Walk walk(table, files, executor, policy);
     ::testing::internal::CaptureStdout();
-    table.lookup(target)->make(target, context);
-    executor.finish();
+    walk.make(target);
+    walk.finish();
     ::testing::internal::GetCapturedStdout();
 }
 

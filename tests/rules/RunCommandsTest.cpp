@@ -1,8 +1,8 @@
 #include "exec/SequentialExecutor.h"
 #include "platform/FileTimeCache.h"
-#include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "rules/Walk.h"
 #include "support/FakePlatform.h"
 #include "support/TempDirectory.h"
 
@@ -34,7 +34,7 @@ class CommandRunnerTest : public ::testing::Test {
 
     void runRule(Rule& rule, const std::string& target) {
         ::testing::internal::CaptureStdout();
-        rule.runCommands(target, context);
+        context.runCommands(rule, target);
         output += ::testing::internal::GetCapturedStdout();
     }
 
@@ -58,7 +58,7 @@ class CommandRunnerTest : public ::testing::Test {
     FileTimeCache files{platform};
     SequentialExecutor executor{files, false};
     RuleTable rules;
-    MakeContext context{rules, files, executor};
+    Walk context{rules, files, executor, WalkPolicy()};
     std::string output;
 };
 
@@ -104,11 +104,11 @@ TEST_F(CommandRunnerTest, SweepsAfterEachCommandUnlessKept) {
     run({"a", "b"});
     EXPECT_EQ(platform.sweeps, 2);
     SequentialExecutor keeping(files, true);
-    MakeContext keepingContext(rules, files, keeping);
+    Walk keepingContext(rules, files, keeping, WalkPolicy());
     TargetRule rule("out");
     rule.addCommand("c");
     ::testing::internal::CaptureStdout();
-    rule.runCommands("out", keepingContext);
+    keepingContext.runCommands(rule, "out");
     ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(platform.started.back(), "c ");
     EXPECT_EQ(platform.sweeps, 2);
@@ -163,13 +163,13 @@ TEST_F(CommandRunnerTest, InlineFilesGoAfterTheirCommandsUnlessKept) {
     EXPECT_FALSE(std::filesystem::exists(inlineName(0)));
     platform.started.clear();
     SequentialExecutor keeping(files, true);
-    MakeContext keepingContext(rules, files, keeping);
+    Walk keepingContext(rules, files, keeping, WalkPolicy());
     TargetRule rule("out.exe");
     for (const char* line : {"a <<", "1", "<<", "b <<", "2", "<<"}) {
         rule.addCommand(line);
     }
     ::testing::internal::CaptureStdout();
-    rule.runCommands("out.exe", keepingContext);
+    keepingContext.runCommands(rule, "out.exe");
     ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(platform.started, (Lines{"a " + inlineName(0) + " ", "b " + inlineName(1) + " "}));
     EXPECT_EQ(TempDirectory::read(inlineName(1)), "2\n");
