@@ -1,6 +1,7 @@
 #include "exec/CommandBlock.h"
 
 #include "exec/Job.h"
+#include "platform/OutputSpool.h"
 #include "text/Note.h"
 
 #include <cstdio>
@@ -33,10 +34,13 @@ void CommandBlock::echoInlineLines(const std::vector<std::string>& lines) const 
     }
 }
 
-void CommandBlock::output(std::string_view output, std::string_view errors) const {
-    std::fwrite(output.data(), 1, output.size(), stdout);
+void CommandBlock::output(OutputSpool& output, OutputSpool& errors) const {
+    output.writeTo(stdout);
     std::fflush(stdout);
-    std::fwrite(errors.data(), 1, errors.size(), stderr);
+    errors.writeTo(stderr);
+    // The C runtime may hold standard error back when it goes to a file; the
+    // block's errors belong beside its output, as in a run of one job.
+    std::fflush(stderr);
 }
 
 void CommandBlock::failed(int status) const {

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+class OutputSpool;
 struct Job;
 
 // What one command of a job shows, the same whichever executor runs it: the
@@ -23,7 +24,7 @@ class CommandBlock {
     // The lines of an inline file, indented below its command as a dry run shows them.
     void echoInlineLines(const std::vector<std::string>& lines) const;
     // What the command wrote, each to the stream it was written to.
-    void output(std::string_view output, std::string_view errors) const;
+    void output(OutputSpool& output, OutputSpool& errors) const;
     // Says that the command failed and ended the job.
     void failed(int status) const;
 

@@ -94,7 +94,7 @@ void ParallelExecutor::endJob(JobId id) {
     }
 }
 
-void ParallelExecutor::ended(const EndedProcess& process) {
+void ParallelExecutor::ended(EndedProcess process) {
     const auto found = running_.find(process.id);
     Running command = std::move(found->second);
     running_.erase(found);

@@ -55,7 +55,7 @@ class ParallelExecutor : public Executor {
     // Starts the job's next command, or ends the job when all have succeeded.
     void continueJob(JobId id);
     void endJob(JobId id);
-    void ended(const EndedProcess& process);
+    void ended(EndedProcess process);
 
     Platform& platform_;
     const unsigned slots_;

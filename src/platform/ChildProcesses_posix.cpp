@@ -155,7 +155,7 @@ std::uint64_t ChildProcesses::start(const std::string& commandLine) {
 }
 
 std::uint64_t ChildProcesses::refuse(std::uint64_t id, const std::string& commandLine, int error) {
-    ended_.push_back({id, 1, refusedCommandMessage(commandLine, std::strerror(error)), ""});
+    ended_.push_back({id, 1, refusedCommandMessage(commandLine, std::strerror(error)), {}});
     return id;
 }
 

@@ -29,7 +29,7 @@ class ChildProcesses {
         std::uint64_t id = 0;
         int processId = -1;
         int pipes[2] = {-1, -1}; // standard output, standard error
-        std::string collected[2];
+        OutputSpool collected[2];
     };
 
     // Reads what a pipe holds now; closes it at its end.

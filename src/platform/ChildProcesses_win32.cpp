@@ -14,19 +14,6 @@ namespace {
 // long in turn.
 constexpr DWORD kGroupWaitMilliseconds = 5;
 
-// The tool writes what a child wrote through text-mode streams, which turn
-// each line feed into CR LF: the child's own CR LF must not gain a second CR.
-void dropCarriageReturnsBeforeLineFeeds(std::string& text) {
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        text[kept++] = text[i];
-    }
-    text.resize(kept);
-}
-
 } // namespace
 
 std::uint64_t ChildProcesses::start(const std::string& commandLine) {
@@ -88,7 +75,7 @@ std::uint64_t ChildProcesses::start(const std::string& commandLine) {
 
 std::uint64_t ChildProcesses::refuse(std::uint64_t id, const std::string& commandLine,
                                      DWORD error) {
-    ended_.push_back({id, 1, refusedCommandMessage(commandLine, systemReason(error)), ""});
+    ended_.push_back({id, 1, refusedCommandMessage(commandLine, systemReason(error)), {}});
     return id;
 }
 
@@ -99,8 +86,6 @@ EndedProcess ChildProcesses::end(std::size_t index) {
         code = 1;
     }
     EndedProcess ended{child.id, code, child.output.finish(), child.errors.finish()};
-    dropCarriageReturnsBeforeLineFeeds(ended.output);
-    dropCarriageReturnsBeforeLineFeeds(ended.errors);
     running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(index));
     processes_.erase(processes_.begin() + static_cast<std::ptrdiff_t>(index));
     noteChildGroupEnded(0);

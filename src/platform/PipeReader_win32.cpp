@@ -1,5 +1,8 @@
 #include "platform/PipeReader_win32.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 constexpr DWORD kPipeSize = 64 * 1024;
@@ -49,12 +52,12 @@ DWORD WINAPI PipeReader::readAll(void* context) {
     // Ends at the pipe's end, or when finish cancels the read.
     while (!reader.stopping_ &&
            ReadFile(reader.pipe_.get(), buffer, sizeof buffer, &got, nullptr)) {
-        reader.collected_.append(buffer, got);
+        reader.take(buffer, got);
     }
     return 0;
 }
 
-std::string PipeReader::finish() {
+OutputSpool PipeReader::finish() {
     if (thread_.valid()) {
         stopping_ = true;
         // A cancel that comes before the thread's next read misses it: it is
@@ -70,20 +73,48 @@ std::string PipeReader::finish() {
     // What the writer left in the pipe; not more, so that a process it left
     // behind that writes on cannot keep this going.
     DWORD available = 0;
-    if (pipe_.valid() && PeekNamedPipe(pipe_.get(), nullptr, 0, nullptr, &available, nullptr) &&
-        available > 0) {
-        const std::size_t start = collected_.size();
-        collected_.resize(start + available);
-        DWORD total = 0;
+    if (pipe_.valid() && PeekNamedPipe(pipe_.get(), nullptr, 0, nullptr, &available, nullptr)) {
+        char buffer[16 * 1024];
         DWORD got = 0;
-        while (
-            total < available &&
-            ReadFile(pipe_.get(), &collected_[start + total], available - total, &got, nullptr) &&
-            got > 0) {
-            total += got;
+        while (available > 0 &&
+               ReadFile(pipe_.get(), buffer, std::min<DWORD>(available, sizeof buffer), &got,
+                        nullptr) &&
+               got > 0) {
+            take(buffer, got);
+            available -= got;
         }
-        collected_.resize(start + total);
     }
     pipe_.reset();
+    if (carriageReturnHeld_) {
+        collected_.append("\r", 1);
+        carriageReturnHeld_ = false;
+    }
     return std::move(collected_);
+}
+
+void PipeReader::take(const char* data, std::size_t size) {
+    if (size == 0) {
+        return;
+    }
+    // A CR that ended the last read counts unless this one starts with LF.
+    if (carriageReturnHeld_ && data[0] != '\n') {
+        collected_.append("\r", 1);
+    }
+    carriageReturnHeld_ = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] != '\r') {
+            continue;
+        }
+        if (i + 1 == size) {
+            collected_.append(data + start, i - start);
+            carriageReturnHeld_ = true;
+            return;
+        }
+        if (data[i + 1] == '\n') {
+            collected_.append(data + start, i - start);
+            start = i + 1;
+        }
+    }
+    collected_.append(data + start, size - start);
 }

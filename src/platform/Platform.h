@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileTime.h"
+#include "platform/OutputSpool.h"
 #include "platform/TemporaryFile.h"
 
 #include <cstdint>
@@ -11,8 +12,8 @@
 struct EndedProcess {
     std::uint64_t id = 0;
     std::uint32_t exitCode = 0;
-    std::string output; // its standard output
-    std::string errors; // its standard error
+    OutputSpool output; // its standard output
+    OutputSpool errors; // its standard error
 };
 
 // Whether the file system takes names that differ only in the letter case of

@@ -5,15 +5,35 @@
 #include "rules/MakeDependencyParser.h"
 #include "text/Blanks.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 #include <utility>
 
 bool DependencyFile::read(const std::string& path) {
     names_.clear();
     failure_.clear();
+    // Only a regular file is read: a FIFO would block the run, and a device
+    // such as /dev/zero would never end.
+    std::error_code statusError;
+    const std::filesystem::file_status status = std::filesystem::status(path, statusError);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return true;
+    }
+    if (status.type() != std::filesystem::file_type::none) {
+        if (!std::filesystem::is_regular_file(status)) {
+            return fail("cannot be read: not a regular file");
+        }
+        std::error_code sizeError;
+        const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
+        if (!sizeError && size > kLargest) {
+            return tooLarge();
+        }
+    }
     errno = 0;
     const File file(std::fopen(path.c_str(), "rb"));
     if (!file) {
@@ -22,11 +42,12 @@ bool DependencyFile::read(const std::string& path) {
         }
         return fail(std::string("cannot be opened: ") + std::strerror(errno));
     }
+    // One byte beyond the largest tells a file that grew since it was measured.
     std::string content;
     std::size_t used = 0;
-    for (;;) {
+    while (used <= kLargest) {
         if (used == content.size()) {
-            content.resize(content.empty() ? 16384 : content.size() * 2);
+            content.resize(std::min(content.empty() ? 16384 : content.size() * 2, kLargest + 1));
         }
         const std::size_t got = std::fread(&content[used], 1, content.size() - used, file.get());
         used += got;
@@ -36,6 +57,9 @@ bool DependencyFile::read(const std::string& path) {
     }
     if (std::ferror(file.get())) {
         return fail(std::string("cannot be read: ") + std::strerror(errno));
+    }
+    if (used > kLargest) {
+        return tooLarge();
     }
     content.resize(used);
     return parse(content);
@@ -91,6 +115,10 @@ bool DependencyFile::parseSourceDependencies(std::string_view content) {
         }
     }
     return true;
+}
+
+bool DependencyFile::tooLarge() {
+    return fail("larger than " + std::to_string(kLargest >> 20) + " MB: not read");
 }
 
 bool DependencyFile::fail(std::string reason) {

@@ -2,6 +2,7 @@
 
 #include "rules/DependencyNames.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,8 +12,12 @@
 // their content. Each name counts once, in file order.
 class DependencyFile {
   public:
+    // A larger file is no compiler's list of headers: it is not read.
+    static constexpr std::size_t kLargest = std::size_t{64} << 20;
+
     // Reads the file at path. A missing file is no failure: it lists no
-    // names. False when it cannot be read or holds neither form.
+    // names. False when it cannot be read, is no regular file or is larger
+    // than kLargest, or holds neither form.
     bool read(const std::string& path);
 
     // The content of a dependency file; false when it holds neither form.
@@ -26,6 +31,7 @@ class DependencyFile {
 
   private:
     bool parseSourceDependencies(std::string_view content);
+    bool tooLarge();
     bool fail(std::string reason);
 
     DependencyNames names_;

@@ -11,4 +11,7 @@ void note(const char* format, ...) {
     std::vfprintf(stderr, format, arguments);
     va_end(arguments);
     std::fputc('\n', stderr);
+    // Where standard error goes to a file the C runtime may hold it back, out
+    // of place among standard output and the commands' own errors.
+    std::fflush(stderr);
 }

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,6 +95,44 @@ TEST(DependencyFiles, FormsOfTheFile) {
         box.setTime("x.o", kBaseTime + 60);
         const e2e::Result result = box.runKeepingErrors({"x.o"});
         EXPECT_EQ(result.output, kBanner + c.output) << c.name;
+        EXPECT_EQ(result.errors, c.errors) << c.name;
+        EXPECT_EQ(result.status, 0) << c.name;
+    }
+}
+
+TEST(DependencyFiles, WhatIsNoFileOrTooLargeIsPassedOver) {
+    const struct {
+        const char* name;
+        std::function<void(const Sandbox&)> make; // x.d
+        std::string errors;
+    } cases[] = {
+        // Reading would wait for a writer that never comes.
+        {"Fifo", [](const Sandbox& box) { ASSERT_EQ(mkfifo(box.pathOf("x.d").c_str(), 0644), 0); },
+         "tarvo: warning: x.d: cannot be read: not a regular file\n"},
+        // Reading would never end, and take all memory.
+        {"EndlessDevice",
+         [](const Sandbox& box) { ASSERT_EQ(symlink("/dev/zero", box.pathOf("x.d").c_str()), 0); },
+         "tarvo: warning: x.d: cannot be read: not a regular file\n"},
+        {"LargerThanAnyListOfHeaders",
+         [](const Sandbox& box) {
+             box.write("x.d", "x.o: x.c other.h\n");
+             std::filesystem::resize_file(box.pathOf("x.d"), (std::uintmax_t{64} << 20) + 1);
+         },
+         "tarvo: warning: x.d: larger than 64 MB: not read\n"},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("tarvo", "TARVO_DEPFILE = $*.d\n\n.c.o:\n\ttouch $*.o\n");
+        box.write("x.c", "");
+        box.write("x.o", "");
+        c.make(box);
+        box.setTime("x.c", kBaseTime);
+        box.setTime("x.o", kBaseTime + 60);
+        e2e::RunOptions options;
+        options.keepErrors = true;
+        options.memoryLimit = 256L << 20;
+        const e2e::Result result = box.run({"x.o"}, Sandbox::defaultEnvironment(), options);
+        EXPECT_EQ(result.output, kBanner) << c.name;
         EXPECT_EQ(result.errors, c.errors) << c.name;
         EXPECT_EQ(result.status, 0) << c.name;
     }

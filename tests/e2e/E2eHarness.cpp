@@ -24,6 +24,18 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 void removeTree(const std::string& path) {
     struct stat info;
     if (lstat(path.c_str(), &info) != 0) {
@@ -244,6 +256,11 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
             const struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
                                          static_cast<rlim_t>(options.fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (options.memoryLimit > 0 && !kAddressSanitizer) {
+            const struct rlimit limit = {static_cast<rlim_t>(options.memoryLimit),
+                                         static_cast<rlim_t>(options.memoryLimit)};
+            setrlimit(RLIMIT_AS, &limit);
         }
         if (options.unprivileged && geteuid() == 0 &&
             (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {

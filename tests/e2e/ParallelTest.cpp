@@ -104,6 +104,32 @@ TEST(Parallel, OutputOfEachCommandStaysWhole) {
         << result.output;
 }
 
+std::string numbers(int first, int last) {
+    std::string text;
+    for (int i = first; i <= last; ++i) {
+        text += std::to_string(i);
+        text += '\n';
+    }
+    return text;
+}
+
+TEST(Parallel, LargeOutputsPassWholeThroughBoundedMemory) {
+    // About 47 MB of output and 7 MB of errors, side by side. Held in memory
+    // they would outgrow the limit; beyond a few megabytes they wait in
+    // temporary files, which go once written.
+    Sandbox box;
+    box.write("tarvo", "all: out err\n\nout: tarvo\n\t@seq 1 6000000\n\n"
+                       "err: tarvo\n\t@sh -c \"seq 1 1000000 >&2\"\n");
+    e2e::RunOptions options;
+    options.keepErrors = true;
+    options.memoryLimit = 64L << 20;
+    const e2e::Result result = box.run({"-j2"}, Sandbox::defaultEnvironment(), options);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.output == kBanner + numbers(1, 6000000)) << result.output.size();
+    EXPECT_TRUE(result.errors == numbers(1, 1000000)) << result.errors.size();
+    EXPECT_EQ(box.list(), Names{"tarvo"});
+}
+
 TEST(Parallel, FailureStopsNewStartsWithTheFirstCode) {
     Sandbox box;
     box.write("tarvo", "all: bad slow later\n\nbad: tarvo\n\tsh -c \"exit 4\"\n\n"

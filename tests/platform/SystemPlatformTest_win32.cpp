@@ -256,13 +256,13 @@ TEST_F(WindowsPlatform, StartedProcessesEndWithWhatTheyWrote) {
         ids.push_back(platform.startProcess(c.commandLine));
     }
     for (std::size_t ended = 0; ended < ids.size(); ++ended) {
-        const EndedProcess process = platform.waitForProcess();
+        EndedProcess process = platform.waitForProcess();
         const auto found = std::find(ids.begin(), ids.end(), process.id);
         ASSERT_NE(found, ids.end()) << process.id;
         const Case& c = cases[found - ids.begin()];
         EXPECT_EQ(process.exitCode, c.exitCode) << c.commandLine;
-        EXPECT_EQ(process.output, c.output) << c.commandLine;
-        EXPECT_EQ(process.errors, c.errors) << c.commandLine;
+        EXPECT_EQ(process.output.text(), c.output) << c.commandLine;
+        EXPECT_EQ(process.errors.text(), c.errors) << c.commandLine;
         *found = 0;
     }
 }
@@ -270,13 +270,14 @@ TEST_F(WindowsPlatform, StartedProcessesEndWithWhatTheyWrote) {
 TEST_F(WindowsPlatform, StartProcessReportsACommandTheSystemRefuses) {
     const std::string tooLong = "x" + std::string(40000, 'y');
     const std::uint64_t id = platform.startProcess(tooLong);
-    const EndedProcess process = platform.waitForProcess();
+    EndedProcess process = platform.waitForProcess();
     EXPECT_EQ(process.id, id);
     EXPECT_EQ(process.exitCode, 1u);
     const std::string quoted =
         "Error (tarvo): Unable to run the command " + tooLong.substr(0, 200) + "...: ";
-    EXPECT_EQ(process.output.compare(0, quoted.size(), quoted), 0) << process.output;
-    EXPECT_EQ(process.errors, "");
+    const std::string output = process.output.text();
+    EXPECT_EQ(output.compare(0, quoted.size(), quoted), 0) << output;
+    EXPECT_EQ(process.errors.text(), "");
 }
 
 } // namespace

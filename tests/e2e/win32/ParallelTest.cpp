@@ -57,6 +57,27 @@ TEST_F(Parallel, ChildOutputFollowsTheToolsOwn) {
     }
 }
 
+TEST_F(Parallel, ErrorsInTheFileOfTheOutputStayBesideTheirCommands) {
+    write("tarvo", "all:\n"
+                   "\techo out 1\n"
+                   "\techo err 1 1>&2\n"
+                   "\techo out 2\n"
+                   "\techo err 2 1>&2\n");
+    for (const char* options : {"", "-j2"}) {
+        const RunResult result = runErrorsIntoOutput(options);
+        EXPECT_EQ(result.output, crlf(kBanner + "echo out 1 \n"
+                                                "out 1 \n"
+                                                "echo err 1 1>&2 \n"
+                                                "err 1  \n"
+                                                "echo out 2 \n"
+                                                "out 2 \n"
+                                                "echo err 2 1>&2 \n"
+                                                "err 2  \n"))
+            << options;
+        EXPECT_EQ(result.status, 0u) << options;
+    }
+}
+
 TEST_F(Parallel, MoreCommandsThanOneWaitTakes) {
     // The last one starts only when all others run, and lets them end.
     const int count = 70;

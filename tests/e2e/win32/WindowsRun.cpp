@@ -166,6 +166,16 @@ RunResult WindowsEndToEnd::run(const std::string& arguments,
 
 RunResult WindowsEndToEnd::runCommandLine(const std::string& commandLine,
                                           const std::vector<std::string>& environment) {
+    return start(commandLine, environment, false);
+}
+
+RunResult WindowsEndToEnd::runErrorsIntoOutput(const std::string& arguments) {
+    return start("\"" + tarvoPath() + "\" " + arguments, {}, true);
+}
+
+RunResult WindowsEndToEnd::start(const std::string& commandLine,
+                                 const std::vector<std::string>& environment,
+                                 bool errorsIntoOutput) {
     RunResult result;
     // Standard output goes to a file beside the work directory, so that it
     // shows up in no wildcard of the test.
@@ -195,7 +205,7 @@ RunResult WindowsEndToEnd::runCommandLine(const std::string& commandLine,
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = input.get();
         startup.hStdOutput = output.get();
-        startup.hStdError = errors.get();
+        startup.hStdError = errorsIntoOutput ? output.get() : errors.get();
         PROCESS_INFORMATION process;
         std::vector<char> line(commandLine.begin(), commandLine.end());
         line.push_back('\0');

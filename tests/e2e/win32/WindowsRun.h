@@ -25,6 +25,9 @@ class WindowsEndToEnd : public testing::Test {
     // Runs a whole raw command line, program name included.
     RunResult runCommandLine(const std::string& commandLine,
                              const std::vector<std::string>& environment = {});
+    // Runs tarvo.exe with standard error going to the file of standard
+    // output, as "2>&1" into a file does; the result's errors stay empty.
+    RunResult runErrorsIntoOutput(const std::string& arguments);
 
     std::string path(const std::string& relative) const;
     void write(const std::string& relative, const std::string& contents);
@@ -41,6 +44,9 @@ class WindowsEndToEnd : public testing::Test {
     static std::string tarvoPath();
 
   private:
+    RunResult start(const std::string& commandLine, const std::vector<std::string>& environment,
+                    bool errorsIntoOutput);
+
     std::string root_;
     std::string work_;
 };
