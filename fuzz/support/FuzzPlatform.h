@@ -32,9 +32,9 @@ class FuzzPlatform : public FakePlatform {
         return hash % 4 == 0 ? 0 : static_cast<FileTime>(1000 + hash % 7);
     }
 
-    void removeFile(const std::string& path) override {
+    bool removeFile(const std::string& path) override {
         std::remove(path.c_str());
-        FakePlatform::removeFile(path);
+        return FakePlatform::removeFile(path);
     }
 
     void sweepTemporaries() override {
