@@ -3,12 +3,10 @@
 #include "platform/ChildProcesses_posix.h"
 #include "platform/FileTime.h"
 #include "platform/Interrupts.h"
-#include "platform/LastWriteTime.h"
 #include "platform/ProcessLaunch_posix.h"
 #include "platform/RefusedCommand.h"
 #include "platform/SignalBlock_posix.h"
 #include "platform/TempNames.h"
-#include "platform/TemporaryDirectory.h"
 #include "platform/TemporarySweeper_posix.h"
 
 #include <dirent.h>
@@ -154,22 +152,6 @@ FileTime SystemPlatform::fileTime(const std::string& path) {
 
 bool SystemPlatform::removeFile(const std::string& path) {
     return unlink(path.c_str()) == 0 || errno == ENOENT;
-}
-
-bool SystemPlatform::setFileTime(const std::string& path, FileTime time) {
-    return setLastWriteTime(path, time);
-}
-
-std::string SystemPlatform::freeTemporaryName() {
-    return TemporaryFile::freeName(std::string());
-}
-
-TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
-    return TemporaryFile::create(std::string(), content);
-}
-
-TemporaryFile SystemPlatform::createPrivateTemporaryFile(TemporaryFile::Content content) {
-    return TemporaryFile::create(temporaryDirectory(), content);
 }
 
 void SystemPlatform::sweepTemporaries() {

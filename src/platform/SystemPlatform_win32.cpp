@@ -4,11 +4,9 @@
 #include "platform/FileTime.h"
 #include "platform/InheritedStandardHandles_win32.h"
 #include "platform/Interrupts.h"
-#include "platform/LastWriteTime.h"
 #include "platform/ProcessLaunch_win32.h"
 #include "platform/RefusedCommand.h"
 #include "platform/TempNames.h"
-#include "platform/TemporaryDirectory.h"
 #include "text/ErrorReport.h"
 
 #include <windows.h>
@@ -111,22 +109,6 @@ bool SystemPlatform::removeFile(const std::string& path) {
     }
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-bool SystemPlatform::setFileTime(const std::string& path, FileTime time) {
-    return setLastWriteTime(path, time);
-}
-
-std::string SystemPlatform::freeTemporaryName() {
-    return TemporaryFile::freeName(std::string());
-}
-
-TemporaryFile SystemPlatform::createTemporaryFile(TemporaryFile::Content content) {
-    return TemporaryFile::create(std::string(), content);
-}
-
-TemporaryFile SystemPlatform::createPrivateTemporaryFile(TemporaryFile::Content content) {
-    return TemporaryFile::create(temporaryDirectory(), content);
 }
 
 void SystemPlatform::sweepTemporaries() {
