@@ -14,9 +14,9 @@
 #include "exec/SequentialExecutor.h"
 #include "platform/FileTimeCache.h"
 #include "platform/TempNames.h"
-#include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "rules/Walk.h"
 #include "support/FuzzPlatform.h"
 #include "support/ScratchDirectory.h"
 #include "text/Diagnostics.h"
@@ -138,10 +138,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SequentialExecutor executor(files, kind == 'K');
     RuleTable rules;
     Diagnostics diagnostics;
-    MakeContext context(rules, files, executor, diagnostics);
-    rule->runCommands(target, context);
+    Walk walk(rules, files, executor, WalkPolicy(), diagnostics);
+    walk.runCommands(*rule, target);
 
-    const int status = context.status();
+    const int status = walk.status();
     check(platform.started.size() <= commandLines);
     check(status == 0 || status == 1 || status == static_cast<int>(FuzzPlatform::kFailureCode));
     if (status == static_cast<int>(FuzzPlatform::kFailureCode)) {

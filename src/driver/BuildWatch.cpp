@@ -9,26 +9,15 @@
 #include "platform/ConsoleLine.h"
 #include "platform/File.h"
 #include "platform/FileTimeCache.h"
-#include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "rules/Walk.h"
+#include "rules/WalkPolicy.h"
 #include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 
 #include <unordered_map>
 #include <utility>
-
-namespace {
-
-// Lets the planning walk pass over a cycle quietly; the real walk reports it.
-class QuietWalk : public WalkObserver {
-  public:
-    void dependsOn(const std::string&, const std::string&, const InferenceRule*) override {}
-    void decided(const std::string&, bool) override {}
-    void listedIn(const std::string&, const std::string&) override {}
-};
-
-} // namespace
 
 BuildWatch::BuildWatch(const Options& options, std::string logPath)
     : options_(options), logPath_(std::move(logPath)) {
@@ -66,25 +55,23 @@ int BuildWatch::open() {
 
 void BuildWatch::plan(const std::vector<std::string>& targets, RuleTable& rules,
                       FileTimeCache& files, const std::string& dependencyFiles,
-                      bool eachTargetOnce) {
+                      const WalkPolicy& policy) {
     if (!progress_) {
         return;
     }
     CollectingExecutor executor;
     Diagnostics silent(true);
-    MakeContext context(rules, files, executor, silent);
-    QuietWalk quiet;
-    context.observe(quiet);
+    // The real walk reports a cycle; this one passes over it quietly.
+    WalkPolicy planning;
+    planning.eachTargetOnce = policy.eachTargetOnce;
+    planning.stepsEndBeforeSiblings = policy.stepsEndBeforeSiblings;
+    planning.passesOverCycles = true;
+    Walk walk(rules, files, executor, planning, silent);
     if (!dependencyFiles.empty()) {
-        context.readDependencyFiles(dependencyFiles);
-    }
-    if (eachTargetOnce) {
-        context.makeEachTargetOnce();
+        walk.readDependencyFiles(dependencyFiles);
     }
     for (const std::string& target : targets) {
-        if (Rule* rule = rules.lookup(target)) {
-            rule->make(target, context);
-        }
+        walk.make(target);
     }
     std::vector<std::pair<std::string, std::size_t>> commands;
     for (const Job& job : executor.jobs()) {

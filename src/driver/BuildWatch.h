@@ -13,6 +13,7 @@ class ProgressLine;
 class RuleTable;
 class TimeLog;
 class TraceWriter;
+struct WalkPolicy;
 struct Options;
 
 // What watches a build: the progress line, the record of times (TARVO_LOG)
@@ -30,7 +31,7 @@ class BuildWatch {
     // Tells the progress line what the targets are expected to run, from a
     // walk that only decides.
     void plan(const std::vector<std::string>& targets, RuleTable& rules, FileTimeCache& files,
-              const std::string& dependencyFiles, bool eachTargetOnce);
+              const std::string& dependencyFiles, const WalkPolicy& policy);
     void attach(Executor& executor);
     // Clears the progress line, so that what follows stands where it did.
     void clearLine();

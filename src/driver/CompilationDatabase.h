@@ -1,7 +1,7 @@
 #pragma once
 
 #include "exec/Job.h"
-#include "rules/MakeContext.h"
+#include "rules/WalkObserver.h"
 
 #include <cstdio>
 #include <map>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rules/MakeContext.h"
+#include "rules/WalkObserver.h"
 
 #include <cstdio>
 #include <map>

@@ -23,10 +23,11 @@
 #include "preprocess/IntermediateFile.h"
 #include "preprocess/MacroTable.h"
 #include "preprocess/Preprocessor.h"
-#include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleParser.h"
 #include "rules/RuleTable.h"
+#include "rules/Walk.h"
+#include "rules/WalkPolicy.h"
 #include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 #include "text/Note.h"
@@ -110,47 +111,66 @@ std::unique_ptr<Jobserver> jobserverFor(const Options& options,
     return nullptr;
 }
 
-std::unique_ptr<Executor> makeExecutor(const Options& options, Platform& files,
-                                       Jobserver* jobserver) {
+// The executor of the run, and the walk that goes with it.
+struct Execution {
+    std::unique_ptr<Executor> executor;
+    WalkPolicy policy;
+};
+
+// The executor runs its commands on the walk's file-time cache, which tells
+// the walk when files may have changed.
+Execution chooseExecution(const Options& options, const MakefileSettings& settings,
+                          FileTimeCache& files, Jobserver* jobserver) {
+    Execution execution;
+    execution.policy.explain = options.explain;
     if (options.graph || options.dryRun) {
-        return std::make_unique<DryRunExecutor>(files, options.graph);
+        execution.executor = std::make_unique<DryRunExecutor>(files, options.graph);
+        execution.policy.passesOverCycles = options.graph;
+        execution.policy.imaginesCommands = true;
+        return execution;
     }
     if (options.jobs > 1) {
-        return std::make_unique<ParallelExecutor>(files, options.jobs, options.keepTemporaries,
-                                                  jobserver);
-    }
-    if (jobserver != nullptr && !options.jobsGiven) {
+        execution.executor = std::make_unique<ParallelExecutor>(files, options.jobs,
+                                                                options.keepTemporaries, jobserver);
+        execution.policy.eachTargetOnce = true;
+    } else if (jobserver != nullptr && !options.jobsGiven) {
         // As many at once as the jobserver's tokens allow.
-        return std::make_unique<ParallelExecutor>(files, UINT_MAX, options.keepTemporaries,
-                                                  jobserver);
+        execution.executor =
+            std::make_unique<ParallelExecutor>(files, UINT_MAX, options.keepTemporaries, jobserver);
+        execution.policy.eachTargetOnce = true;
+    } else {
+        execution.executor = std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
     }
-    return std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
+    if (options.keepGoing) {
+        execution.policy.keepGoing = true;
+        execution.policy.eachTargetOnce = true;
+    }
+    execution.policy.stepsEndBeforeSiblings =
+        execution.policy.eachTargetOnce && !settings.orderByDependenciesOnly;
+    return execution;
 }
 
 // Makes each target in turn. Returns the target that has no rule, or null;
 // the run ends at once then, and when the walk has stopped.
-const std::string* walkTargets(const std::vector<std::string>& targets, RuleTable& rules,
-                               MakeContext& context, bool saysUpToDate) {
+const std::string* walkTargets(const std::vector<std::string>& targets, Walk& walk,
+                               bool saysUpToDate) {
     for (const std::string& target : targets) {
-        Rule* rule = rules.lookup(target);
-        if (rule == nullptr) {
-            // The jobs handed over are made in full first, as the one-job run
-            // has made them before it comes to this name.
-            context.executor.finish();
+        switch (walk.make(target)) {
+        case Walk::Outcome::NoRule:
             return &target;
-        }
-        const bool outOfDate = rule->make(target, context);
-        if (context.stopped()) {
-            context.executor.stop();
-            context.executor.finish();
+        case Walk::Outcome::Stopped:
+            walk.finish();
             return nullptr;
-        }
-        // Said only while commands still run: after a failure none would. A
-        // target that does not exist is not up to date: what stood in its way
-        // has been said.
-        if (saysUpToDate && !outOfDate && context.status() == 0 &&
-            context.platform.fileTime(target) != 0) {
-            note("%s is up to date", target.c_str());
+        case Walk::Outcome::UpToDate:
+            // Said only while commands still run: after a failure none would.
+            // A target that does not exist is not up to date: what stood in its
+            // way has been said.
+            if (saysUpToDate && walk.status() == 0 && walk.fileTime(target) != 0) {
+                note("%s is up to date", target.c_str());
+            }
+            break;
+        case Walk::Outcome::OutOfDate:
+            break;
         }
     }
     return nullptr;
@@ -181,47 +201,32 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     }
     // Made before the executor, which holds its tokens until it goes.
     const std::unique_ptr<Jobserver> jobserver = jobserverFor(options, environment);
-    const std::unique_ptr<Executor> executor = makeExecutor(options, files, jobserver.get());
-    MakeContext context(rules, files, *executor, diagnostics);
-    if (options.explain) {
-        context.explain();
-    }
-    if (onlyLooks) {
-        context.imagineCommands();
-    }
+    const Execution execution = chooseExecution(options, settings, files, jobserver.get());
+    Walk walk(rules, files, *execution.executor, execution.policy, diagnostics);
     if (!settings.dependencyFiles.empty()) {
-        context.readDependencyFiles(settings.dependencyFiles);
-    }
-    if (settings.orderByDependenciesOnly) {
-        context.orderByDependenciesOnly();
+        walk.readDependencyFiles(settings.dependencyFiles);
     }
     DotGraph graph;
     if (options.graph) {
-        context.observe(graph);
-    }
-    if (options.jobs > 1 || (jobserver && !options.jobsGiven)) {
-        context.makeEachTargetOnce();
+        walk.observe(graph);
     }
     JobOutcomes outcomes;
-    if (options.keepGoing && !onlyLooks) {
-        context.keepGoing();
-        executor->keepGoing(outcomes);
+    if (execution.policy.keepGoing) {
+        execution.executor->keepGoing(outcomes);
     }
     if (!onlyLooks) {
-        watch.plan(targets, rules, files, settings.dependencyFiles, context.makesEachTargetOnce());
-        watch.attach(*executor);
+        watch.plan(targets, rules, files, settings.dependencyFiles, execution.policy);
+        watch.attach(*execution.executor);
     }
-    const std::string* missing = walkTargets(targets, rules, context, !options.graph);
-    if (missing == nullptr && !context.stopped()) {
-        executor->finish();
-    }
+    const std::string* missing = walkTargets(targets, walk, !options.graph);
+    const int status = missing == nullptr && !walk.stopped() ? walk.finish() : walk.status();
     // Every command has ended: what follows stands below the build's output.
     watch.finish();
     if (missing != nullptr) {
         return {reportError(message::kNoRule, missing->c_str()), true};
     }
-    if (context.stopped()) {
-        return {context.status(), true};
+    if (walk.stopped()) {
+        return {status, true};
     }
     if (options.graph) {
         graph.write(stdout, files);
@@ -229,7 +234,7 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     noteTargets("these targets failed", outcomes.failedTargets());
     noteTargets("these targets were skipped, as they depend on a failed one",
                 outcomes.skippedTargets());
-    return {context.status(), false};
+    return {status, false};
 }
 
 // Prints compile_commands.json for the targets; their commands, up to date
@@ -240,22 +245,25 @@ Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable
     CollectingExecutor executor;
     // Nothing is built: names that no command makes are not missing yet.
     Diagnostics quiet(true);
-    MakeContext context(rules, files, executor, quiet);
+    WalkPolicy policy;
+    policy.eachTargetOnce = true;
+    policy.stepsEndBeforeSiblings = true;
+    policy.allOutOfDate = true;
+    policy.passesOverCycles = true;
+    Walk walk(rules, files, executor, policy, quiet);
     if (!dependencyFiles.empty()) {
-        context.readDependencyFiles(dependencyFiles);
+        walk.readDependencyFiles(dependencyFiles);
     }
     CompilationDatabase database;
-    context.observe(database);
-    context.makeEachTargetOnce();
-    context.takeAllOutOfDate();
-    if (const std::string* missing = walkTargets(targets, rules, context, false)) {
+    walk.observe(database);
+    if (const std::string* missing = walkTargets(targets, walk, false)) {
         return {reportError(message::kNoRule, missing->c_str()), true};
     }
     std::error_code error;
     const std::string directory = std::filesystem::current_path(error).string();
     const std::string text = database.text(executor.jobs(), directory);
     std::fwrite(text.data(), 1, text.size(), stdout);
-    return {context.status(), false};
+    return {walk.status(), false};
 }
 
 // Notes the ignored options; true, with the status, when an option ends the

@@ -8,9 +8,9 @@
 // what a run would do.
 class CollectingExecutor : public Executor {
   public:
-    JobId submit(Job job) override {
+    Submitted submit(Job job) override {
         jobs_.push_back(std::move(job));
-        return jobs_.size() - 1;
+        return {jobs_.size() - 1, 0};
     }
     int status() const override { return 0; }
 

@@ -1,28 +1,25 @@
 #include "exec/DryRunExecutor.h"
 
+#include "exec/CommandBlock.h"
 #include "exec/Job.h"
 #include "exec/RebuiltCommand.h"
 #include "platform/Platform.h"
 #include "text/ErrorReport.h"
-#include "text/Note.h"
 
-#include <cstdio>
-
-JobId DryRunExecutor::submit(Job job) {
+Submitted DryRunExecutor::submit(Job job) {
     run(job);
-    return submitted_++;
+    return {submitted_++, status_};
 }
 
 void DryRunExecutor::run(const Job& job) {
     if (status_ != 0 || quiet_) {
         return;
     }
-    if (!job.reason.empty()) {
-        note("%s", job.reason.c_str());
-    }
+    const CommandBlock block(job);
+    block.explain();
     for (const JobCommand& command : job.commands) {
         if (!command.opensInlineFile()) {
-            std::printf("%s\n", rebuildCommand(command.line).text.c_str());
+            block.echo(rebuildCommand(command.line).text);
             continue;
         }
         if (!command.inlineTerminated) {
@@ -34,12 +31,7 @@ void DryRunExecutor::run(const Job& job) {
         // inline files of the one before, so the names come round again.
         const std::string pending =
             command.line.substr(0, command.inlineAt) + platform_.freeTemporaryName();
-        std::printf("%s\n", rebuildCommand(pending).text.c_str());
-        for (const std::string& line : command.inlineLines) {
-            if (!line.empty()) {
-                std::fputs("    ", stdout);
-            }
-            std::printf("%s\n", line.c_str());
-        }
+        block.echo(rebuildCommand(pending).text);
+        block.echoInlineLines(command.inlineLines);
     }
 }

@@ -11,7 +11,7 @@ class DryRunExecutor : public Executor {
   public:
     DryRunExecutor(Platform& platform, bool quiet) : platform_(platform), quiet_(quiet) {}
 
-    JobId submit(Job job) override;
+    Submitted submit(Job job) override;
     int status() const override { return status_; }
 
   private:

@@ -5,25 +5,32 @@
 class CommandObserver;
 class JobOutcomes;
 
+// What the executor says when it takes a job: the job's id, and the status of
+// the build so far, as status() below.
+struct Submitted {
+    JobId job;
+    int status;
+};
+
 // Runs the jobs that the decision hands over. It knows nothing of rules: a job
-// is a target's name and its command lines.
+// is a target's name and its command lines. Each call reports the status of
+// the build as it stands after it: 0 while every command has succeeded or had
+// its failure ignored; otherwise the status the build ends with, the exit code
+// of the command that failed first, or 1 after an error of the tool's own. No
+// command starts then.
 class Executor {
   public:
     virtual ~Executor() = default;
 
-    // Takes a job and returns its id. Its commands run in order, once the jobs
-    // in job.after have ended; an executor of one job at a time runs them now.
-    virtual JobId submit(Job job) = 0;
+    // Takes a job. Its commands run in order, once the jobs in job.after have
+    // ended; an executor of one job at a time runs them now.
+    virtual Submitted submit(Job job) = 0;
     // Waits until every job has ended, or can no longer start.
-    virtual void finish() {}
+    virtual int finish() { return status(); }
     // Waits until the job has ended, or can no longer start.
-    virtual void waitFor(JobId) {}
+    virtual int waitFor(JobId) { return status(); }
     // Starts no further command; finish then waits only for those running.
     virtual void stop() {}
-    // 0 while every command has succeeded or had its failure ignored; otherwise
-    // the status the build ends with: the exit code of the command that
-    // failed first, or 1 after an error of the tool's own. No command starts then.
-    virtual int status() const = 0;
 
     // Tells the observer of each command that starts and ends.
     void observe(CommandObserver& observer) { observer_ = &observer; }
@@ -32,6 +39,8 @@ class Executor {
     void keepGoing(JobOutcomes& outcomes) { outcomes_ = &outcomes; }
 
   protected:
+    virtual int status() const = 0;
+
     CommandObserver* observer_ = nullptr;
     JobOutcomes* outcomes_ = nullptr;
 };

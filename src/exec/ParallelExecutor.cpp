@@ -1,5 +1,6 @@
 #include "exec/ParallelExecutor.h"
 
+#include "exec/CommandBlock.h"
 #include "exec/CommandObserver.h"
 #include "exec/CommandToStart.h"
 #include "exec/JobOutcomes.h"
@@ -7,11 +8,8 @@
 #include "exec/RebuiltCommand.h"
 #include "platform/Interrupts.h"
 #include "platform/Platform.h"
-#include "text/Note.h"
 
-#include <cstdio>
-
-JobId ParallelExecutor::submit(Job job) {
+Submitted ParallelExecutor::submit(Job job) {
     const JobId id = jobs_.size();
     Entry entry;
     if (outcomes_ != nullptr && outcomes_->blocked(job.after)) {
@@ -19,7 +17,7 @@ JobId ParallelExecutor::submit(Job job) {
         outcomes_->skipped(id, job.target);
         entry.job = std::move(job);
         jobs_.push_back(std::move(entry));
-        return id;
+        return {id, status_};
     }
     for (const JobId waited : job.after) {
         if (!jobs_[waited].ended) {
@@ -34,25 +32,27 @@ JobId ParallelExecutor::submit(Job job) {
         ready_.push_back(id);
     }
     startReady();
-    return id;
+    return {id, status_};
 }
 
-void ParallelExecutor::finish() {
+int ParallelExecutor::finish() {
     startReady();
     while (!running_.empty()) {
         waitOnce();
     }
     // Every command has stopped: the run may end by the interrupt now.
     endIfInterrupted();
+    return status_;
 }
 
-void ParallelExecutor::waitFor(JobId id) {
+int ParallelExecutor::waitFor(JobId id) {
     startReady();
     // After an interrupt, every command is waited for before the run ends.
     while (!running_.empty() && (!jobs_[id].ended || interruptPending())) {
         waitOnce();
     }
     endIfInterrupted();
+    return status_;
 }
 
 void ParallelExecutor::startReady() {
@@ -153,26 +153,20 @@ void ParallelExecutor::ended(EndedProcess process) {
         removePartlyMade(platform_, jobs_[command.job].job);
     }
     const Job& job = jobs_[command.job].job;
+    const CommandBlock block(job);
     if (observer_ != nullptr) {
         observer_->writing();
     }
-    if (command.first && !job.reason.empty()) {
-        note("%s", job.reason.c_str());
+    if (command.first) {
+        block.explain();
     }
     if (command.echo) {
-        std::fwrite(command.text.data(), 1, command.text.size(), stdout);
-        std::fputc('\n', stdout);
+        block.echo(command.text);
     }
-    process.output.writeTo(stdout);
-    std::fflush(stdout);
-    process.errors.writeTo(stderr);
-    // The C runtime may hold standard error back when it goes to a file; the
-    // block's errors belong beside its output, as in a run of one job.
-    std::fflush(stderr);
+    block.output(process.output, process.errors);
     const bool failed = process.exitCode != 0 && command.stopOnError;
     if (failed && !interrupted_) {
-        note("%s: command failed with status %d", job.target.c_str(),
-             static_cast<int>(process.exitCode));
+        block.failed(static_cast<int>(process.exitCode));
         setBackFailed(platform_, job);
     }
     if (observer_ != nullptr) {

@@ -27,9 +27,9 @@ class ParallelExecutor : public Executor {
                      Jobserver* jobserver = nullptr)
         : platform_(platform), slots_(slots, jobserver), keepTemporaries_(keepTemporaries) {}
 
-    JobId submit(Job job) override;
-    void finish() override;
-    void waitFor(JobId id) override;
+    Submitted submit(Job job) override;
+    int finish() override;
+    int waitFor(JobId id) override;
     void stop() override { holding_ = true; }
     int status() const override { return status_; }
 

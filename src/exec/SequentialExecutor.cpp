@@ -1,5 +1,6 @@
 #include "exec/SequentialExecutor.h"
 
+#include "exec/CommandBlock.h"
 #include "exec/CommandObserver.h"
 #include "exec/CommandToStart.h"
 #include "exec/Job.h"
@@ -8,35 +9,24 @@
 #include "exec/RebuiltCommand.h"
 #include "platform/Interrupts.h"
 #include "platform/Platform.h"
-#include "text/Note.h"
 
-#include <cstdio>
-
-namespace {
-
-void writeLine(std::FILE* file, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fputc('\n', file);
-}
-
-} // namespace
-
-JobId SequentialExecutor::submit(Job job) {
+Submitted SequentialExecutor::submit(Job job) {
     const JobId id = submitted_++;
     if (outcomes_ != nullptr && outcomes_->blocked(job.after)) {
         outcomes_->skipped(id, job.target);
     } else if ((status_ == 0 || outcomes_ != nullptr) && !run(job) && outcomes_ != nullptr) {
         outcomes_->failed(id, job.target);
     }
-    return id;
+    return {id, status_};
 }
 
 bool SequentialExecutor::run(const Job& job) {
+    const CommandBlock block(job);
     if (!job.reason.empty()) {
         if (observer_ != nullptr) {
             observer_->writing();
         }
-        note("%s", job.reason.c_str());
+        block.explain();
     }
     for (const JobCommand& command : job.commands) {
         if (observer_ != nullptr) {
@@ -48,7 +38,7 @@ bool SequentialExecutor::run(const Job& job) {
             fail(1);
             return false;
         }
-        const int status = runCommand(job, ready->line);
+        const int status = runCommand(block, job, ready->line);
         // The command has ended: its inline file goes, unless it is kept.
         ready->inlineFile.release();
         if (interruptPending()) {
@@ -75,10 +65,11 @@ void SequentialExecutor::fail(int status) {
     }
 }
 
-int SequentialExecutor::runCommand(const Job& job, const std::string& pending) {
+int SequentialExecutor::runCommand(const CommandBlock& block, const Job& job,
+                                   const std::string& pending) {
     const RebuiltCommand command = rebuildCommand(pending);
     if (command.echo) {
-        writeLine(stdout, command.text);
+        block.echo(command.text);
     }
     const std::uint64_t id = commands_++;
     if (observer_ != nullptr) {
@@ -87,7 +78,7 @@ int SequentialExecutor::runCommand(const Job& job, const std::string& pending) {
     int status = static_cast<int>(platform_.runProcess(command.text));
     if (status != 0) {
         if (command.stopOnError && !interruptPending()) {
-            note("%s: command failed with status %d", job.target.c_str(), status);
+            block.failed(status);
             setBackFailed(platform_, job);
         } else if (!command.stopOnError) {
             status = 0;

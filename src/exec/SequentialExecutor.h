@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+class CommandBlock;
 class Platform;
 
 // Runs each job at once, one command after the other: the inline files, the
@@ -15,14 +16,14 @@ class SequentialExecutor : public Executor {
     SequentialExecutor(Platform& platform, bool keepTemporaries)
         : platform_(platform), keepTemporaries_(keepTemporaries) {}
 
-    JobId submit(Job job) override;
+    Submitted submit(Job job) override;
     int status() const override { return status_; }
 
   private:
     // False when a command failed.
     bool run(const Job& job);
     // The command's exit code; 0 when its failure is ignored.
-    int runCommand(const Job& job, const std::string& pending);
+    int runCommand(const CommandBlock& block, const Job& job, const std::string& pending);
     // Keeps the first failure's status.
     void fail(int status);
 

@@ -1,32 +1,14 @@
 #include "rules/Rule.h"
 
 #include "containers/NameCompare.h"
-#include "exec/Executor.h"
 #include "exec/Job.h"
-#include "platform/Platform.h"
-#include "rules/MakeContext.h"
-#include "rules/RuleTable.h"
+#include "platform/FileTimeCache.h"
+#include "rules/Walk.h"
 #include "text/CommandMacros.h"
 #include "text/Diagnostics.h"
 #include "text/InlineBlock.h"
 
-#include <cstdint>
-
 namespace {
-
-// The reasons of --explain, each for one kind of decision.
-std::string madeReason(const char* what, const std::string& name) {
-    return std::string(what) + " " + name + " has just been made";
-}
-
-std::string newerReason(const char* what, const std::string& name, FileTime time,
-                        FileTime targetTime) {
-    if (targetTime == 0) {
-        return "the target does not exist";
-    }
-    return std::string(what) + " " + name + " (" + fileTimeText(time) +
-           ") is newer than the target (" + fileTimeText(targetTime) + ")";
-}
 
 // Not a dependency: it parts a list into groups that are made one after the other.
 bool isWaitMark(const std::string& name) {
@@ -51,64 +33,17 @@ void TargetRule::addDependency(std::string dependency) {
     dependencies.append(new DependencyItem(std::move(dependency)));
 }
 
-std::optional<JobId> Rule::runCommands(const std::string& target, MakeContext& context,
-                                       const Decision& decision) {
-    if (context.status() != 0 && !context.keepsGoing()) {
-        return std::nullopt;
-    }
-    Job job = jobFor(target);
-    job.after = decision.after;
-    job.targetTime = context.platform.fileTime(target);
-    if (!decision.reason.empty()) {
-        job.reason = target + ": " + decision.reason;
-    }
-    watch(job, context);
-    context.noteJobHandedOver();
-    return context.executor.submit(std::move(job));
-}
-
-bool Rule::newerInDependencyFile(const std::string& target, FileTime targetTime,
-                                 MakeContext& context, Decision& decision) const {
-    DependencyFiles* files = context.dependencyFiles();
-    std::string path = files->nameTemplate();
-    expandSpecials(path, target);
-    WalkObserver* observer = context.observer();
-    bool newer = false;
-    for (const std::string& name : files->namesIn(path, context.platform)) {
-        if (observer != nullptr) {
-            observer->listedIn(target, name);
-        }
-        // A file that a job of this run writes (a generated header) has the
-        // time that the one-job run would see only once that job has ended.
-        if (const std::optional<JobId> job = context.jobMaking(name)) {
-            context.executor.waitFor(*job);
-        }
-        const FileTime time = context.platform.fileTime(name);
-        if (!newer && time > targetTime) {
-            newer = true;
-            if (context.explains()) {
-                decision.reason = newerReason("dependency", name, time, targetTime);
-                if (targetTime != 0) {
-                    decision.reason += ", as " + path + " lists it";
-                }
-            }
-            if (observer == nullptr) {
-                break;
-            }
+bool Rule::newerInDependencyFile(const std::string& target, FileTime targetTime, Walk& walk,
+                                 Decision& decision) const {
+    const std::string path = walk.dependencyFileOf(*this, target);
+    for (const std::string& name : walk.namesListedIn(path)) {
+        const FileTime time = walk.listedTime(name);
+        if (time > targetTime) {
+            decision.found(Decision::Cause::DependencyNewer, name, time, targetTime, path);
+            return true;
         }
     }
-    return newer;
-}
-
-bool Rule::makeDependency(Rule& rule, const std::string& name, MakeContext& context,
-                          Decision& decision) {
-    if (!rule.make(name, context)) {
-        return false;
-    }
-    if (const std::optional<JobId>& job = context.targetOf(rule, name).job) {
-        decision.after.push_back(*job);
-    }
-    return true;
+    return false;
 }
 
 Job Rule::jobFor(const std::string& target) const {
@@ -149,95 +84,54 @@ Job Rule::jobFor(const std::string& target) const {
 
 void Rule::expandSpecials(std::string&, const std::string&) const {}
 
-bool Rule::decide(const std::string& target, MakeContext& context) {
-    if (context.stopped()) {
-        return false;
-    }
-    MakeContext::Target& record = context.targetOf(*this, target);
-    if (record.job && context.makesEachTargetOnce()) {
-        return true;
-    }
-    if (const bool* outcome = context.remembered(record)) {
-        return *outcome;
-    }
-    const ChainEntry entry(context, record, *this, target);
-    if (!entry.entered()) {
-        return false;
-    }
-    const std::uint64_t generation = context.generation();
-    Decision decision = isOutOfDate(target, context);
-    decision.outOfDate = decision.outOfDate || context.takesAllOutOfDate();
-    if (context.stopped()) {
-        return false;
-    }
-    if (WalkObserver* observer = context.observer()) {
-        observer->decided(target, decision.outOfDate);
-    }
-    if (decision.outOfDate) {
-        record.job = runCommands(target, context, decision);
-        if (record.job) {
-            context.noteJobMaking(target, *record.job);
-        }
-    }
-    context.remember(record, generation, decision.outOfDate);
-    return decision.outOfDate;
-}
-
 std::string InferenceRule::sourceOf(const std::string& target) const {
     return withoutExtension(target) + sourceExtension;
 }
 
-bool InferenceRule::sourceCanBeHad(const std::string& target, MakeContext& context) const {
+bool InferenceRule::sourceCanBeHad(const std::string& target, Walk& walk) const {
     const std::string source = sourceOf(target);
-    return context.rules.lookup(source) != nullptr || context.platform.fileTime(source) != 0;
+    return walk.ruleFor(source) != nullptr || walk.fileTime(source) != 0;
 }
 
-InferenceRule* InferenceRule::standIn(const std::string& target, MakeContext& context) const {
-    for (Rule* other : context.rules.othersNamedLike(*this)) {
-        auto* inference = dynamic_cast<InferenceRule*>(other);
-        if (inference != nullptr && inference->sourceCanBeHad(target, context)) {
-            return inference;
+Rule& InferenceRule::makerOf(const std::string& target, Walk& walk) {
+    if (sourceCanBeHad(target, walk)) {
+        return *this;
+    }
+    // The first other rule for the extension, in the order a lookup meets
+    // them, whose source exists or has a rule.
+    for (Rule* other : walk.othersNamedLike(*this)) {
+        const std::string source = other->sourceOf(target);
+        if (!source.empty() && (walk.ruleFor(source) != nullptr || walk.fileTime(source) != 0)) {
+            return *other;
         }
     }
-    return nullptr;
+    reportNoSource(target, walk);
+    return *this;
 }
 
-void InferenceRule::reportNoSource(const std::string& target, MakeContext& context) const {
-    if (!context.missingMeansMissing() || context.platform.fileTime(target) != 0 ||
-        !context.diagnostics.firstTime("no source for " + target)) {
+void InferenceRule::reportNoSource(const std::string& target, Walk& walk) const {
+    Diagnostics& diagnostics = walk.diagnostics();
+    if (!walk.missingMeansMissing() || walk.fileTime(target) != 0 ||
+        !diagnostics.firstTime("no source for " + target)) {
         return;
     }
     std::string sources = sourceOf(target);
-    const std::vector<Rule*> others = context.rules.othersNamedLike(*this);
+    const std::vector<Rule*> others = walk.othersNamedLike(*this);
     for (std::size_t i = 0; i < others.size(); ++i) {
-        if (const auto* inference = dynamic_cast<const InferenceRule*>(others[i])) {
+        const std::string source = others[i]->sourceOf(target);
+        if (!source.empty()) {
             sources += i + 1 == others.size() ? " or " : ", ";
-            sources += inference->sourceOf(target);
+            sources += source;
         }
     }
-    context.diagnostics.warn("%s: no %s and no rule to make it", target.c_str(), sources.c_str());
+    diagnostics.warn("%s: no %s and no rule to make it", target.c_str(), sources.c_str());
 }
 
-bool InferenceRule::make(const std::string& target, MakeContext& context) {
-    if (context.stopped() || sourceCanBeHad(target, context)) {
-        return decide(target, context);
-    }
-    InferenceRule* other = standIn(target, context);
-    if (other == nullptr) {
-        reportNoSource(target, context);
-        return decide(target, context);
-    }
-    const bool outOfDate = other->decide(target, context);
-    // Whoever waits for the target through this rule waits for the other's job.
-    context.targetOf(*this, target).job = context.targetOf(*other, target).job;
-    return outOfDate;
-}
-
-void InferenceRule::watch(Job& job, MakeContext& context) const {
+void InferenceRule::watch(Job& job, Walk& walk) const {
     // A command that writes its output elsewhere (cc -c src/main.c writes
     // ./main.o) otherwise surfaces only as a failure of a later step.
-    Platform& files = context.platform;
-    Diagnostics& diagnostics = context.diagnostics;
+    FileTimeCache& files = walk.files();
+    Diagnostics& diagnostics = walk.diagnostics();
     job.whenMade = [&files, &diagnostics, target = job.target] {
         if (files.fileTime(target) == 0 && diagnostics.firstTime("missing " + target)) {
             diagnostics.warn("%s: still missing after its commands ran", target.c_str());
@@ -245,63 +139,24 @@ void InferenceRule::watch(Job& job, MakeContext& context) const {
     };
 }
 
-Decision InferenceRule::isOutOfDate(const std::string& target, MakeContext& context) {
+Decision InferenceRule::isOutOfDate(const std::string& target, Walk& walk) {
     Decision decision;
     const std::string source = sourceOf(target);
-    if (WalkObserver* observer = context.observer()) {
-        observer->dependsOn(target, source, this);
-    }
-    if (Rule* rule = context.rules.lookup(source)) {
-        if (makeDependency(*rule, source, context, decision)) {
-            decision.outOfDate = true;
-            if (context.explains()) {
-                decision.reason = madeReason("source", source);
-            }
+    walk.dependsOn(target, source, this);
+    if (Rule* rule = walk.ruleFor(source)) {
+        if (walk.makeDependency(*rule, source, decision, false)) {
+            decision.found(Decision::Cause::SourceMade, source);
             return decision;
         }
     }
-    const FileTime sourceTime = context.platform.fileTime(source);
-    const FileTime targetTime = context.platform.fileTime(target);
-    decision.outOfDate = sourceTime > targetTime;
-    if (decision.outOfDate && context.explains()) {
-        decision.reason = newerReason("source", source, sourceTime, targetTime);
-    }
-    // The graph shows the dependency file's names whatever the decision.
-    if (context.dependencyFiles() != nullptr &&
-        (!decision.outOfDate || context.observer() != nullptr)) {
-        decision.outOfDate =
-            newerInDependencyFile(target, targetTime, context, decision) || decision.outOfDate;
+    const FileTime sourceTime = walk.fileTime(source);
+    const FileTime targetTime = walk.fileTime(target);
+    if (sourceTime > targetTime) {
+        decision.found(Decision::Cause::SourceNewer, source, sourceTime, targetTime);
+    } else if (walk.readsDependencyFiles()) {
+        newerInDependencyFile(target, targetTime, walk, decision);
     }
     return decision;
-}
-
-void TargetRule::reportMissing(const std::string& dependency, const std::string& target,
-                               MakeContext& context) {
-    if (context.missingMeansMissing() &&
-        context.diagnostics.firstTime("no rule for " + dependency)) {
-        context.diagnostics.warn("%s: no file and no rule to make it (needed by %s)",
-                                 dependency.c_str(), target.c_str());
-    }
-}
-
-void TargetRule::waitForEffects(const Rule& rule, const std::string& name, MakeContext& context) {
-    const auto* target = dynamic_cast<const TargetRule*>(&rule);
-    if (!context.makesEachTargetOnce() || context.ordersByDependenciesOnly() || target == nullptr ||
-        target->dependencies.head() != nullptr) {
-        return;
-    }
-    if (const std::optional<JobId>& job = context.targetOf(rule, name).job) {
-        context.executor.waitFor(*job);
-    }
-}
-
-void TargetRule::waitForMade(const Decision& decision, MakeContext& context) {
-    if (!context.makesEachTargetOnce()) {
-        return;
-    }
-    for (const JobId job : decision.after) {
-        context.executor.waitFor(job);
-    }
 }
 
 void InferenceRule::expandSpecials(std::string& line, const std::string& target) const {
@@ -311,79 +166,60 @@ void InferenceRule::expandSpecials(std::string& line, const std::string& target)
     replaceSpecial(line, "$&", withoutExtension(withoutDirectory(target)));
 }
 
-bool TargetRule::make(const std::string& target, MakeContext& context) {
-    return decide(target, context);
-}
-
-Decision TargetRule::isOutOfDate(const std::string& target, MakeContext& context) {
+Decision TargetRule::isOutOfDate(const std::string& target, Walk& walk) {
     Decision decision;
-    bool outOfDate = false;
+    // Made for its effects, it is out of date whatever the times say.
+    if (dependencies.head() == nullptr) {
+        decision.found(Decision::Cause::NoDependencies, std::string());
+    }
+    bool made = false;
     for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
         if (isWaitMark(item->text())) {
-            waitForMade(decision, context);
+            walk.waitForMade(decision);
             continue;
         }
-        if (WalkObserver* observer = context.observer()) {
-            observer->dependsOn(target, item->text(), nullptr);
-        }
-        if (Rule* rule = context.rules.lookup(item->text())) {
-            if (makeDependency(*rule, item->text(), context, decision)) {
-                if (!outOfDate && context.explains()) {
-                    decision.reason = madeReason("dependency", item->text());
-                }
-                outOfDate = true;
-                if (item->next() != nullptr) {
-                    waitForEffects(*rule, item->text(), context);
-                }
+        walk.dependsOn(target, item->text(), nullptr);
+        if (Rule* rule = walk.ruleFor(item->text())) {
+            if (walk.makeDependency(*rule, item->text(), decision, item->next() != nullptr)) {
+                decision.found(Decision::Cause::DependencyMade, item->text());
+                made = true;
             }
-            if (context.stopped()) {
+            if (walk.stopped()) {
                 return decision;
             }
         }
     }
     // The dependencies from here on have not been looked at on disk.
     const ListItem* unseen = dependencies.head();
-    if (!outOfDate) {
-        const FileTime targetTime = context.platform.fileTime(target);
-        for (; unseen != nullptr; unseen = unseen->next()) {
+    if (!made) {
+        const FileTime targetTime = walk.fileTime(target);
+        bool newer = false;
+        for (; unseen != nullptr && !newer; unseen = unseen->next()) {
             if (isWaitMark(unseen->text())) {
                 continue;
             }
-            const FileTime time = context.platform.fileTime(unseen->text());
-            if (time == 0 && context.rules.lookup(unseen->text()) == nullptr) {
-                reportMissing(unseen->text(), target, context);
+            const FileTime time = walk.fileTime(unseen->text());
+            if (time == 0 && walk.ruleFor(unseen->text()) == nullptr) {
+                walk.reportMissing(unseen->text(), target);
             }
             if (time > targetTime) {
-                outOfDate = true;
-                if (context.explains()) {
-                    decision.reason = newerReason("dependency", unseen->text(), time, targetTime);
-                }
-                unseen = unseen->next();
-                break;
+                decision.found(Decision::Cause::DependencyNewer, unseen->text(), time, targetTime);
+                newer = true;
             }
         }
-        if (context.dependencyFiles() != nullptr && (!outOfDate || context.observer() != nullptr)) {
-            outOfDate = newerInDependencyFile(target, targetTime, context, decision) || outOfDate;
+        if (!newer && walk.readsDependencyFiles()) {
+            newerInDependencyFile(target, targetTime, walk, decision);
         }
-    } else if (context.dependencyFiles() != nullptr && context.observer() != nullptr) {
-        newerInDependencyFile(target, context.platform.fileTime(target), context, decision);
     }
     // The commands will run: a name that cannot be had is said before they fail on it.
-    if (outOfDate) {
+    if (decision.outOfDate) {
         for (; unseen != nullptr; unseen = unseen->next()) {
-            if (!isWaitMark(unseen->text()) && context.rules.lookup(unseen->text()) == nullptr &&
-                context.platform.fileTime(unseen->text()) == 0) {
-                reportMissing(unseen->text(), target, context);
+            if (!isWaitMark(unseen->text()) && walk.ruleFor(unseen->text()) == nullptr &&
+                walk.fileTime(unseen->text()) == 0) {
+                walk.reportMissing(unseen->text(), target);
             }
         }
     }
-    if (dependencies.head() == nullptr) {
-        outOfDate = true;
-        if (context.explains()) {
-            decision.reason = "the rule has no dependencies";
-        }
-    }
-    decision.outOfDate = outOfDate;
     return decision;
 }
 

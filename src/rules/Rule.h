@@ -4,22 +4,14 @@
 #include "containers/OrderedTree.h"
 #include "exec/Job.h"
 #include "platform/FileTime.h"
+#include "rules/Decision.h"
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-class MakeContext;
-
-// What one decision found: whether the target is out of date, and the jobs of
-// its dependencies that were made, which must end before its own starts.
-struct Decision {
-    bool outOfDate = false;
-    std::vector<JobId> after;
-    // Why the target is out of date, when the context explains; else empty.
-    std::string reason;
-};
+class Walk;
 
 // A rule of the makefile, filed in the RuleTable under its name: a target name
 // for a TargetRule, a target extension such as ".obj" for an InferenceRule.
@@ -33,12 +25,17 @@ class Rule : public TreeNode {
     int compareKey(const std::string& key) const override;
     int compareNode(const TreeNode& other) const override;
 
-    // Decides whether the target is out of date and, if so, runs the commands.
-    virtual bool make(const std::string& target, MakeContext& context) = 0;
-    // Hands the job of the target to the executor, unless the build has
-    // failed; returns its id, if one was submitted. All kinds of rule share it.
-    std::optional<JobId> runCommands(const std::string& target, MakeContext& context,
-                                     const Decision& decision = Decision());
+    // Whether the target is out of date, and the evidence: its dependencies
+    // are made through the walk and their times compared with the target's.
+    virtual Decision isOutOfDate(const std::string& target, Walk& walk) = 0;
+    // The rule that decides for the target in this one's stead; itself unless
+    // it names another.
+    virtual Rule& makerOf(const std::string&, Walk&) { return *this; }
+    // Adds to the job what is to be checked once its commands have run.
+    virtual void watch(Job&, Walk&) const {}
+    // The source that the rule makes the target from; empty where it has none
+    // of its own beside its dependencies.
+    virtual std::string sourceOf(const std::string&) const { return std::string(); }
     // Replaces the special macros of one command line in place.
     virtual void expandSpecials(std::string& line, const std::string& target) const;
 
@@ -61,23 +58,11 @@ class Rule : public TreeNode {
     Rule(std::string name, const Rule& sibling)
         : name(std::move(name)), commandList_(sibling.commandList_), commands(*commandList_) {}
 
-    // One decision for the target: nothing once the run is stopped or when the
-    // target is already being made by this rule (a cycle); a decision taken
-    // while no file changed is reused; otherwise isOutOfDate decides and the
-    // commands run when it says so.
-    bool decide(const std::string& target, MakeContext& context);
-    virtual Decision isOutOfDate(const std::string& target, MakeContext& context) = 0;
-    // Adds to the job what is to be checked once its commands have run.
-    virtual void watch(Job&, MakeContext&) const {}
     // Whether a name that the target's dependency file lists is newer than the
     // target; the names are not made, and a missing one is never newer. Only
-    // where the context reads dependency files.
-    bool newerInDependencyFile(const std::string& target, FileTime targetTime, MakeContext& context,
+    // where the walk reads dependency files.
+    bool newerInDependencyFile(const std::string& target, FileTime targetTime, Walk& walk,
                                Decision& decision) const;
-    // Makes a dependency (or source) with its own rule; when it was made, its
-    // job joins those that the decision waits for.
-    static bool makeDependency(Rule& rule, const std::string& name, MakeContext& context,
-                               Decision& decision);
 };
 
 class InferenceRule : public Rule {
@@ -85,26 +70,21 @@ class InferenceRule : public Rule {
     InferenceRule(std::string sourceExtension, std::string targetExtension)
         : Rule(std::move(targetExtension)), sourceExtension(std::move(sourceExtension)) {}
 
+    Decision isOutOfDate(const std::string& target, Walk& walk) override;
     // When the source of this rule neither exists nor has a rule, another
     // inference rule for the same target extension whose source does makes the
     // target instead: with .cpp.o found first, C objects still come from .c.o.
-    bool make(const std::string& target, MakeContext& context) override;
+    Rule& makerOf(const std::string& target, Walk& walk) override;
+    void watch(Job& job, Walk& walk) const override;
+    std::string sourceOf(const std::string& target) const override;
     void expandSpecials(std::string& line, const std::string& target) const override;
 
     std::string sourceExtension;
 
-  protected:
-    Decision isOutOfDate(const std::string& target, MakeContext& context) override;
-    void watch(Job& job, MakeContext& context) const override;
-
   private:
-    std::string sourceOf(const std::string& target) const;
-    bool sourceCanBeHad(const std::string& target, MakeContext& context) const;
-    // The first other rule for the extension, in the order a lookup meets
-    // them, whose source exists or has a rule; null when there is none.
-    InferenceRule* standIn(const std::string& target, MakeContext& context) const;
+    bool sourceCanBeHad(const std::string& target, Walk& walk) const;
     // Says which sources were looked for, when the target does not exist.
-    void reportNoSource(const std::string& target, MakeContext& context) const;
+    void reportNoSource(const std::string& target, Walk& walk) const;
 };
 
 class TargetRule : public Rule {
@@ -119,7 +99,7 @@ class TargetRule : public Rule {
         : Rule(std::move(name), sibling), dependencyList_(sibling.dependencyList_),
           dependencies(*dependencyList_) {}
 
-    bool make(const std::string& target, MakeContext& context) override;
+    Decision isOutOfDate(const std::string& target, Walk& walk) override;
     void expandSpecials(std::string& line, const std::string& target) const override;
 
     void addDependency(std::string name);
@@ -129,21 +109,4 @@ class TargetRule : public Rule {
 
   public:
     LinkedList& dependencies;
-
-  protected:
-    Decision isOutOfDate(const std::string& target, MakeContext& context) override;
-
-  private:
-    // A rule without dependencies is made for its effects (creating a
-    // directory, copying sources, writing a header), which a one-job run has
-    // seen before it decides the dependencies that follow it in a list. With
-    // jobs side by side the walk waits for such a job too; any other job is
-    // awaited only by the targets that depend on it.
-    static void waitForEffects(const Rule& rule, const std::string& name, MakeContext& context);
-    // Says once per name that a dependency has neither a file nor a rule.
-    static void reportMissing(const std::string& dependency, const std::string& target,
-                              MakeContext& context);
-    // At a .WAIT among the dependencies, the jobs of those before it end
-    // before any name after it is made.
-    static void waitForMade(const Decision& decision, MakeContext& context);
 };

@@ -2,9 +2,9 @@
 #include "exec/ParallelExecutor.h"
 #include "exec/SequentialExecutor.h"
 #include "platform/FileTimeCache.h"
-#include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "rules/Walk.h"
 #include "support/CapturedOutput.h"
 #include "support/FakePlatform.h"
 #include "text/Diagnostics.h"
@@ -61,7 +61,7 @@ class MakeTest : public ::testing::Test {
             return false;
         }
         const CapturedOutput captured(stdout);
-        const bool result = rule->make(name, context);
+        const bool result = context.decide(*rule, name);
         output += captured.text();
         return result;
     }
@@ -71,7 +71,7 @@ class MakeTest : public ::testing::Test {
     FileTimeCache files{platform};
     SequentialExecutor executor{files, false};
     Diagnostics diagnostics;
-    MakeContext context{table, files, executor, diagnostics};
+    Walk context{table, files, executor, WalkPolicy(), diagnostics};
     std::string output;
 };
 
@@ -301,7 +301,7 @@ TEST_F(MakeTest, DependencyChainsAreBoundedInDepth) {
     // t1 -> t2 -> ... -> t1001: from t2 the chain is as deep as allowed and is
     // made; from t1 it is one level deeper, and the run stops before the stack
     // can run out.
-    const int deepest = static_cast<int>(MakeContext::kMaxDepth);
+    const int deepest = static_cast<int>(Walk::kMaxDepth);
     for (int i = 1; i <= deepest; ++i) {
         target("t" + std::to_string(i), {"t" + std::to_string(i + 1)}, {});
     }
@@ -401,11 +401,13 @@ void makeSideBySide(RuleTable& table, FakePlatform& platform, const std::string&
     FileTimeCache files(platform);
     ParallelExecutor executor(files, 4, false);
     Diagnostics diagnostics;
-    MakeContext context(table, files, executor, diagnostics);
-    context.makeEachTargetOnce();
+    WalkPolicy policy;
+    policy.eachTargetOnce = true;
+    policy.stepsEndBeforeSiblings = true;
+    Walk walk(table, files, executor, policy, diagnostics);
     const CapturedOutput quiet(stdout);
-    table.lookup(target)->make(target, context);
-    executor.finish();
+    walk.make(target);
+    walk.finish();
 }
 
 // With jobs side by side each target is made once, and a job waits for the

@@ -1,8 +1,8 @@
 #include "exec/SequentialExecutor.h"
 #include "platform/FileTimeCache.h"
-#include "rules/MakeContext.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
+#include "rules/Walk.h"
 #include "support/CapturedOutput.h"
 #include "support/FakePlatform.h"
 #include "support/TempDirectory.h"
@@ -36,7 +36,7 @@ class CommandRunnerTest : public ::testing::Test {
 
     void runRule(Rule& rule, const std::string& target) {
         const CapturedOutput captured(stdout);
-        rule.runCommands(target, context);
+        context.runCommands(rule, target);
         output += captured.text();
     }
 
@@ -61,7 +61,7 @@ class CommandRunnerTest : public ::testing::Test {
     SequentialExecutor executor{files, false};
     RuleTable rules;
     Diagnostics diagnostics;
-    MakeContext context{rules, files, executor, diagnostics};
+    Walk context{rules, files, executor, WalkPolicy(), diagnostics};
     std::string output;
 };
 
@@ -107,12 +107,12 @@ TEST_F(CommandRunnerTest, SweepsAfterEachCommandUnlessKept) {
     run({"a", "b"});
     EXPECT_EQ(platform.sweeps, 2);
     SequentialExecutor keeping(files, true);
-    MakeContext keepingContext(rules, files, keeping, diagnostics);
+    Walk keepingContext(rules, files, keeping, WalkPolicy(), diagnostics);
     TargetRule rule("out");
     rule.addCommand("c");
     {
         const CapturedOutput quiet(stdout);
-        rule.runCommands("out", keepingContext);
+        keepingContext.runCommands(rule, "out");
     }
     EXPECT_EQ(platform.started.back(), "c ");
     EXPECT_EQ(platform.sweeps, 2);
@@ -167,14 +167,14 @@ TEST_F(CommandRunnerTest, InlineFilesGoAfterTheirCommandsUnlessKept) {
     EXPECT_FALSE(std::filesystem::exists(inlineName(0)));
     platform.started.clear();
     SequentialExecutor keeping(files, true);
-    MakeContext keepingContext(rules, files, keeping, diagnostics);
+    Walk keepingContext(rules, files, keeping, WalkPolicy(), diagnostics);
     TargetRule rule("out.exe");
     for (const char* line : {"a <<", "1", "<<", "b <<", "2", "<<"}) {
         rule.addCommand(line);
     }
     {
         const CapturedOutput quiet(stdout);
-        rule.runCommands("out.exe", keepingContext);
+        keepingContext.runCommands(rule, "out.exe");
     }
     EXPECT_EQ(platform.started, (Lines{"a " + inlineName(0) + " ", "b " + inlineName(1) + " "}));
     EXPECT_EQ(TempDirectory::read(inlineName(1)), "2\n");

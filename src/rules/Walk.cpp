@@ -1,0 +1,246 @@
+#include "rules/Walk.h"
+
+#include "containers/NameCompare.h"
+#include "exec/Executor.h"
+#include "rules/Rule.h"
+#include "rules/RuleTable.h"
+#include "rules/WalkObserver.h"
+#include "text/Diagnostics.h"
+#include "text/ErrorReport.h"
+
+Walk::Outcome Walk::make(const std::string& target) {
+    Rule* rule = rules_.lookup(target);
+    if (rule == nullptr) {
+        // The jobs handed over are made in full first, as the one-job run
+        // has made them before it comes to this name.
+        outcome_ = executor_.finish();
+        return Outcome::NoRule;
+    }
+    const bool outOfDate = decide(*rule, target);
+    if (stopped_) {
+        executor_.stop();
+        return Outcome::Stopped;
+    }
+    return outOfDate ? Outcome::OutOfDate : Outcome::UpToDate;
+}
+
+int Walk::finish() {
+    outcome_ = executor_.finish();
+    return status();
+}
+
+bool Walk::decide(Rule& rule, const std::string& name) {
+    if (stopped_) {
+        return false;
+    }
+    Rule& maker = rule.makerOf(name, *this);
+    if (&maker == &rule) {
+        return decideWith(rule, name);
+    }
+    const bool outOfDate = decideWith(maker, name);
+    // Whoever waits for the target through this rule waits for the other's job.
+    targetOf(rule, name).job = targetOf(maker, name).job;
+    return outOfDate;
+}
+
+bool Walk::decideWith(Rule& rule, const std::string& name) {
+    Target& record = targetOf(rule, name);
+    if (record.job && policy_.eachTargetOnce) {
+        return true;
+    }
+    if (const bool* outcome = remembered(record)) {
+        return *outcome;
+    }
+    const ChainEntry entry(*this, record, rule, name);
+    if (!entry.entered()) {
+        return false;
+    }
+    const std::uint64_t generation = files_.generation();
+    Decision decision = rule.isOutOfDate(name, *this);
+    decision.outOfDate = decision.outOfDate || policy_.allOutOfDate;
+    if (stopped_) {
+        return false;
+    }
+    record.step = decision.cause == Decision::Cause::NoDependencies;
+    if (observer_ != nullptr) {
+        report(rule, name, decision);
+    }
+    if (decision.outOfDate) {
+        record.job = runCommands(rule, name, decision);
+        if (record.job && policy_.eachTargetOnce) {
+            jobsMaking_[name] = *record.job;
+        }
+    }
+    remember(record, generation, decision.outOfDate);
+    return decision.outOfDate;
+}
+
+bool Walk::makeDependency(Rule& rule, const std::string& name, Decision& decision,
+                          bool siblingsFollow) {
+    if (!decide(rule, name)) {
+        return false;
+    }
+    const Target& record = targetOf(rule, name);
+    if (record.job) {
+        decision.after.push_back(*record.job);
+        if (siblingsFollow && record.step && policy_.stepsEndBeforeSiblings) {
+            outcome_ = executor_.waitFor(*record.job);
+        }
+    }
+    return true;
+}
+
+Rule* Walk::ruleFor(const std::string& name) const {
+    return rules_.lookup(name);
+}
+
+std::vector<Rule*> Walk::othersNamedLike(const Rule& rule) const {
+    return rules_.othersNamedLike(rule);
+}
+
+void Walk::waitForMade(const Decision& decision) {
+    if (!policy_.eachTargetOnce) {
+        return;
+    }
+    for (const JobId job : decision.after) {
+        outcome_ = executor_.waitFor(job);
+    }
+}
+
+void Walk::reportMissing(const std::string& dependency, const std::string& target) {
+    if (missingMeansMissing() && diagnostics_.firstTime("no rule for " + dependency)) {
+        diagnostics_.warn("%s: no file and no rule to make it (needed by %s)", dependency.c_str(),
+                          target.c_str());
+    }
+}
+
+std::string Walk::dependencyFileOf(const Rule& rule, const std::string& target) const {
+    std::string path = dependencyFiles_->nameTemplate();
+    rule.expandSpecials(path, target);
+    return path;
+}
+
+const std::vector<std::string>& Walk::namesListedIn(const std::string& path) {
+    return dependencyFiles_->namesIn(path, files_);
+}
+
+FileTime Walk::listedTime(const std::string& name) {
+    if (policy_.eachTargetOnce) {
+        if (const JobId* job = jobsMaking_.find(name)) {
+            outcome_ = executor_.waitFor(*job);
+        }
+    }
+    return files_.fileTime(name);
+}
+
+void Walk::dependsOn(const std::string& target, const std::string& dependency,
+                     const InferenceRule* via) const {
+    if (observer_ != nullptr) {
+        observer_->dependsOn(target, dependency, via);
+    }
+}
+
+std::optional<JobId> Walk::runCommands(const Rule& rule, const std::string& target,
+                                       const Decision& decision) {
+    if (status() != 0 && !policy_.keepGoing) {
+        return std::nullopt;
+    }
+    Job job = rule.jobFor(target);
+    job.after = decision.after;
+    job.targetTime = files_.fileTime(target);
+    if (policy_.explain && decision.outOfDate) {
+        job.reason = explanation(target, decision);
+    }
+    rule.watch(job, *this);
+    handedOver_ = true;
+    const Submitted submitted = executor_.submit(std::move(job));
+    outcome_ = submitted.status;
+    return submitted.job;
+}
+
+void Walk::report(const Rule& rule, const std::string& name, const Decision& decision) {
+    if (dependencyFiles_ != nullptr) {
+        for (const std::string& listed : namesListedIn(dependencyFileOf(rule, name))) {
+            observer_->listedIn(name, listed);
+        }
+    }
+    observer_->decided(name, decision.outOfDate);
+}
+
+Walk::Target& Walk::targetOf(const Rule& rule, const std::string& name) {
+    Record* record = &targets_[name];
+    if (record->rule == nullptr) {
+        record->rule = &rule;
+    }
+    while (record->rule != &rule) {
+        if (!record->next) {
+            record->next = std::make_unique<Record>();
+            record->next->rule = &rule;
+        }
+        record = record->next.get();
+    }
+    return record->value;
+}
+
+void Walk::stop(int status) {
+    error_ = status;
+    stopped_ = true;
+}
+
+bool Walk::enter(Target& target, const Rule& rule, const std::string& name) {
+    if (chain_.size() >= kMaxDepth) {
+        stop(reportError(message::kDependenciesTooDeep, static_cast<int>(kMaxDepth),
+                         chain_.front().second.c_str(), name.c_str()));
+        return false;
+    }
+    // The chain ignores letter case, also where decisions are remembered by
+    // the exact name: the rule making "A" on the chain makes "a" as well. A
+    // rule rarely stands twice on a chain, so the names are seldom compared.
+    std::size_t start = 0;
+    if (!target.onChain) {
+        while (start < chain_.size() &&
+               !(chain_[start].first == &rule && sameName(chain_[start].second, name))) {
+            ++start;
+        }
+        if (start == chain_.size()) {
+            target.onChain = true;
+            chain_.emplace_back(&rule, name);
+            return true;
+        }
+    } else {
+        while (!(chain_[start].first == &rule && sameName(chain_[start].second, name))) {
+            ++start;
+        }
+    }
+    if (policy_.passesOverCycles) {
+        return false;
+    }
+    std::string cycle;
+    for (std::size_t i = start; i < chain_.size(); ++i) {
+        cycle += chain_[i].second;
+        cycle += " -> ";
+    }
+    cycle += name;
+    stop(reportError(message::kDependencyCycle, cycle.c_str()));
+    return false;
+}
+
+void Walk::leave(Target& target) {
+    chain_.pop_back();
+    target.onChain = false;
+}
+
+const bool* Walk::remembered(const Target& target) const {
+    if (!target.decided || target.generation != files_.generation()) {
+        return nullptr;
+    }
+    return &target.outOfDate;
+}
+
+void Walk::remember(Target& target, std::uint64_t generation, bool outOfDate) {
+    if (generation == files_.generation() && !stopped_) {
+        target.decided = true;
+        target.generation = generation;
+        target.outOfDate = outOfDate;
+    }
+}

@@ -1,0 +1,212 @@
+#pragma once
+
+#include "containers/NameTable.h"
+#include "exec/Job.h"
+#include "platform/FileTime.h"
+#include "platform/FileTimeCache.h"
+#include "rules/Decision.h"
+#include "rules/DependencyFiles.h"
+#include "rules/WalkPolicy.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class Diagnostics;
+class Executor;
+class InferenceRule;
+class Rule;
+class RuleTable;
+class WalkObserver;
+
+// One walk over the targets of a run: it decides, target by target, what is
+// out of date and hands the jobs over to the executor. It owns what the
+// decisions share: the chain of targets being made (to stop a dependency
+// cycle), the record of each target, the decisions that may be reused, and
+// the status of the build, which the executor's calls report back.
+//
+// A decision during which no file changed depends only on the file times, the
+// rules and the build status, none of which changed either; until files
+// change, deciding again would give the same answer and do nothing visible.
+// So such decisions are remembered until the cache's generation moves on. The
+// executor must therefore run its commands on the walk's own cache, which is
+// why both are built on the same one.
+class Walk {
+  public:
+    // The diagnostics are where the walk says what cannot be made.
+    Walk(RuleTable& rules, FileTimeCache& files, Executor& executor, const WalkPolicy& policy,
+         Diagnostics& diagnostics)
+        : rules_(rules), files_(files), executor_(executor), diagnostics_(diagnostics),
+          policy_(policy) {}
+    Walk(const Walk&) = delete;
+    Walk& operator=(const Walk&) = delete;
+
+    // Reads the dependency files that TARVO_DEPFILE names.
+    void readDependencyFiles(std::string nameTemplate) {
+        dependencyFiles_ = std::make_unique<DependencyFiles>(std::move(nameTemplate));
+    }
+    // Tells the observer of the walk as it goes.
+    void observe(WalkObserver& observer) { observer_ = &observer; }
+
+    // What making one target of the run came to.
+    enum class Outcome {
+        UpToDate,
+        OutOfDate,
+        // The target has no rule: the jobs handed over have ended, and the run
+        // ends at once, without its clean-up.
+        NoRule,
+        // A dependency cycle or a chain too deep stopped the run; finish then
+        // waits only for the commands running.
+        Stopped,
+    };
+    // Makes the target with its rule.
+    Outcome make(const std::string& target);
+    // Waits for every job handed over; returns the status the build ends with.
+    int finish();
+
+    // Each level of dependencies is one level of recursion, so the chain is
+    // bounded well within the smallest stack the tool runs on.
+    static constexpr std::size_t kMaxDepth = 1000;
+
+    // --- What the rules' decisions ask of the walk.
+
+    // One decision for the name with the rule, or with the rule that the rule
+    // names to stand in for it: nothing once the run is stopped or when the
+    // rule is already making the name (a cycle); a decision taken while no
+    // file changed is reused; otherwise the rule finds the evidence and the
+    // commands run when the target is out of date. True when it is.
+    bool decide(Rule& rule, const std::string& name);
+    // Makes a dependency (or source) with its own rule; when it was made, its
+    // job joins those that the decision waits for.
+    bool makeDependency(Rule& rule, const std::string& name, Decision& decision,
+                        bool siblingsFollow);
+    Rule* ruleFor(const std::string& name) const;
+    // The other rules with the same name as the rule, in the order a lookup meets them.
+    std::vector<Rule*> othersNamedLike(const Rule& rule) const;
+    FileTime fileTime(const std::string& name) { return files_.fileTime(name); }
+    bool readsDependencyFiles() const { return dependencyFiles_ != nullptr; }
+    // The dependency file of the target, where the walk reads them.
+    std::string dependencyFileOf(const Rule& rule, const std::string& target) const;
+    // The names that the dependency file at `path` lists.
+    const std::vector<std::string>& namesListedIn(const std::string& path);
+    // The time of a name that a dependency file lists. A file that a job of
+    // this run writes (a generated header) has the time that the one-job run
+    // would see only once that job has ended.
+    FileTime listedTime(const std::string& name);
+    // Tells the observer, if any, that the target depends on the name.
+    void dependsOn(const std::string& target, const std::string& dependency,
+                   const InferenceRule* via) const;
+
+    // At a .WAIT among the dependencies, the jobs of those before it end
+    // before any name after it is made.
+    void waitForMade(const Decision& decision);
+
+    // Where the walk says what cannot be made, and the files it looks at,
+    // for the checks a job makes once its commands have run.
+    Diagnostics& diagnostics() const { return diagnostics_; }
+    FileTimeCache& files() const { return files_; }
+    // Whether a name missing now is a slip worth saying: not once a job whose
+    // commands only seemingly run has been handed over.
+    bool missingMeansMissing() const { return !policy_.imaginesCommands || !handedOver_; }
+    // Says once per name that a dependency has neither a file nor a rule.
+    void reportMissing(const std::string& dependency, const std::string& target);
+
+    // Hands the job of the target to the executor, unless the build has
+    // failed (or the walk keeps going); returns its id, if one was submitted.
+    std::optional<JobId> runCommands(const Rule& rule, const std::string& target,
+                                     const Decision& decision = Decision());
+
+    // The status of the build: 0, the exit code of a failed command, or 1 after
+    // an error of the tool's own. While it is not 0 no command runs.
+    int status() const { return error_ != 0 ? error_ : outcome_; }
+    // Set when the run must end at once with the status (a dependency cycle);
+    // every later make returns without doing anything.
+    bool stopped() const { return stopped_; }
+
+  private:
+    // What is known of one rule making one name, spelled as given where file
+    // names tell letter case apart: "FOO.O" and "foo.o" are two files there.
+    struct Target {
+        // Whether the rule is making the name, so spelled, on the chain.
+        bool onChain = false;
+        bool decided = false;
+        bool outOfDate = false;
+        // Its rule has no dependencies: it is made for its effects.
+        bool step = false;
+        std::uint64_t generation = 0;
+        // The job that made the target in this run, if any.
+        std::optional<JobId> job;
+    };
+
+    // Records by name. A name is normally made by one rule only (the one its
+    // lookup finds); any other gets a record chained behind the first.
+    // Records never move once made, since makes in progress refer to them.
+    struct Record {
+        const Rule* rule = nullptr;
+        Target value{};
+        std::unique_ptr<Record> next;
+    };
+
+    // Holds one entry of the chain for the time of one make.
+    class ChainEntry {
+      public:
+        ChainEntry(Walk& walk, Target& target, const Rule& rule, const std::string& name)
+            : walk_(walk), target_(target), entered_(walk.enter(target, rule, name)) {}
+        ~ChainEntry() {
+            if (entered_) {
+                walk_.leave(target_);
+            }
+        }
+        ChainEntry(const ChainEntry&) = delete;
+        ChainEntry& operator=(const ChainEntry&) = delete;
+
+        bool entered() const { return entered_; }
+
+      private:
+        Walk& walk_;
+        Target& target_;
+        bool entered_;
+    };
+
+    // The decision of the rule itself, once the rule that makes the name is known.
+    bool decideWith(Rule& rule, const std::string& name);
+    // The record of the rule making the name; it stays in place for the run.
+    Target& targetOf(const Rule& rule, const std::string& name);
+    // Puts the rule and name on the chain. When the same rule is already making
+    // the same name, or the chain is kMaxDepth long, reports it, stops the run
+    // and returns false; the chain is then left as it was. Where the policy
+    // passes over cycles, a cycle is not reported and the walk goes on.
+    bool enter(Target& target, const Rule& rule, const std::string& name);
+    void leave(Target& target);
+    // The remembered decision, if it is still valid.
+    const bool* remembered(const Target& target) const;
+    // Remembers a decision that began at `generation`, unless files changed meanwhile.
+    void remember(Target& target, std::uint64_t generation, bool outOfDate);
+    // Tells the observer of a decision: every name of the dependency file,
+    // whatever the decision, and whether the target is out of date.
+    void report(const Rule& rule, const std::string& name, const Decision& decision);
+    void stop(int status);
+
+    RuleTable& rules_;
+    FileTimeCache& files_;
+    Executor& executor_;
+    Diagnostics& diagnostics_;
+    const WalkPolicy policy_;
+    NameTable<Record, kFileNamesIgnoreCase> targets_;
+    // The job of this run that makes each file, by any rule; noted only where
+    // each target is made once, since a one-job run has made it already.
+    NameTable<JobId, kFileNamesIgnoreCase> jobsMaking_;
+    std::vector<std::pair<const Rule*, std::string>> chain_;
+    int error_ = 0;
+    // What the executor reported last.
+    int outcome_ = 0;
+    bool stopped_ = false;
+    // Whether a job has been handed over.
+    bool handedOver_ = false;
+    WalkObserver* observer_ = nullptr;
+    std::unique_ptr<DependencyFiles> dependencyFiles_;
+};
