@@ -8,11 +8,14 @@
 #include "text/Diagnostics.h"
 #include "text/InlineBlock.h"
 
+#include <string_view>
+
 namespace {
 
 // Not a dependency: it parts a list into groups that are made one after the other.
+// Every dependency is asked, twice: the lengths are compared first.
 bool isWaitMark(const std::string& name) {
-    return name == ".WAIT";
+    return std::string_view(name) == std::string_view(".WAIT");
 }
 
 } // namespace
@@ -85,7 +88,13 @@ Job Rule::jobFor(const std::string& target) const {
 void Rule::expandSpecials(std::string&, const std::string&) const {}
 
 std::string InferenceRule::sourceOf(const std::string& target) const {
-    return withoutExtension(target) + sourceExtension;
+    // Asked for every target the rule makes: one allocation.
+    const std::size_t dot = target.rfind('.');
+    const std::size_t stem = dot == std::string::npos ? target.size() : dot;
+    std::string source;
+    source.reserve(stem + sourceExtension.size());
+    source.append(target, 0, stem).append(sourceExtension);
+    return source;
 }
 
 bool InferenceRule::sourceCanBeHad(const std::string& target, Walk& walk) const {
@@ -93,30 +102,39 @@ bool InferenceRule::sourceCanBeHad(const std::string& target, Walk& walk) const 
     return walk.ruleFor(source) != nullptr || walk.fileTime(source) != 0;
 }
 
+const std::vector<Rule*>& InferenceRule::namesakes(Walk& walk) {
+    if (!namesakesKnown_) {
+        namesakes_ = walk.othersNamedLike(*this);
+        namesakesKnown_ = true;
+    }
+    return namesakes_;
+}
+
 Rule& InferenceRule::makerOf(const std::string& target, Walk& walk) {
-    if (sourceCanBeHad(target, walk)) {
+    // A rule alone for its extension makes the target; its decision says
+    // when the source is missing.
+    if (namesakes(walk).empty() || sourceCanBeHad(target, walk)) {
         return *this;
     }
     // The first other rule for the extension, in the order a lookup meets
     // them, whose source exists or has a rule.
-    for (Rule* other : walk.othersNamedLike(*this)) {
+    for (Rule* other : namesakes_) {
         const std::string source = other->sourceOf(target);
         if (!source.empty() && (walk.ruleFor(source) != nullptr || walk.fileTime(source) != 0)) {
             return *other;
         }
     }
-    reportNoSource(target, walk);
     return *this;
 }
 
-void InferenceRule::reportNoSource(const std::string& target, Walk& walk) const {
+void InferenceRule::reportNoSource(const std::string& target, Walk& walk) {
     Diagnostics& diagnostics = walk.diagnostics();
     if (!walk.missingMeansMissing() || walk.fileTime(target) != 0 ||
         !diagnostics.firstTime("no source for " + target)) {
         return;
     }
     std::string sources = sourceOf(target);
-    const std::vector<Rule*> others = walk.othersNamedLike(*this);
+    const std::vector<Rule*>& others = namesakes(walk);
     for (std::size_t i = 0; i < others.size(); ++i) {
         const std::string source = others[i]->sourceOf(target);
         if (!source.empty()) {
@@ -143,14 +161,16 @@ Decision InferenceRule::isOutOfDate(const std::string& target, Walk& walk) {
     Decision decision;
     const std::string source = sourceOf(target);
     walk.dependsOn(target, source, this);
-    if (Rule* rule = walk.ruleFor(source)) {
-        if (walk.makeDependency(*rule, source, decision, false)) {
-            decision.found(Decision::Cause::SourceMade, source);
-            return decision;
-        }
+    Rule* const rule = walk.ruleFor(source);
+    if (rule != nullptr && walk.makeDependency(*rule, source, decision, false)) {
+        decision.found(Decision::Cause::SourceMade, source);
+        return decision;
     }
     const FileTime sourceTime = walk.fileTime(source);
     const FileTime targetTime = walk.fileTime(target);
+    if (sourceTime == 0 && rule == nullptr) {
+        reportNoSource(target, walk);
+    }
     if (sourceTime > targetTime) {
         decision.found(Decision::Cause::SourceNewer, source, sourceTime, targetTime);
     } else if (walk.readsDependencyFiles()) {

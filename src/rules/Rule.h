@@ -84,7 +84,13 @@ class InferenceRule : public Rule {
   private:
     bool sourceCanBeHad(const std::string& target, Walk& walk) const;
     // Says which sources were looked for, when the target does not exist.
-    void reportNoSource(const std::string& target, Walk& walk) const;
+    void reportNoSource(const std::string& target, Walk& walk);
+    // The other rules for the same extensions, looked up once: the table no
+    // longer changes while targets are made.
+    const std::vector<Rule*>& namesakes(Walk& walk);
+
+    std::vector<Rule*> namesakes_;
+    bool namesakesKnown_ = false;
 };
 
 class TargetRule : public Rule {
