@@ -302,16 +302,25 @@ bool endsBeforeMakefile(const Options& options, int& status) {
     return false;
 }
 
+MakefileSettings settingsOf(const MacroTable& macros) {
+    MakefileSettings settings;
+    if (macros.isDefined("TARVO_DEPFILE")) {
+        settings.dependencyFiles = macros.valueOf("TARVO_DEPFILE");
+    }
+    if (macros.isDefined("TARVO_LOG")) {
+        settings.logPath = macros.valueOf("TARVO_LOG");
+    }
+    settings.orderByDependenciesOnly =
+        macros.isDefined("TARVO_ORDER") && sameName(macros.valueOf("TARVO_ORDER"), "dependencies");
+    return settings;
+}
+
 // The run, up to its status; runTarvo adds what --strict asks.
 int runOnce(const Options& options, const std::vector<std::string>& environment, Platform& platform,
             const RunLimits& limits, Diagnostics& diagnostics) {
     // Answered before the banner, without reading any makefile.
-    if (options.help) {
-        std::fputs(kUsageText, stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::fputs(versionText().c_str(), stdout);
+    if (options.help || options.version) {
+        std::fputs(options.help ? kUsageText : versionText().c_str(), stdout);
         return 0;
     }
     // The graph, or the database, is all that the run writes on standard output.
@@ -383,15 +392,7 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
         if (targets.empty() && parser.defaultTarget()) {
             targets.push_back(*parser.defaultTarget());
         }
-        MakefileSettings settings;
-        if (macros.isDefined("TARVO_DEPFILE")) {
-            settings.dependencyFiles = macros.valueOf("TARVO_DEPFILE");
-        }
-        if (macros.isDefined("TARVO_LOG")) {
-            settings.logPath = macros.valueOf("TARVO_LOG");
-        }
-        settings.orderByDependenciesOnly = macros.isDefined("TARVO_ORDER") &&
-                                           sameName(macros.valueOf("TARVO_ORDER"), "dependencies");
+        const MakefileSettings settings = settingsOf(macros);
         const Made made =
             options.compilationDatabase
                 ? writeCompilationDatabase(targets, rules, platform, settings.dependencyFiles)
