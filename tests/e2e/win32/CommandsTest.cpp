@@ -186,7 +186,7 @@ TEST_F(Commands, MakefileEndsAtControlZ) {
     // What copy a.mak+b.mak c.mak writes.
     write("tarvo", "all:\r\n\t@echo hi\r\n\x1a");
     const RunResult result = run("");
-    EXPECT_EQ(result.output, crlf(kBanner + "hi\n")) << result.errors;
+    EXPECT_EQ(result.output, crlf(kBanner + "hi \n")) << result.errors;
     EXPECT_EQ(result.status, 0u);
 }
 
