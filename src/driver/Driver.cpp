@@ -199,6 +199,9 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     if (!onlyLooks && watch.open() != 0) {
         return {1, true};
     }
+    // An interrupted run leaves no progress line behind, and keeps the record
+    // and the trace of the commands that ran.
+    const InterruptCleanup watchCleanup([&watch] { watch.finish(); });
     // Made before the executor, which holds its tokens until it goes.
     const std::unique_ptr<Jobserver> jobserver = jobserverFor(options, environment);
     const Execution execution = chooseExecution(options, settings, files, jobserver.get());

@@ -5,7 +5,12 @@
 #include <utility>
 
 InterruptCleanup::InterruptCleanup(std::function<void()> cleanup)
-    : previous_(setInterruptCleanup(std::move(cleanup))) {}
+    : cleanup_(std::move(cleanup)), previous_(setInterruptCleanup([this] {
+          cleanup_();
+          if (previous_) {
+              previous_();
+          }
+      })) {}
 
 InterruptCleanup::~InterruptCleanup() {
     setInterruptCleanup(std::move(previous_));

@@ -2,10 +2,11 @@
 
 #include <functional>
 
-// Registers the work to do before an interrupted run ends (Interrupts.h) for
-// the lifetime of this object, so that the work, and whatever it refers to,
-// never outlives the scope that made it; the work registered before comes back
-// when it ends.
+// Registers work to do before an interrupted run ends (Interrupts.h) for the
+// lifetime of this object, so that the work, and whatever it refers to, never
+// outlives the scope that made it. Work registered before, by an enclosing
+// scope, is done after this one's, and is all that is registered again when
+// this object goes.
 class InterruptCleanup {
   public:
     explicit InterruptCleanup(std::function<void()> cleanup);
@@ -14,5 +15,6 @@ class InterruptCleanup {
     InterruptCleanup& operator=(const InterruptCleanup&) = delete;
 
   private:
+    std::function<void()> cleanup_;
     std::function<void()> previous_;
 };

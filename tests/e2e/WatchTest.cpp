@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <fcntl.h>
 #include <stdlib.h>
 #include <termios.h>
@@ -131,6 +133,16 @@ TEST(TimeLog, RecordsEachCommandAndGivesTheTimeLeft) {
     EXPECT_EQ(result.errors.substr(0, 48), "tarvo: .tarvo_log, line 2: damaged line skipped\n");
     EXPECT_NE(result.errors.find(", about 0:20 left] echo one"), std::string::npos)
         << result.errors;
+
+    // An interrupted run keeps the lines of the commands that ended.
+    Sandbox stopped;
+    stopped.write("tarvo", "TARVO_LOG = .tarvo_log\nall: one two\n\none:\n\techo one\n\n"
+                           "two:\n\tsh -c \"touch two.here; exec sleep 30\"\n");
+    e2e::Running running = stopped.start({});
+    ASSERT_TRUE(running.waitForFile(stopped.pathOf("two.here")));
+    running.signalGroup(SIGINT);
+    EXPECT_EQ(running.finish().status, 128 + SIGINT);
+    EXPECT_NE(stopped.read(".tarvo_log").find("\tone\n"), std::string::npos);
 
     // No record without the macro.
     Sandbox none;
