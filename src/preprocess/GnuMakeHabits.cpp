@@ -311,6 +311,11 @@ void GnuMakeHabits::say(const std::string& file, const std::string& lineText,
 
 void GnuMakeHabits::checkReferences(const std::string& line, const MacroTable& macros, bool kept,
                                     const std::string& file, long number) {
+    // A line that a skipped block drops is said nothing of.
+    const bool directive = !line.empty() && line[0] == '!';
+    if (!kept && !directive) {
+        return;
+    }
     const std::string_view text = line;
     for (std::size_t at = text.find("$("); at != npos;) {
         const std::size_t close = closingParenthesis(text, at + 1);
@@ -324,7 +329,7 @@ void GnuMakeHabits::checkReferences(const std::string& line, const MacroTable& m
         // References do not nest: those inside it are part of its name.
         at = text.find("$(", end);
     }
-    if (kept && block_ != Block::None) {
+    if (kept && !directive && block_ != Block::None) {
         checkFirstWord(line, macros, file, number);
     }
 }
@@ -643,7 +648,7 @@ void GnuMakeHabits::checkPatternRule(std::string_view line, const std::string& f
         instead = "an inference rule such as .c.o: makes name.o from name.c";
     }
     say(file, lineText,
-        quoted(std::string(target) + ": " + std::string(source)) +
+        quoted(std::string(target) + ":" + (source.empty() ? "" : " " + std::string(source))) +
             " is GNU make's pattern rule, which this dialect lacks; " + instead);
 }
 

@@ -19,10 +19,10 @@ class GnuMakeHabits {
     GnuMakeHabits(const GnuMakeHabits&) = delete;
     GnuMakeHabits& operator=(const GnuMakeHabits&) = delete;
 
-    // Pass 1, a line that holds "$(", before its expansion: automatic
-    // variables and functions, which name no macro, and, in a command that
-    // is kept, an undefined macro whose vanishing turns the next word into
-    // a prefix.
+    // Pass 1, a line that holds "$(", before its expansion; `kept` unless a
+    // skipped block drops it: automatic variables and functions, which name
+    // no macro, and, in a command, an undefined macro whose vanishing turns
+    // the next word into a prefix.
     void checkReferences(const std::string& line, const MacroTable& macros, bool kept,
                          const std::string& file, long number);
     // Pass 1, each line written to the intermediate file: assignments that

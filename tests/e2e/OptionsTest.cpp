@@ -198,9 +198,10 @@ INSTANTIATE_TEST_SUITE_P(Extensions, Options, ::testing::ValuesIn(kOptionCases),
 // GNU make's habits, said where they are written; output and status stay.
 const OptionCase kHabitCases[] = {
     {"AutomaticVariablesInAnyCommand",
-     "app: in.txt\n\t@echo \"$^ $+ $| $?\"\n\t@true; echo $? '$^'\n\t@echo '$$f' '$${x}' '$$$$'\n",
+     "app: in.txt\n\t@echo \"$^ $+ $| $? $^\"\n\t@true; echo $? '$^'\n\t@echo '$$f' '$${x}' "
+     "'$$$$'\n",
      {"app"},
-     "$^ $+ $| 0\n0 $^\n$$f $${x} $$$$\n",
+     "$^ $+ $| 0 $^\n0 $^\n$$f $${x} $$$$\n",
      "tarvo: tarvo, line 2: $^ means nothing in the commands of an explicit rule and reaches the "
      "shell as it is; did you mean $@ (the dependencies, without their directories)?\n"
      "tarvo: tarvo, line 2: $+ means nothing in the commands of an explicit rule and reaches the "
@@ -278,7 +279,7 @@ const OptionCase kHabitCases[] = {
      0},
     {"Functions",
      "SRCS = a.c b.c\nOBJS = $(patsubst %.c,%.o,$(SRCS)) $(wildcard *.c) $(SRCS:%.c=%.o)\n"
-     "all:\n\t@echo [$(OBJS)] $(shell date)\n",
+     "all:\n\t@echo [$(OBJS)] $(shell date)\n\n!ifdef GNU\nX = $(shell date)\n!endif\n",
      {},
      "[a.c b.c]\n",
      "tarvo: tarvo, line 2: $(patsubst %.c,%.o,$(SRCS)) is GNU make's patsubst function, which "
