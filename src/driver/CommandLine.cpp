@@ -6,6 +6,17 @@
 #include <thread>
 #include <vector>
 
+const std::vector<LongOption>& longOptions() {
+    static const std::vector<LongOption> options = {
+        {"--help", false},    {"--version", false},  {"--dry-run", false},
+        {"--explain", false}, {"--graph", false},    {"--keep-going", false},
+        {"--compdb", false},  {"--progress", true},  {"--trace", true},
+        {"--strict", false},  {"--directory", true}, {"--jobserver-style", true},
+        {"--jobs", true},
+    };
+    return options;
+}
+
 namespace {
 
 bool isNumber(const std::string& text) {
@@ -37,6 +48,15 @@ void takeJobs(Options& options, const std::string& argument, const std::string& 
     options.jobs = static_cast<unsigned>(std::stoul(digits));
 }
 
+const LongOption* findLongOption(const std::string& name) {
+    for (const LongOption& option : longOptions()) {
+        if (name == option.name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
 // A long option ("--name" or "--name=value"); false for one that is not known.
 bool takeLongOption(Options& options, const std::vector<std::string>& arguments, std::size_t& i) {
     const std::string& argument = arguments[i];
@@ -44,9 +64,8 @@ bool takeLongOption(Options& options, const std::vector<std::string>& arguments,
     const std::string name = argument.substr(0, equals);
     const bool hasValue = equals != std::string::npos;
     const std::string value = hasValue ? argument.substr(equals + 1) : std::string();
-    if (hasValue &&
-        (name == "--help" || name == "--version" || name == "--dry-run" || name == "--explain" ||
-         name == "--graph" || name == "--keep-going" || name == "--compdb" || name == "--strict")) {
+    const LongOption* option = findLongOption(name);
+    if (option == nullptr || (hasValue && !option->takesValue)) {
         return false;
     }
     if (name == "--help") {
@@ -120,9 +139,6 @@ bool takeLongOption(Options& options, const std::vector<std::string>& arguments,
     return true;
 }
 
-const char* const kLongOptions[] = {"--help",  "--version", "--dry-run",   "--explain",
-                                    "--graph", "--strict",  "--directory", "--jobs"};
-
 // The edits that turn one text into the other, a swap of neighbours counting as one.
 std::size_t editDistance(const std::string& a, const std::string& b) {
     std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
@@ -153,11 +169,11 @@ std::string nearestLongOption(const std::string& unknown) {
     std::string nearest;
     std::size_t best = kNear + 1;
     bool alone = false;
-    for (const char* option : kLongOptions) {
-        const std::size_t distance = editDistance(name, option);
+    for (const LongOption& option : longOptions()) {
+        const std::size_t distance = editDistance(name, option.name);
         if (distance < best) {
             best = distance;
-            nearest = option;
+            nearest = option.name;
             alone = true;
         } else if (distance == best) {
             alone = false;

@@ -40,6 +40,15 @@ struct Options {
     std::string unknown;
 };
 
+struct LongOption {
+    const char* name; // "--name"
+    bool takesValue;  // "--name=value"; the others refuse a value
+};
+
+// Every long option: the scanner takes these and no others, and the
+// suggestion for an unknown one chooses among them.
+const std::vector<LongOption>& longOptions();
+
 // The long option nearest to an unknown one, when exactly one is near; else empty.
 std::string nearestLongOption(const std::string& unknown);
 

@@ -231,6 +231,11 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     if (walk.stopped()) {
         return {status, true};
     }
+    // GNU make's -k keeps going; this one keeps the temporary files.
+    if (status != 0 && options.keepTemporaries && !options.keepGoing && !onlyLooks) {
+        diagnostics.warn("-k keeps the temporary files; to go on after a failed command, as "
+                         "GNU make's -k does, use --keep-going");
+    }
     if (options.graph) {
         graph.write(stdout, files);
     }

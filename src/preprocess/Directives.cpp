@@ -51,7 +51,9 @@ bool Preprocessor::reportInvalidDirective(const std::string& name) {
 std::optional<bool> Preprocessor::testCondition(const std::string& word,
                                                 const std::string& argument) {
     if (sameName(word, "if")) {
-        return evaluator_.evaluateCondition(argument);
+        const bool holds = evaluator_.evaluateCondition(argument);
+        habits_.checkCondition(argument, holds, evaluator_, fileName_, lineNumber());
+        return holds;
     }
     if (sameName(word, "ifdef") || sameName(word, "ifndef")) {
         const std::string name = firstMacroName(argument);

@@ -36,23 +36,6 @@ void Preprocessor::checkDefinition(const std::string& line) {
                       line.substr(hash).c_str());
 }
 
-void Preprocessor::checkReferences(const std::string& line) {
-    for (std::size_t at = line.find("$("); at != std::string::npos; at = line.find("$(", at + 2)) {
-        const char first = at + 2 < line.size() ? line[at + 2] : '\0';
-        if (first != '@' && first != '<' && first != '^' && first != '*') {
-            continue;
-        }
-        const std::size_t close = line.find(')', at);
-        const std::string reference =
-            line.substr(at, close == std::string::npos ? std::string::npos : close + 1 - at);
-        if (!macros_.isDefined(reference.substr(2, reference.size() - 3))) {
-            diagnostics_.warn("%s, line %ld: %s names no macro and expands to nothing; the special "
-                              "macros of commands are $@, $<, $* and $&",
-                              fileName_.c_str(), lineNumber(), reference.c_str());
-        }
-    }
-}
-
 void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermediate) {
     LineReader reader(input);
     const LineReader* const outer = reader_;
@@ -68,7 +51,7 @@ void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermedia
         // A "#" that a macro brings in was warned of where that macro was defined.
         const bool writtenHash = line->find('#') != std::string::npos;
         if (line->find("$(") != std::string::npos) {
-            checkReferences(*line);
+            habits_.checkReferences(*line, macros_, takingLines_, fileName_, lineNumber());
         }
         ExpansionFailure failure;
         if (!macros_.expandMacros(*line, &failure)) {
@@ -91,6 +74,7 @@ void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermedia
             macros_.defineMacroFromLine(std::move(*line));
             continue;
         }
+        habits_.checkRecord(*line, fileName_, lineNumber());
         intermediate.writeRecord(fileName_, lineNumber(), *line);
     }
     reader_ = outer;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "preprocess/GnuMakeHabits.h"
+
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -18,7 +20,7 @@ class MacroTable;
 class Preprocessor {
   public:
     Preprocessor(MacroTable& macros, ConditionEvaluator& evaluator, Diagnostics& diagnostics)
-        : macros_(macros), evaluator_(evaluator), diagnostics_(diagnostics) {}
+        : macros_(macros), evaluator_(evaluator), diagnostics_(diagnostics), habits_(diagnostics) {}
     Preprocessor(const Preprocessor&) = delete;
     Preprocessor& operator=(const Preprocessor&) = delete;
 
@@ -51,13 +53,11 @@ class Preprocessor {
     long lineNumber() const;
     // Warns of a "#" after a blank in a definition: it is no comment there.
     void checkDefinition(const std::string& line);
-    // Warns of $(@D)-style references, automatic variables of other make
-    // tools, which name no macro here.
-    void checkReferences(const std::string& line);
 
     MacroTable& macros_;
     ConditionEvaluator& evaluator_;
     Diagnostics& diagnostics_;
+    GnuMakeHabits habits_;
     // Where pass 1 reads: the current file's name, and its reader, which counts its lines.
     std::string fileName_;
     const LineReader* reader_ = nullptr;

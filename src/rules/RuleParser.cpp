@@ -33,6 +33,7 @@ int RuleParser::parseRules(const IntermediateFile& file) {
         } else if (isExplicitRuleLine(*line)) {
             parseExplicitRule(*line, records);
         } else if (!line->empty()) {
+            habits_.checkRuleLine(*line, records.fileName(), records.lineText());
             return reportError(message::kSyntaxError, records.fileName().c_str(),
                                records.lineText().c_str());
         }
@@ -63,6 +64,7 @@ void RuleParser::parseInferenceRule(const std::string& line, IntermediateFile::R
 }
 
 void RuleParser::parseExplicitRule(const std::string& line, IntermediateFile::Records& records) {
+    habits_.checkRuleLine(line, records.fileName(), records.lineText());
     const std::size_t colon = line.find(':');
 
     // Every target of the line gets the same dependencies and command lines:
@@ -122,22 +124,6 @@ bool looksLikeRuleLine(std::string_view line) {
     return false;
 }
 
-// The special macro meant by an automatic variable of other make tools that
-// begins at `at`, for a rule whose target extension is given; null for none.
-std::string meantBy(std::string_view line, std::size_t at, const std::string& targetExtension) {
-    const std::string_view rest = line.substr(at + 1);
-    if (rest.empty()) {
-        return std::string();
-    }
-    if (rest[0] == '@' || (rest.size() > 1 && rest[0] == '(' && rest[1] == '@')) {
-        return "$*" + targetExtension + " (the target)";
-    }
-    if (rest[0] == '^' || (rest.size() > 1 && rest[0] == '(' && rest[1] == '^')) {
-        return "$< (the source)";
-    }
-    return std::string();
-}
-
 } // namespace
 
 void RuleParser::checkCommand(const std::string_view line, const std::string& read,
@@ -149,26 +135,8 @@ void RuleParser::checkCommand(const std::string_view line, const std::string& re
                           records.fileName().c_str(), records.lineText().c_str(),
                           std::string(line).c_str());
     }
-    if (!inference) {
-        return;
-    }
-    for (std::size_t dollar = line.find('$'); dollar != std::string_view::npos;
-         dollar = line.find('$', dollar + 1)) {
-        const std::string meant = meantBy(line, dollar, rule.name);
-        if (meant.empty()) {
-            continue;
-        }
-        std::size_t end = dollar + 2;
-        if (line[dollar + 1] == '(') {
-            const std::size_t close = line.find(')', dollar);
-            end = close == std::string_view::npos ? line.size() : close + 1;
-        }
-        const std::string written(line.substr(dollar, end - dollar));
-        diagnostics_.warn("%s, line %s: %s means nothing in the commands of an inference rule and "
-                          "reaches the shell as it is; did you mean %s?",
-                          records.fileName().c_str(), records.lineText().c_str(), written.c_str(),
-                          meant.c_str());
-    }
+    habits_.checkCommand(line, !read.empty() && !isBlank(read[0]), inference ? &rule.name : nullptr,
+                         records.fileName(), records.lineText());
 }
 
 void RuleParser::readCommandBlock(IntermediateFile::Records& records, Rule* rule, bool inference) {

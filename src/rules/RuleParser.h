@@ -1,5 +1,6 @@
 #pragma once
 
+#include "preprocess/GnuMakeHabits.h"
 #include "preprocess/IntermediateFile.h"
 
 #include <cstdio>
@@ -16,7 +17,7 @@ class RuleTable;
 class RuleParser {
   public:
     RuleParser(RuleTable& rules, Diagnostics& diagnostics)
-        : rules_(rules), diagnostics_(diagnostics) {}
+        : rules_(rules), diagnostics_(diagnostics), habits_(diagnostics) {}
 
     // Reads every record. Returns the status: 0, or 1 after a syntax error,
     // which has been reported and ends the reading.
@@ -35,12 +36,13 @@ class RuleParser {
     // the block, adding each to the rule; without a rule they are dropped.
     void readCommandBlock(IntermediateFile::Records& records, Rule* rule, bool inference);
     // Warns of the slips that a command line shows: a rule line that lost the
-    // empty line before it, and automatic variables that mean nothing here.
+    // empty line before it, and the habits of GNU make.
     void checkCommand(std::string_view line, const std::string& read, const Rule& rule,
                       bool inference, const IntermediateFile::Records& records);
 
     RuleTable& rules_;
     Diagnostics& diagnostics_;
+    GnuMakeHabits habits_;
     bool defaultTargetPending_ = true;
     std::optional<std::string> defaultTarget_;
 };

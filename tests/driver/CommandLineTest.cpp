@@ -1,4 +1,5 @@
 #include "driver/CommandLine.h"
+#include "driver/Usage.h"
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,21 @@ TEST(CommandLine, HelpAndVersionRequests) {
         const Options o = scanArguments(c.arguments);
         EXPECT_EQ(o.help, c.help) << ::testing::PrintToString(c.arguments);
         EXPECT_EQ(o.version, c.version) << ::testing::PrintToString(c.arguments);
+    }
+}
+
+// Each long option of the table is taken, named in the help and suggested
+// for its slips; the scanner takes no option that the table lacks.
+TEST(CommandLine, EveryLongOptionIsTakenAndSuggested) {
+    for (const LongOption& option : longOptions()) {
+        const std::string name = option.name;
+        EXPECT_TRUE(scanArguments({name}).unknown.empty()) << name;
+        EXPECT_NE(std::string(kUsageText).find(name), std::string::npos) << name;
+        std::string swapped = name;
+        std::swap(swapped[3], swapped[4]);
+        for (const std::string& slip : {name.substr(0, name.size() - 1), swapped + "=x"}) {
+            EXPECT_EQ(nearestLongOption(slip), name) << slip;
+        }
     }
 }
 

@@ -195,6 +195,139 @@ const OptionCase kOptionCases[] = {
 INSTANTIATE_TEST_SUITE_P(Extensions, Options, ::testing::ValuesIn(kOptionCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// GNU make's habits, said where they are written; output and status stay.
+const OptionCase kHabitCases[] = {
+    {"AutomaticVariablesInAnyCommand",
+     "app: in.txt\n\t@echo \"$^ $+ $| $? $^\"\n\t@true; echo $? '$^'\n\t@echo '$$f' '$${x}' "
+     "'$$$$'\n",
+     {"app"},
+     "$^ $+ $| 0 $^\n0 $^\n$$f $${x} $$$$\n",
+     "tarvo: tarvo, line 2: $^ means nothing in the commands of an explicit rule and reaches the "
+     "shell as it is; did you mean $@ (the dependencies, without their directories)?\n"
+     "tarvo: tarvo, line 2: $+ means nothing in the commands of an explicit rule and reaches the "
+     "shell as it is; did you mean $@ (the dependencies, without their directories)?\n"
+     "tarvo: tarvo, line 2: $| means nothing in the commands of an explicit rule and reaches the "
+     "shell as it is; this dialect has no order-only dependencies\n"
+     "tarvo: tarvo, line 2: $? means nothing in the commands of an explicit rule and reaches the "
+     "shell as it is; did you mean $@ (all the dependencies, without their directories: none "
+     "lists only the newer ones)?\n"
+     "tarvo: tarvo, line 4: $$f reaches the shell as it is, and there $$ is its process number: "
+     "a $ needs no doubling here, so write $f\n"
+     "tarvo: tarvo, line 4: $${x} reaches the shell as it is, and there $$ is its process "
+     "number: a $ needs no doubling here, so write ${x}\n",
+     0},
+    {"AutomaticVariableReferences",
+     "app: in.txt\n\t@echo x $(^F) $(+D)\n\n.txt.o:\n\t@echo $(?)\n",
+     {"app"},
+     "x\n",
+     "tarvo: tarvo, line 2: $(^F) names no macro and expands to nothing; did you mean $@ (the "
+     "dependencies, without their directories)?\n"
+     "tarvo: tarvo, line 2: $(+D) names no macro and expands to nothing; no special macro gives "
+     "the directories of the dependencies\n"
+     "tarvo: tarvo, line 5: $(?) names no macro and expands to nothing; did you mean $< (the "
+     "source)?\n",
+     0},
+    {"PatternRules",
+     "%.o: %.c\n\t@echo cc\n\nx.o y.o: %.o: %.c\n\t@echo cc\n\nobj/%.o: src/%.c\n\t@echo cc\n\n"
+     "all:\n\t@echo all\n",
+     {"all"},
+     "all\n",
+     "tarvo: tarvo, line 1: \"%.o: %.c\" is GNU make's pattern rule, which this dialect lacks; "
+     "write the inference rule .c.o:\n"
+     "tarvo: tarvo, line 4: \"%.o: %.c\" is GNU make's pattern rule, which this dialect lacks; "
+     "write the inference rule .c.o:\n"
+     "tarvo: tarvo, line 7: \"obj/%.o: src/%.c\" is GNU make's pattern rule, which this dialect "
+     "lacks; the nearest is the inference rule .c.o:, which makes name.o from name.c in the same "
+     "directory\n",
+     0},
+    {"AssignmentsCountedByStrict",
+     "CFLAGS := -O2\nLIBS += -lm\n\nall:\n\t@echo all\n",
+     {"--strict", "all"},
+     "all\n",
+     "tarvo: tarvo, line 1: \"CFLAGS :=\" is GNU make's immediate assignment; = is this "
+     "dialect's only one, and it too expands the value where it stands: write CFLAGS = -O2\n"
+     "tarvo: tarvo, line 2: \"LIBS +=\" is GNU make's appending assignment; = is this dialect's "
+     "only one: write LIBS = $(LIBS) -lm\n"
+     "tarvo: 2 warnings, and --strict makes them fail the run\n",
+     1},
+    {"AssignmentsThatAreSyntaxErrors",
+     "CC ?= cc\nFILES != ls\n",
+     {},
+     "Error (tarvo):  Syntax error in tarvo, line 1",
+     "tarvo: tarvo, line 1: \"CC ?=\" is GNU make's conditional assignment; = is this dialect's "
+     "only one: write CC = cc between !ifndef CC and !endif\n"
+     "tarvo: tarvo, line 2: \"FILES !=\" is GNU make's shell assignment; = is this dialect's only "
+     "one, and no command runs while the makefile is read: give FILES on the command line "
+     "(FILES=value) or write its value out\n",
+     1},
+    {"DirectiveBeforeTheSyntaxError",
+     "ifeq ($(OS),Windows_NT)\nX = 1\nendif\n",
+     {},
+     "Error (tarvo):  Syntax error in tarvo, line 1",
+     "tarvo: tarvo, line 1: ifeq is a GNU make directive; here directives begin with \"!\": "
+     "write !if a == b\n",
+     1},
+    {"DirectivesAmongCommands",
+     "all:\n\t@echo all\nifdef DEBUG\n\texport X=1\n-include $(DEPS)\n",
+     {"--dry-run"},
+     "echo all \nifdef DEBUG \nexport X=1 \ninclude \n",
+     "tarvo: tarvo, line 3: ifdef is a GNU make directive; here directives begin with \"!\": "
+     "write !ifdef NAME\n"
+     "tarvo: tarvo, line 5: -include is a GNU make directive; here directives begin with \"!\": "
+     "write !include \"file\", which a missing file stops; for the compiler's dependency files "
+     "set TARVO_DEPFILE\n",
+     0},
+    {"Functions",
+     "SRCS = a.c b.c\nOBJS = $(patsubst %.c,%.o,$(SRCS)) $(wildcard *.c) $(SRCS:%.c=%.o)\n"
+     "all:\n\t@echo [$(OBJS)] $(shell date)\n\n!ifdef GNU\nX = $(shell date)\n!endif\n",
+     {},
+     "[a.c b.c]\n",
+     "tarvo: tarvo, line 2: $(patsubst %.c,%.o,$(SRCS)) is GNU make's patsubst function, which "
+     "this dialect lacks: it names no macro and expands to nothing; write $(SRCS:.c=.o)\n"
+     "tarvo: tarvo, line 2: $(wildcard *.c) is GNU make's wildcard function, which this dialect "
+     "lacks: it names no macro and expands to nothing; list the files by name\n"
+     "tarvo: tarvo, line 2: $(SRCS:%.c=%.o): GNU make's % patterns mean nothing here, so "
+     "\"%.c\" is searched for as it is; write $(SRCS:.c=.o)\n"
+     "tarvo: tarvo, line 4: $(shell date) is GNU make's shell function, which this dialect "
+     "lacks: it names no macro and expands to nothing; no command runs while the makefile is "
+     "read: give the value on the command line (NAME=value) or in the environment\n",
+     0},
+    {"UndefinedMacroMakesAPrefix",
+     "Q = @\nall:\n\t$(Q)echo quiet\n\t$(CCWRAP) $(Q)echo wrapped\n\t$(LINK) @echo linked\n",
+     {},
+     "quiet\nwrapped\nlinked\n",
+     "tarvo: tarvo, line 5: $(LINK) names no macro, so the command begins with \"@echo\", whose "
+     "\"@\" is taken as a prefix (not echoed): it runs as \"echo linked\"\n",
+     0},
+    {"KeepTemporariesIsNotKeepGoing",
+     "all:\n\tfalse\n",
+     {"-k"},
+     "false \n",
+     "tarvo: all: command failed with status 1\n"
+     "tarvo: -k keeps the temporary files; to go on after a failed command, as GNU make's -k "
+     "does, use --keep-going\n",
+     1},
+    {"EveryLongOptionIsSuggested",
+     "all:\n",
+     {"--keepgoing"},
+     "Error (tarvo): Unknown option --keepgoing (did you mean --keep-going?)\n",
+     "",
+     1},
+    {"ConditionWordSplitWhereItMatters",
+     "!if \"x64-Release\" == \"x64-Release\"\nCFG = whole\n!else\nCFG = split\n!endif\n"
+     "!if \"$(CXX)\" == \"cl\"\n!endif\nall:\n\t@echo $(CFG)\n",
+     {"CXX=c++"},
+     "split\n",
+     "tarvo: tarvo, line 1: the word \"x64-Release\" is split at \"-\" into \"x64, - and "
+     "Release\": a condition's words end at blanks and punctuation, quotation marks or not, so "
+     "the condition is false where whole words would make it true; $(NAME:-=_) makes one word of "
+     "such a value\n",
+     0},
+};
+
+INSTANTIATE_TEST_SUITE_P(GnuMakeHabits, Options, ::testing::ValuesIn(kHabitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(DryRun, EchoesWhatARealRunEchoes) {
     const std::string makefile = "app: a.o b.o\n\tcat a.o b.o > app\n\n"
                                  ".c.o:\n\tcp $< $*.o\n\na.c:\n\ttouch a.c\n";
