@@ -14,12 +14,22 @@ constexpr std::uint64_t rotateLeft(std::uint64_t x, int bits) {
     return (x << bits) | (x >> (64 - bits));
 }
 
-// The digest is defined on little-endian words; a byte loop that compilers
-// turn into one load on such machines keeps it right on the others.
+// The digest is defined on little-endian words.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kBigEndian = true;
+#else
+constexpr bool kBigEndian = false;
+#endif
+
 inline std::uint64_t read64(const unsigned char* p) {
-    std::uint64_t word = 0;
-    for (int i = 7; i >= 0; --i) {
-        word = (word << 8) | p[i];
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    if (kBigEndian) {
+        std::uint64_t swapped = 0;
+        for (int i = 0; i < 8; ++i) {
+            swapped = (swapped << 8) | ((word >> (8 * i)) & 0xff);
+        }
+        word = swapped;
     }
     return word;
 }
@@ -55,6 +65,40 @@ std::size_t stripes(std::uint64_t* lanes, const unsigned char* p, std::size_t si
     lanes[2] = c;
     lanes[3] = d;
     return used;
+}
+
+// The digest from the lanes (used only when `total` reached a stripe) and
+// the bytes after the last whole stripe.
+std::uint64_t finish(const std::uint64_t* lanes, std::uint64_t seed, std::uint64_t total,
+                     const unsigned char* p, std::size_t rest) {
+    std::uint64_t hash;
+    if (total >= 32) {
+        hash = rotateLeft(lanes[0], 1) + rotateLeft(lanes[1], 7) + rotateLeft(lanes[2], 12) +
+               rotateLeft(lanes[3], 18);
+        for (int i = 0; i < 4; ++i) {
+            hash = merge(hash, lanes[i]);
+        }
+    } else {
+        hash = seed + kPrime5;
+    }
+    hash += total;
+    for (; rest >= 8; rest -= 8, p += 8) {
+        hash = rotateLeft(hash ^ round(0, read64(p)), 27) * kPrime1 + kPrime4;
+    }
+    if (rest >= 4) {
+        hash = rotateLeft(hash ^ (read32(p) * kPrime1), 23) * kPrime2 + kPrime3;
+        rest -= 4;
+        p += 4;
+    }
+    for (; rest > 0; --rest, ++p) {
+        hash = rotateLeft(hash ^ (*p * kPrime5), 11) * kPrime1;
+    }
+    hash ^= hash >> 33;
+    hash *= kPrime2;
+    hash ^= hash >> 29;
+    hash *= kPrime3;
+    hash ^= hash >> 32;
+    return hash;
 }
 
 } // namespace
@@ -95,40 +139,14 @@ void ContentHash::addNumber(std::uint64_t number) {
 }
 
 std::uint64_t ContentHash::value() const {
-    std::uint64_t hash;
-    if (total_ >= 32) {
-        hash = rotateLeft(lanes_[0], 1) + rotateLeft(lanes_[1], 7) + rotateLeft(lanes_[2], 12) +
-               rotateLeft(lanes_[3], 18);
-        for (const std::uint64_t lane : lanes_) {
-            hash = merge(hash, lane);
-        }
-    } else {
-        hash = seed_ + kPrime5;
-    }
-    hash += total_;
-    const unsigned char* p = pending_;
-    std::size_t rest = pendingSize_;
-    for (; rest >= 8; rest -= 8, p += 8) {
-        hash = rotateLeft(hash ^ round(0, read64(p)), 27) * kPrime1 + kPrime4;
-    }
-    if (rest >= 4) {
-        hash = rotateLeft(hash ^ (read32(p) * kPrime1), 23) * kPrime2 + kPrime3;
-        rest -= 4;
-        p += 4;
-    }
-    for (; rest > 0; --rest, ++p) {
-        hash = rotateLeft(hash ^ (*p * kPrime5), 11) * kPrime1;
-    }
-    hash ^= hash >> 33;
-    hash *= kPrime2;
-    hash ^= hash >> 29;
-    hash *= kPrime3;
-    hash ^= hash >> 32;
-    return hash;
+    return finish(lanes_, seed_, total_, pending_, pendingSize_);
 }
 
+// In place, without the copy into the pending bytes: names are hashed by the
+// ten thousand.
 std::uint64_t ContentHash::of(std::string_view bytes, std::uint64_t seed) {
-    ContentHash hash(seed);
-    hash.add(bytes);
-    return hash.value();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::uint64_t lanes[4] = {seed + kPrime1 + kPrime2, seed + kPrime2, seed, seed - kPrime1};
+    const std::size_t used = bytes.size() >= 32 ? stripes(lanes, p, bytes.size()) : 0;
+    return finish(lanes, seed, bytes.size(), p + used, bytes.size() - used);
 }

@@ -40,56 +40,106 @@ void putHex(std::string& out, std::uint64_t value) {
     out.append(text, 16);
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
+// The value of each lowercase hex digit, and 16 for every other byte.
+struct HexDigits {
+    unsigned char value[256];
+    constexpr HexDigits() : value() {
+        for (int c = 0; c < 256; ++c) {
+            value[c] = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 16;
+        }
     }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
+};
+constexpr HexDigits kHex;
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kBigEndian = true;
+#else
+constexpr bool kBigEndian = false;
+#endif
+
+// Eight lowercase hex digits in the bytes of a word, the first in the lowest
+// byte, as their value; false when one is not such a digit. All eight at once:
+// the record's digits are most of what a run reads of it.
+bool eightDigits(std::uint64_t word, std::uint32_t& value) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    const std::uint64_t letter = (word >> 6) & kOnes; // bit 6: 'a'-'f'
+    const std::uint64_t nibble = (word & (kOnes * 0x0f)) + letter * 9;
+    // A digit's nibble is at most 9, a letter's from 10 to 15; the high half
+    // of a byte is 3 for digits and 6 for letters.
+    if ((word & (kOnes * 0xf0)) != kOnes * 0x30 + letter * 0x30 ||
+        ((nibble + kOnes * 6) & (kOnes * 0x10)) != letter << 4 || (nibble & (kOnes * 0xf0)) != 0) {
+        return false;
     }
-    return -1;
+    // Pairs of nibbles to bytes, bytes to halves, halves to the whole.
+    std::uint64_t v =
+        ((nibble & 0x000f000f000f000fULL) << 4) | ((nibble >> 8) & 0x000f000f000f000fULL);
+    v = ((v & 0x000000ff000000ffULL) << 8) | ((v >> 16) & 0x000000ff000000ffULL);
+    value = static_cast<std::uint32_t>(((v & 0xffff) << 16) | ((v >> 32) & 0xffff));
+    return true;
 }
 
 bool getHex(std::string_view text, std::size_t at, std::uint64_t& value) {
     if (text.size() < at + 16) {
         return false;
     }
-    value = 0;
-    for (std::size_t i = at; i < at + 16; ++i) {
-        const int digit = hexValue(text[i]);
-        if (digit < 0) {
+    const char* p = text.data() + at;
+    if (!kBigEndian) {
+        std::uint64_t words[2];
+        std::memcpy(words, p, 16);
+        std::uint32_t high = 0;
+        std::uint32_t low = 0;
+        if (!eightDigits(words[0], high) || !eightDigits(words[1], low)) {
             return false;
         }
-        value = (value << 4) | static_cast<std::uint64_t>(digit);
+        value = (std::uint64_t(high) << 32) | low;
+        return true;
     }
+    std::uint64_t result = 0;
+    for (int i = 0; i < 16; ++i) {
+        const unsigned digit = kHex.value[static_cast<unsigned char>(p[i])];
+        if (digit > 15) {
+            return false;
+        }
+        result = (result << 4) | digit;
+    }
+    value = result;
     return true;
 }
 
 // Names end their line: a line feed, carriage return or percent sign in one
 // is written as "%0A", "%0D" or "%25".
 void putName(std::string& out, std::string_view name) {
-    for (const char c : name) {
-        if (c == '%' || c == '\n' || c == '\r') {
-            out += '%';
-            out += "0123456789ABCDEF"[(static_cast<unsigned char>(c) >> 4) & 15];
-            out += "0123456789ABCDEF"[static_cast<unsigned char>(c) & 15];
-        } else {
-            out += c;
-        }
+    for (std::size_t at = name.find_first_of("%\n\r"); at != std::string_view::npos;
+         at = name.find_first_of("%\n\r")) {
+        const auto c = static_cast<unsigned char>(name[at]);
+        out.append(name.data(), at);
+        out += '%';
+        out += "0123456789ABCDEF"[c >> 4];
+        out += "0123456789ABCDEF"[c & 15];
+        name.remove_prefix(at + 1);
     }
+    out.append(name.data(), name.size());
 }
 
 int escapeDigit(char c) {
-    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : hexValue(c);
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    const unsigned digit = kHex.value[static_cast<unsigned char>(c)];
+    return digit < 16 ? static_cast<int>(digit) : -1;
 }
 
 bool getName(std::string_view text, std::string& scratch, std::string_view& name) {
-    if (text.empty() || text.find('\r') != std::string_view::npos) {
-        return false;
+    bool escaped = false;
+    for (const char c : text) {
+        if (c == '\r') {
+            return false;
+        }
+        escaped = escaped || c == '%';
     }
-    if (text.find('%') == std::string_view::npos) {
+    if (!escaped) {
         name = text;
-        return true;
+        return !text.empty();
     }
     scratch.clear();
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -109,6 +159,16 @@ bool getName(std::string_view text, std::string& scratch, std::string_view& name
     return true;
 }
 
+// Names are short: a loop beats a call of memcmp.
+bool sameBytes(const char* stored, std::string_view name) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (stored[i] != name[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string said(const std::string& path, const std::string& what) {
     return "the build record " + path + " " + what + "; it is started anew";
 }
@@ -125,20 +185,32 @@ std::string_view BuildRecord::nameOf(std::uint32_t file) const {
 }
 
 std::uint32_t BuildRecord::find(std::string_view name) const {
-    if (slots_.empty()) {
-        return kNone;
-    }
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = ContentHash::of(name) & mask; slots_[i] != 0; i = (i + 1) & mask) {
-        if (nameOf(slots_[i] - 1) == name) {
-            return slots_[i] - 1;
-        }
-    }
-    return kNone;
+    return slots_.empty() ? kNone : slots_[slotOf(name, ContentHash::of(name))] - 1;
 }
 
-void BuildRecord::growSlots() {
-    std::vector<std::uint32_t> slots(slots_.empty() ? 64 : slots_.size() * 2, 0);
+// The slot holding the name, or the empty one where it would go.
+std::size_t BuildRecord::slotOf(std::string_view name, std::uint64_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i] != 0) {
+        const std::uint32_t file = slots_[i] - 1;
+        const std::uint32_t begin = file == 0 ? 0 : nameEnds_[file - 1];
+        if (nameEnds_[file] - begin == name.size() && sameBytes(names_.data() + begin, name)) {
+            break;
+        }
+        i = (i + 1) & mask;
+    }
+    return i;
+}
+
+// Room for `files` names, filled up to four fifths (a flat build's 200,001
+// names fit 262,144 slots).
+void BuildRecord::sizeSlots(std::size_t files) {
+    std::size_t size = 64;
+    while (files * 5 > size * 4) {
+        size *= 2;
+    }
+    std::vector<std::uint32_t> slots(size, 0);
     const std::size_t mask = slots.size() - 1;
     for (std::uint32_t file = 0; file < digests_.size(); ++file) {
         std::size_t i = ContentHash::of(nameOf(file)) & mask;
@@ -152,15 +224,21 @@ void BuildRecord::growSlots() {
 
 // kNone only when the names outgrow what an index can reach (4 GiB).
 std::uint32_t BuildRecord::findOrAdd(std::string_view name) {
-    const std::uint32_t known = find(name);
-    if (known != kNone) {
-        return known;
+    const std::uint64_t hash = ContentHash::of(name);
+    std::size_t free = 0;
+    if (!slots_.empty()) {
+        free = slotOf(name, hash);
+        if (slots_[free] != 0) {
+            return slots_[free] - 1;
+        }
     }
     if (names_.size() + name.size() >= kNone || digests_.size() + 1 >= kNone) {
         return kNone;
     }
-    if ((digests_.size() + 1) * 4 > slots_.size() * 3) {
-        growSlots();
+    std::size_t slot = free;
+    if ((digests_.size() + 1) * 5 > slots_.size() * 4) {
+        sizeSlots(2 * (digests_.size() + 1));
+        slot = slotOf(name, hash);
     }
     const auto file = static_cast<std::uint32_t>(digests_.size());
     names_.append(name.data(), name.size());
@@ -169,12 +247,7 @@ std::uint32_t BuildRecord::findOrAdd(std::string_view name) {
     versions_.push_back(0);
     flags_.push_back(0);
     targetOf_.push_back(kNone);
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t i = ContentHash::of(name) & mask;
-    while (slots_[i] != 0) {
-        i = (i + 1) & mask;
-    }
-    slots_[i] = file + 1;
+    slots_[slot] = file + 1;
     return file;
 }
 
@@ -199,7 +272,9 @@ void BuildRecord::setDigest(std::uint32_t file, Digest digest) {
 
 void BuildRecord::setMade(std::uint32_t file, std::optional<Digest> content) {
     const std::uint32_t target = targetOf_[file];
-    madeContents_.erase(target);
+    if (!madeContents_.empty()) {
+        madeContents_.erase(target);
+    }
     flags_[file] &= static_cast<std::uint8_t>(~(kSameContent | kMadeNothing));
     if (!content) {
         flags_[file] |= kMadeNothing;
@@ -285,9 +360,8 @@ void BuildRecord::update(const std::string& name, Digest command, Digest inputs,
     inputs_[target] = inputs;
     setMade(file, content);
     flags_[file] |= kRecorded;
-    // The target's line says as much as the file's line would of a file just
-    // written: its digest, and no version to trust.
-    if ((flags_[file] & (kUnsettled | kSameContent)) == (kUnsettled | kSameContent)) {
+    // The target's line says what the file's line would.
+    if ((flags_[file] & kSameContent) != 0) {
         flags_[file] &= static_cast<std::uint8_t>(~kDirty);
     }
     std::string line;
@@ -297,9 +371,14 @@ void BuildRecord::update(const std::string& name, Digest command, Digest inputs,
 
 // --- the lines --------------------------------------------------------------------------------
 
+// The version kept across runs: none for a file written too recently.
+std::uint64_t BuildRecord::keptVersion(std::uint32_t file) const {
+    return (flags_[file] & kUnsettled) != 0 ? 0 : versions_[file];
+}
+
 void BuildRecord::putFileLine(std::string& out, std::uint32_t file) const {
     out += "F ";
-    putHex(out, (flags_[file] & kUnsettled) != 0 ? 0 : versions_[file]);
+    putHex(out, keptVersion(file));
     out += ' ';
     putHex(out, digests_[file]);
     out += ' ';
@@ -321,26 +400,22 @@ void BuildRecord::putTargetLine(std::string& out, std::uint32_t file) const {
         out += '-';
     }
     out += ' ';
+    putHex(out, (flags_[file] & kSameContent) != 0 ? keptVersion(file) : 0);
+    out += ' ';
     putName(out, nameOf(file));
     out += '\n';
 }
 
-// A target's line gives its file the content it was made with and no version:
-// a file line follows where the file is known otherwise.
+// A target's line gives its file the content it was made with: a file line
+// follows where the file holds another by now.
 bool BuildRecord::needsFileLine(std::uint32_t file) const {
-    if ((flags_[file] & kKnown) == 0) {
-        return false;
-    }
-    if (targetOf_[file] == kNone) {
-        return true;
-    }
-    const std::uint64_t version = (flags_[file] & kUnsettled) != 0 ? 0 : versions_[file];
-    return (flags_[file] & kSameContent) == 0 || version != 0;
+    return (flags_[file] & kKnown) != 0 &&
+           (targetOf_[file] == kNone || (flags_[file] & kSameContent) == 0);
 }
 
 bool BuildRecord::applyLine(std::string_view line, std::string& scratch) {
-    // "F version digest name" and "T command inputs content name", where the
-    // content may be "-".
+    // "F version digest name" and "T command inputs content version name",
+    // where the content may be "-".
     std::uint64_t first = 0;
     std::uint64_t second = 0;
     if (line.size() < 37 || line[1] != ' ' || line[18] != ' ' || line[35] != ' ' ||
@@ -365,18 +440,20 @@ bool BuildRecord::applyLine(std::string_view line, std::string& scratch) {
     }
     std::optional<Digest> content;
     std::size_t at = 38;
-    if (line.size() < 39) {
+    if (line.size() < 38) {
         return false;
     }
     if (line[36] != '-' || line[37] != ' ') {
         Digest digest = 0;
-        if (line.size() < 54 || line[52] != ' ' || !getHex(line, 36, digest)) {
+        if (line.size() < 53 || line[52] != ' ' || !getHex(line, 36, digest)) {
             return false;
         }
         content = digest;
         at = 53;
     }
-    if (!getName(line.substr(at), scratch, name)) {
+    std::uint64_t version = 0;
+    if (line.size() < at + 18 || line[at + 16] != ' ' || !getHex(line, at, version) ||
+        !getName(line.substr(at + 17), scratch, name)) {
         return false;
     }
     const std::uint32_t file = findOrAdd(name);
@@ -386,7 +463,7 @@ bool BuildRecord::applyLine(std::string_view line, std::string& scratch) {
     const std::uint32_t target = targetFor(file);
     commands_[target] = first;
     inputs_[target] = second;
-    versions_[file] = 0;
+    versions_[file] = version;
     if (content) {
         setDigest(file, *content);
     } else {
@@ -471,9 +548,43 @@ std::string BuildRecord::load() {
         rewrite_ = true;
         return said(path_, std::string("cannot be read (") + std::strerror(errno) + ")");
     }
+    // Counted first, so that the tables are made to size once: each line
+    // holds one name, and a rewritten record each name once.
+    std::size_t lines = 0;
+    {
+        char chunk[65536];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
+            for (const char* at = chunk;
+                 (at = static_cast<const char*>(std::memchr(at, '\n', chunk + got - at))) !=
+                 nullptr;
+                 ++at) {
+                ++lines;
+            }
+        }
+        std::rewind(file.get());
+    }
+    nameEnds_.reserve(lines);
+    digests_.reserve(lines);
+    versions_.reserve(lines);
+    flags_.reserve(lines);
+    targetOf_.reserve(lines);
+    sizeSlots(lines);
     std::string detail;
     const Read state = readFrom(file.get(), detail);
     if (state == Read::Fine) {
+        if (slots_.size() > 64 && fileCount() * 5 * 2 <= slots_.size() * 4) {
+            sizeSlots(fileCount()); // most lines were superseded ones
+        }
+        // Grown by doubling while read: up to half of it would lie unused
+        // for the run.
+        names_.shrink_to_fit();
+        nameEnds_.shrink_to_fit();
+        digests_.shrink_to_fit();
+        versions_.shrink_to_fit();
+        flags_.shrink_to_fit();
+        targetOf_.shrink_to_fit();
+        commands_.shrink_to_fit();
+        inputs_.shrink_to_fit();
         return std::string();
     }
     clear();
@@ -628,7 +739,7 @@ void BuildRecord::mergeOwn(const BuildRecord& own) {
         }
         if ((flags & kKnown) != 0) {
             setDigest(mine, own.digests_[file]);
-            versions_[mine] = (flags & kUnsettled) != 0 ? 0 : own.versions_[file];
+            versions_[mine] = own.keptVersion(file);
         }
     }
 }

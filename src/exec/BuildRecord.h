@@ -83,9 +83,10 @@ class BuildRecord {
     static constexpr std::uint32_t kNone = 0xffffffffU;
 
     std::uint32_t find(std::string_view name) const;
+    std::size_t slotOf(std::string_view name, std::uint64_t hash) const;
     std::uint32_t findOrAdd(std::string_view name);
     std::string_view nameOf(std::uint32_t file) const;
-    void growSlots();
+    void sizeSlots(std::size_t files);
     std::uint32_t targetFor(std::uint32_t file);
     void setDigest(std::uint32_t file, Digest digest);
     void setMade(std::uint32_t file, std::optional<Digest> content);
@@ -98,6 +99,7 @@ class BuildRecord {
     bool applyLine(std::string_view line, std::string& scratch);
     void mergeOwn(const BuildRecord& own);
 
+    std::uint64_t keptVersion(std::uint32_t file) const;
     void putFileLine(std::string& out, std::uint32_t file) const;
     void putTargetLine(std::string& out, std::uint32_t file) const;
     bool needsFileLine(std::uint32_t file) const;

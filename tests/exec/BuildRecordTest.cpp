@@ -103,7 +103,7 @@ TEST_F(BuildRecordTest, RoundTrip) {
 // damage. Either way the next write leaves a record that reads cleanly.
 TEST_F(BuildRecordTest, DamagedOtherVersionUnreadableAndCutShort) {
     const std::string header = "tarvo build record 1\n";
-    const std::string line = "T 0000000000000001 0000000000000002 - kept\n";
+    const std::string line = "T 0000000000000001 0000000000000002 - 0000000000000000 kept\n";
     const struct {
         std::string text; // std::nullopt-like: "/" makes the record a directory
         std::string said;
