@@ -602,6 +602,16 @@ std::string BuildRecord::load() {
 
 // --- writing ----------------------------------------------------------------------------------
 
+bool BuildRecord::openLock() {
+    if (!lock_) {
+        lock_ = File(std::fopen(lockPath().c_str(), "ab"));
+    }
+    if (!lock_) {
+        fail(std::string("cannot open ") + lockPath() + ": " + std::strerror(errno));
+    }
+    return static_cast<bool>(lock_);
+}
+
 void BuildRecord::fail(const std::string& reason) {
     if (failure_.empty()) {
         failure_ = "the build record " + path_ + " cannot be written: " + reason;
@@ -612,8 +622,7 @@ void BuildRecord::append(const std::string& lines, std::size_t count) {
     if (!writes_ || !failure_.empty()) {
         return;
     }
-    if (!lock_) {
-        fail(std::string("cannot open ") + lockPath() + ": " + std::strerror(errno));
+    if (!openLock()) {
         return;
     }
     const FileLock lock(lock_.get(), FileLock::Mode::Exclusive);
@@ -669,8 +678,9 @@ std::string BuildRecord::save() {
             flags &= static_cast<std::uint8_t>(~kDirty);
         }
     }
-    // Most lines superseded: the record is written anew.
-    if (failure_.empty() && lines_ > 2 * (fileCount() + targetCount()) + 1000) {
+    // A record found damaged is replaced even when the run made nothing, and
+    // one whose lines are mostly superseded is written anew.
+    if (failure_.empty() && (rewrite_ || lines_ > 2 * (fileCount() + targetCount()) + 1000)) {
         compact();
     }
     return failure_;
@@ -680,8 +690,7 @@ std::string BuildRecord::compact() {
     if (!writes_ || !failure_.empty()) {
         return failure_;
     }
-    if (!lock_) {
-        fail(std::string("cannot open ") + lockPath() + ": " + std::strerror(errno));
+    if (!openLock()) {
         return failure_;
     }
     const FileLock lock(lock_.get(), FileLock::Mode::Exclusive);

@@ -109,6 +109,7 @@ class BuildRecord {
     Appended appendLocked(const std::string& lines, std::size_t count);
     std::string compactLocked(bool withOwn);
     std::string writeWhole(const BuildRecord& source);
+    bool openLock();
     void fail(const std::string& reason);
 
     std::string path_;

@@ -143,6 +143,14 @@ TEST_F(BuildRecordTest, DamagedOtherVersionUnreadableAndCutShort) {
         EXPECT_EQ(again.targetCount(), c.kept.size() + 1) << c.text;
         EXPECT_EQ(readText(path).substr(0, header.size()), header);
     }
+    // Replaced even by a run that made nothing.
+    writeText(path, "garbage\n");
+    {
+        BuildRecord record(path, true);
+        EXPECT_NE(record.load(), "");
+        EXPECT_EQ(record.save(), "");
+    }
+    EXPECT_EQ(readText(path), header);
     // Cut short by another run after this one read it.
     std::filesystem::remove_all(path);
     BuildRecord record(path, true);
