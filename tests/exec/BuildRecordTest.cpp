@@ -111,6 +111,11 @@ TEST_F(BuildRecordTest, DamagedOtherVersionUnreadableAndCutShort) {
     } cases[] = {
         {"garbage\n", "is damaged (line 1)", {}},
         {header + line + "T 0000000000000001 zz - bad\n", "is damaged (line 3)", {}},
+        // Next to the digits: ':' after '9', '`' before 'a', 'g' after 'f', capitals.
+        {header + "F 000000000000000: 0000000000000000 x\n", "is damaged (line 2)", {}},
+        {header + "F 0000000000000000 `000000000000000 x\n", "is damaged (line 2)", {}},
+        {header + "F 0000000000000000 00000000g0000000 x\n", "is damaged (line 2)", {}},
+        {header + "F 00000000000000A0 0000000000000000 x\n", "is damaged (line 2)", {}},
         {header + line + "F 0000000000000001 0000000000000002 cr\r\n", "is damaged (line 3)", {}},
         {"tarvo build record 2\n" + line, "is of another version (\"tarvo build record 2\")", {}},
         {"/", "cannot be read", {}},
