@@ -31,9 +31,31 @@ FileTime FileTimeCache::fileTime(const std::string& path) {
     Known& known = times_[path];
     if (known.generation != generation_) {
         known.time = system_.fileTime(path);
+        known.version = 0;
         known.generation = generation_;
     }
     return known.time;
+}
+
+FileStamp FileTimeCache::fileStamp(const std::string& path) {
+    // A time may come from the first match of a wildcard, which a stamp never
+    // does: such names keep their time to themselves.
+    if (path.find_first_of("*?") != std::string::npos) {
+        return system_.fileStamp(path);
+    }
+    Known& known = times_[path];
+    if (known.generation != generation_ || (known.time != 0 && known.version == 0)) {
+        const FileStamp stamp = system_.fileStamp(path);
+        known.time = stamp.time;
+        known.version = stamp.version;
+        known.generation = generation_;
+    }
+    return {known.time, known.version};
+}
+
+// Reading changes no file.
+std::optional<FileDigest> FileTimeCache::fileDigest(const std::string& path) {
+    return system_.fileDigest(path);
 }
 
 bool FileTimeCache::removeFile(const std::string& path) {

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <string>
 
-// A platform that remembers file times. Within a run only the commands and the
-// tool itself change files, so the times stay valid until the next command,
-// temporary file or removal; each of those empties the cache and starts a new
-// generation, which tells the update decision what it may remember too.
+// A platform that remembers file times and stamps. Within a run only the
+// commands and the tool itself change files, so the times stay valid until the
+// next command, temporary file or removal; each of those empties the cache and
+// starts a new generation, which tells the update decision what it may
+// remember too. A stamp gives the time with it: where both are wanted, asking
+// for the stamp first queries the file system once.
 class FileTimeCache : public Platform {
   public:
     explicit FileTimeCache(Platform& system) : system_(system) {}
@@ -19,6 +21,8 @@ class FileTimeCache : public Platform {
     EndedProcess waitForProcess() override;
     std::optional<EndedProcess> waitForProcessOr(std::intptr_t wake) override;
     FileTime fileTime(const std::string& path) override;
+    FileStamp fileStamp(const std::string& path) override;
+    std::optional<FileDigest> fileDigest(const std::string& path) override;
     bool removeFile(const std::string& path) override;
     bool setFileTime(const std::string& path, FileTime time) override;
     TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;
@@ -37,6 +41,7 @@ class FileTimeCache : public Platform {
     struct Known {
         std::uint64_t generation = 0;
         FileTime time = 0;
+        std::uint64_t version = 0; // of the stamp, when one was taken in the generation
     };
 
     Platform& system_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileStamp.h"
 #include "platform/FileTime.h"
 #include "platform/OutputSpool.h"
 #include "platform/TemporaryFile.h"
@@ -51,6 +52,11 @@ class Platform {
     // The last-write time; 0 when nothing matches. The path may hold * and ?
     // wildcards: the first match counts.
     virtual FileTime fileTime(const std::string& path) = 0;
+    // The file's stamp, taken in one query; no wildcards.
+    virtual FileStamp fileStamp(const std::string& path) = 0;
+    // Reads a regular file through, in chunks, and returns its digest; nothing
+    // when it is missing or cannot be read.
+    virtual std::optional<FileDigest> fileDigest(const std::string& path) = 0;
     // False when the file is still there: a file that does not exist counts
     // as removed.
     virtual bool removeFile(const std::string& path) = 0;

@@ -10,6 +10,7 @@
 #include "platform/TemporarySweeper_posix.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -111,6 +113,30 @@ std::string directoryPart(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+FileStamp stampOf(const struct stat& info) {
+    const FileTime time = fileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+    const FileTime change = fileTimeFromUnix(info.st_ctim.tv_sec, info.st_ctim.tv_nsec);
+    return {time, fileVersion(static_cast<std::uint64_t>(info.st_size), time,
+                              static_cast<std::uint64_t>(info.st_dev),
+                              static_cast<std::uint64_t>(info.st_ino), change)};
+}
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
 } // namespace
 
 // What each platform object keeps for itself.
@@ -148,6 +174,44 @@ FileTime SystemPlatform::fileTime(const std::string& path) {
     }
     const std::optional<std::string> match = firstWildcardMatch(path);
     return match ? fileTimeOf((directoryPart(path) + *match).c_str()) : 0;
+}
+
+FileStamp SystemPlatform::fileStamp(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? stampOf(info) : FileStamp();
+}
+
+std::optional<FileDigest> SystemPlatform::fileDigest(const std::string& path) {
+    // Not waiting to open a named pipe; and only regular files are read, since
+    // a pipe or a device could be read forever.
+    const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat before;
+    if (file.get() < 0 || fstat(file.get(), &before) != 0 || !S_ISREG(before.st_mode)) {
+        return std::nullopt;
+    }
+    ContentHash hash;
+    unsigned char chunk[65536];
+    for (;;) {
+        const ssize_t got = read(file.get(), chunk, sizeof chunk);
+        if (got > 0) {
+            hash.add(chunk, static_cast<std::size_t>(got));
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            return std::nullopt;
+        }
+    }
+    FileDigest digest;
+    digest.stamp = stampOf(before);
+    digest.digest = hash.value();
+    struct stat after;
+    if (fstat(file.get(), &after) != 0 || stampOf(after) != digest.stamp) {
+        digest.stamp.version = 0;
+    }
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    digest.readAt = fileTimeFromUnix(now.tv_sec, now.tv_nsec);
+    return digest;
 }
 
 bool SystemPlatform::removeFile(const std::string& path) {

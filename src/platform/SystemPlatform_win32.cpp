@@ -7,6 +7,7 @@
 #include "platform/ProcessLaunch_win32.h"
 #include "platform/RefusedCommand.h"
 #include "platform/TempNames.h"
+#include "platform/UniqueHandle_win32.h"
 #include "text/ErrorReport.h"
 
 #include <windows.h>
@@ -42,6 +43,21 @@ class FindHandle {
   private:
     HANDLE handle_;
 };
+
+std::uint64_t halves(DWORD high, DWORD low) {
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+FileStamp stampOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    const FileTime time =
+        fileTimeFromHalves(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+    return {time, fileVersion(halves(info.nFileSizeHigh, info.nFileSizeLow), time,
+                              info.dwVolumeSerialNumber,
+                              halves(info.nFileIndexHigh, info.nFileIndexLow), 0)};
+}
+
+// Others may go on reading, writing, renaming or deleting the file meanwhile.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 } // namespace
 
@@ -101,6 +117,51 @@ FileTime SystemPlatform::fileTime(const std::string& path) {
     }
     return fileTimeFromHalves(data.ftLastWriteTime.dwHighDateTime,
                               data.ftLastWriteTime.dwLowDateTime);
+}
+
+FileStamp SystemPlatform::fileStamp(const std::string& path) {
+    // Opened for its attributes only; directories need the backup flag.
+    const UniqueHandle file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) {
+        return FileStamp();
+    }
+    return stampOf(info);
+}
+
+std::optional<FileDigest> SystemPlatform::fileDigest(const std::string& path) {
+    const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    BY_HANDLE_FILE_INFORMATION before;
+    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(file.get(), &before) ||
+        (before.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::nullopt;
+    }
+    ContentHash hash;
+    unsigned char chunk[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        hash.add(chunk, got);
+    }
+    FileDigest digest;
+    digest.stamp = stampOf(before);
+    digest.digest = hash.value();
+    BY_HANDLE_FILE_INFORMATION after;
+    if (!GetFileInformationByHandle(file.get(), &after) || stampOf(after) != digest.stamp) {
+        digest.stamp.version = 0;
+    }
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    digest.readAt = fileTimeFromHalves(now.dwHighDateTime, now.dwLowDateTime);
+    return digest;
 }
 
 bool SystemPlatform::removeFile(const std::string& path) {

@@ -39,6 +39,39 @@ TEST(FileTimeCache, AsksOnceUntilSomethingMayHaveChangedFiles) {
     }
 }
 
+// Where the record wants stamps, a stamp and the time with it cost one query
+// per generation; a time known alone is not taken for a stamp.
+TEST(FileTimeCache, StampsAreAskedOncePerGenerationAndGiveTheTime) {
+    struct Counting : FakePlatform {
+        FileStamp fileStamp(const std::string& path) override {
+            stampQueries.push_back(path);
+            return FakePlatform::fileStamp(path);
+        }
+        Names stampQueries;
+    } fake;
+    fake.times["a"] = 7;
+    fake.contents["a"] = "one";
+    FileTimeCache cache(fake);
+    const FileStamp stamp = cache.fileStamp("a");
+    EXPECT_EQ(stamp, fake.FakePlatform::fileStamp("a"));
+    EXPECT_EQ(cache.fileStamp("a"), stamp);
+    EXPECT_EQ(cache.fileTime("a"), 7u);
+    EXPECT_FALSE(cache.fileStamp("gone").exists());
+    EXPECT_FALSE(cache.fileStamp("gone").exists());
+    EXPECT_EQ(cache.fileTime("b"), 0u);
+    EXPECT_EQ(fake.stampQueries, (Names{"a", "gone"}));
+    EXPECT_EQ(fake.timeQueries, Names{"b"});
+
+    fake.times["c"] = 3;
+    EXPECT_EQ(cache.fileTime("c"), 3u);
+    EXPECT_EQ(cache.fileStamp("c"), fake.FakePlatform::fileStamp("c"));
+    cache.runProcess("x");
+    fake.contents["a"] = "four";
+    EXPECT_NE(cache.fileStamp("a"), stamp);
+    EXPECT_EQ(fake.stampQueries, (Names{"a", "gone", "c", "a"}));
+    EXPECT_EQ(cache.fileDigest("a")->digest, ContentHash::of("four"));
+}
+
 TEST(FileTimeCache, PassesEverythingThrough) {
     const TempDirectory directory;
     FakePlatform fake;

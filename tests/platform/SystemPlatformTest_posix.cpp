@@ -1,3 +1,5 @@
+#include "containers/ContentHash.h"
+#include "platform/File.h"
 #include "platform/FileLock.h"
 #include "platform/FileTime.h"
 #include "platform/Interrupts.h"
@@ -120,6 +122,51 @@ TEST_F(SystemPlatformTest, FileTimes) {
     touch("sub/deep.txt", 1704067400);
     EXPECT_EQ(platform.fileTime("sub/D*"), fileTimeFromUnix(1704067400, 0));
     EXPECT_EQ(platform.fileTime("sub/none*"), 0u);
+}
+
+// A stamp tells versions apart without reading; a digest reads regular files
+// only, through every chunk.
+TEST_F(SystemPlatformTest, FileStampsAndDigests) {
+    EXPECT_FALSE(platform.fileStamp("missing").exists());
+    EXPECT_FALSE(platform.fileDigest("missing"));
+    ASSERT_EQ(mkdir("sub", 0755), 0);
+    EXPECT_TRUE(platform.fileStamp("sub").exists());
+    EXPECT_FALSE(platform.fileDigest("sub"));
+    ASSERT_EQ(mkfifo("pipe", 0644), 0);
+    EXPECT_FALSE(platform.fileDigest("pipe")); // neither waited for nor read
+
+    const auto write = [](const std::string& name, const std::string& content) {
+        std::FILE* file = std::fopen(name.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(content.data(), 1, content.size(), file);
+        std::fclose(file);
+        struct timespec times[2] = {{1704067200, 5}, {1704067200, 5}};
+        ASSERT_EQ(utimensat(AT_FDCWD, name.c_str(), times, 0), 0);
+    };
+    std::string big(200000, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>(i * 31 + i / 7);
+    }
+    write("big", big);
+    const std::optional<FileDigest> digest = platform.fileDigest("big");
+    ASSERT_TRUE(digest);
+    EXPECT_EQ(digest->digest, ContentHash::of(big));
+    EXPECT_EQ(digest->stamp, platform.fileStamp("big"));
+    EXPECT_EQ(digest->stamp.time, fileTimeFromUnix(1704067200, 5));
+    EXPECT_GT(digest->readAt, digest->stamp.time);
+
+    // Each change shows, although the time is set back to the same.
+    const FileStamp first = platform.fileStamp("big");
+    write("other", big);
+    ASSERT_EQ(replaceFile("other", "big"), "");
+    const FileStamp replaced = platform.fileStamp("big");
+    EXPECT_EQ(replaced.time, first.time);
+    EXPECT_NE(replaced.version, first.version);
+    ASSERT_EQ(truncate("big", 100), 0);
+    struct timespec times[2] = {{1704067200, 5}, {1704067200, 5}};
+    ASSERT_EQ(utimensat(AT_FDCWD, "big", times, 0), 0);
+    EXPECT_NE(platform.fileStamp("big").version, replaced.version);
+    EXPECT_EQ(platform.fileStamp("big"), platform.fileStamp("big"));
 }
 
 TEST_F(SystemPlatformTest, TemporaryFilesTakeTheFirstFreeNumberAndGoWhenReleased) {

@@ -1,3 +1,5 @@
+#include "containers/ContentHash.h"
+#include "platform/File.h"
 #include "platform/ScratchDirectory_win32.h"
 #include "platform/SystemPlatform.h"
 #include "support/CapturedOutput.h"
@@ -68,6 +70,42 @@ TEST_F(WindowsPlatform, FileTimeMatchesWildcardsAndDirectories) {
     EXPECT_EQ(platform.fileTime("obj\\*.c"), 0u);
     setWriteTicks("obj", kTicks2020 + 60 * kTicksPerSecond);
     EXPECT_EQ(platform.fileTime("obj"), kTicks2020 + 60 * kTicksPerSecond);
+}
+
+// A stamp tells versions apart without reading; a digest reads files only,
+// through every chunk.
+TEST_F(WindowsPlatform, FileStampsAndDigests) {
+    EXPECT_FALSE(platform.fileStamp("missing").exists());
+    EXPECT_FALSE(platform.fileDigest("missing"));
+    ASSERT_TRUE(CreateDirectoryA("obj", nullptr));
+    EXPECT_TRUE(platform.fileStamp("obj").exists());
+    EXPECT_FALSE(platform.fileDigest("obj"));
+
+    std::string big(200000, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>(i * 31 + i / 7);
+    }
+    writeFile("big", big);
+    setWriteTicks("big", kTicks2020);
+    const std::optional<FileDigest> digest = platform.fileDigest("big");
+    ASSERT_TRUE(digest);
+    EXPECT_EQ(digest->digest, ContentHash::of(big));
+    EXPECT_EQ(digest->stamp, platform.fileStamp("big"));
+    EXPECT_EQ(digest->stamp.time, kTicks2020);
+    EXPECT_GT(digest->readAt, digest->stamp.time);
+
+    // Each change shows, although the time is set back to the same.
+    const FileStamp first = platform.fileStamp("big");
+    writeFile("other", big);
+    setWriteTicks("other", kTicks2020);
+    ASSERT_EQ(replaceFile("other", "big"), "");
+    const FileStamp replaced = platform.fileStamp("big");
+    EXPECT_EQ(replaced.time, first.time);
+    EXPECT_NE(replaced.version, first.version);
+    writeFile("big", "short");
+    setWriteTicks("big", kTicks2020);
+    EXPECT_NE(platform.fileStamp("big").version, replaced.version);
+    EXPECT_EQ(platform.fileStamp("big"), platform.fileStamp("big"));
 }
 
 TEST_F(WindowsPlatform, RemoveFileDeletesOnlyTheNamedFile) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -67,6 +68,31 @@ class FakePlatform : public Platform {
         return found == times.end() ? 0 : found->second;
     }
 
+    // A file's version follows its time, the size of its content and its
+    // identity (the inode of a real platform).
+    FileStamp fileStamp(const std::string& path) override {
+        const auto found = times.find(path);
+        if (found == times.end()) {
+            return FileStamp();
+        }
+        const auto content = contents.find(path);
+        const auto identity = identities.find(path);
+        return {found->second,
+                fileVersion(content == contents.end() ? 0 : content->second.size(), found->second,
+                            0, identity == identities.end() ? 0 : identity->second, 0)};
+    }
+
+    // Read at the time of the clock.
+    std::optional<FileDigest> fileDigest(const std::string& path) override {
+        digestReads.push_back(path);
+        if (times.count(path) == 0) {
+            return std::nullopt;
+        }
+        const auto content = contents.find(path);
+        return FileDigest{fileStamp(path),
+                          ContentHash::of(content == contents.end() ? "" : content->second), clock};
+    }
+
     bool removeFile(const std::string& path) override {
         if (unremovable.count(path) != 0) {
             return false;
@@ -99,6 +125,9 @@ class FakePlatform : public Platform {
     void sweepTemporaries() override { ++sweeps; }
 
     std::map<std::string, FileTime> times;
+    std::map<std::string, std::string> contents;     // of the files in `times`; none: empty
+    std::map<std::string, std::uint64_t> identities; // of the files in `times`; none: 0
+    std::vector<std::string> digestReads;            // the files fileDigest was asked to read
     FileTime clock = 1000;
     std::map<std::string, std::uint32_t> exitCodes; // by rebuilt command line
     std::function<void(const std::string&)> onRun;  // sees each command as it starts
