@@ -32,17 +32,23 @@ TEST_F(Commands, ExitCodesReachTheExitStatusWhole) {
     struct Case {
         const char* command;
         unsigned long status;
+        const char* note;
     };
     const Case cases[] = {
-        {"exit 300", 300},
-        {"exit 70000", 70000},
-        // An NTSTATUS-like code, negative as a signed 32-bit number.
-        {"exit -1073741819", 0xC0000005ul},
+        {"exit 300", 300, "300"},
+        {"exit 70000", 70000, "70000"},
+        // NTSTATUS codes, negative as signed 32-bit numbers, are said in hexadecimal too.
+        {"exit -1073741819", 0xC0000005ul, "-1073741819 (0xC0000005, access violation)"},
+        {"exit -1073741510", 0xC000013Aul, "-1073741510 (0xC000013A, Ctrl-C)"},
+        {"exit -1073741823", 0xC0000001ul, "-1073741823 (0xC0000001)"},
     };
     for (const Case& c : cases) {
         write("tarvo", std::string("all:\n\t@") + c.command + "\n");
         const RunResult result = run("");
         EXPECT_EQ(result.output, crlf(kBanner)) << c.command;
+        EXPECT_EQ(result.errors,
+                  crlf(std::string("tarvo: all: command failed with status ") + c.note + "\n"))
+            << c.command;
         EXPECT_EQ(result.status, c.status) << c.command;
     }
 }
