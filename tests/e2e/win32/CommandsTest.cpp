@@ -1,5 +1,7 @@
 #include "e2e/win32/WindowsRun.h"
 
+#include <windows.h>
+
 namespace {
 
 const std::string kBanner = "TARVO version 1.0\n\n";
@@ -180,6 +182,32 @@ TEST_F(Commands, TargetsNamedWithDriveLetters) {
     EXPECT_EQ(run("--graph " + app).output,
               crlf("digraph tarvo {\n    node [shape=box];\n    n0 [label=\"" + label +
                    "\"];\n    n1 [label=\"main.obj\"];\n    n0 -> n1;\n}\n"));
+}
+
+TEST_F(Commands, UnicodeNamesOfMsvcDependencyFilesAreChecked) {
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the names are those of the ANSI code page 1252";
+    }
+    write("tarvo", "TARVO_DEPFILE = $*.json\n\n.c.obj:\n\t@echo cl $<\n");
+    // An escaped name, a raw UTF-8 one, and one that no ANSI code page spells.
+    write("main.json", "{\"Version\": \"1.2\", \"Data\": {\"Includes\": "
+                       "[\"caf\\u00e9.h\", \"na\xc3\xafve.h\", \"\\ud83d\\ude00.h\"]}}");
+    write("main.c", "");
+    write("main.obj", "");
+    write("caf\xe9.h", "");
+    write("na\xefve.h", "");
+    setWriteTicks("main.c", kTicks2020);
+    setWriteTicks("main.obj", kTicks2020 + 60 * kTicksPerSecond);
+    for (const char* header : {"caf\xe9.h", "na\xefve.h"}) {
+        setWriteTicks("caf\xe9.h", kTicks2020);
+        setWriteTicks("na\xefve.h", kTicks2020);
+        setWriteTicks(header, kTicks2020 + 120 * kTicksPerSecond);
+        const RunResult result = run("main.obj");
+        EXPECT_EQ(result.output, crlf(kBanner + "cl main.c \n")) << header;
+        EXPECT_EQ(result.errors, crlf("tarvo: warning: main.json: \"??.h\" has no name in the "
+                                      "ANSI code page 1252: passed over\n"))
+            << header;
+    }
 }
 
 TEST_F(Commands, InlineFilesArePassedAndSwept) {
