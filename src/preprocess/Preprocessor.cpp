@@ -1,5 +1,6 @@
 #include "preprocess/Preprocessor.h"
 
+#include "platform/NarrowText.h"
 #include "preprocess/IntermediateFile.h"
 #include "preprocess/LineReader.h"
 #include "preprocess/MacroTable.h"
@@ -64,6 +65,11 @@ void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermedia
         }
         if (isCommentLine(*line)) {
             continue;
+        }
+        if (reader.lostCharacters() && (takingLines_ || isDirectiveLine(*line))) {
+            diagnostics_.warn("%s, line %ld: characters of this UTF-8 line that %s lacks read as "
+                              "\"?\"",
+                              fileName_.c_str(), lineNumber(), narrowEncodingName().c_str());
         }
         // A "#" that a macro brings in was warned of where that macro was defined.
         const bool writtenHash = line->find('#') != std::string::npos;

@@ -210,6 +210,32 @@ TEST_F(Commands, UnicodeNamesOfMsvcDependencyFilesAreChecked) {
     }
 }
 
+TEST_F(Commands, MakefilesMarkedAsUtf8NameFilesByTheirCharacters) {
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the names are those of the ANSI code page 1252";
+    }
+    makeDirectory("bin");
+    installProbe("bin\\probe.exe");
+    // The makefile is UTF-8 with its mark; the file it includes has none and
+    // keeps the ANSI code page.
+    write("tarvo", "\xef\xbb\xbf!include \"d\xc3\xa9"
+                   "fs.mak\"\n\n"
+                   "app.exe: caf\xc3\xa9.obj\n\t@bin\\probe.exe $@ $(NOTE)\n\n"
+                   ".c.obj:\n\t@copy $< $*.obj >nul\n\t@echo \xe2\x9c\x93 $*\n");
+    write("d\xe9"
+          "fs.mak",
+          "NOTE = r\xe9sum\xe9\n");
+    write("caf\xe9.c", "int x;\n");
+    const RunResult result = run("");
+    EXPECT_EQ(result.output,
+              crlf(kBanner + "? caf\xe9 \n[bin\\probe.exe caf\xe9.obj r\xe9sum\xe9 ]\n"))
+        << result.errors;
+    EXPECT_EQ(result.errors, crlf("tarvo: tarvo, line 8: characters of this UTF-8 line that the "
+                                  "ANSI code page 1252 lacks read as \"?\"\n"));
+    EXPECT_EQ(result.status, 0u);
+    EXPECT_EQ(read("caf\xe9.obj"), "int x;\n");
+}
+
 TEST_F(Commands, InlineFilesArePassedAndSwept) {
     write("tarvo", "all:\n"
                    "\ttype <<\n"
