@@ -54,6 +54,9 @@ class Preprocessor {
     // Warns of $(@D)-style references, automatic variables of other make
     // tools, which name no macro here.
     void checkReferences(const std::string& line);
+    // Warns, once per macro, of a use of an environment variable whose value
+    // the macro holds only the first word of.
+    void checkEnvironmentUses();
 
     MacroTable& macros_;
     ConditionEvaluator& evaluator_;
