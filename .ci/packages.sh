@@ -57,7 +57,7 @@ dpkg -x "$deb" "$scratch/root"
 tarvo=$scratch/root/usr/bin/tarvo
 manpage=$scratch/root/usr/share/man/man1/tarvo.1.gz
 doc=$scratch/root/usr/share/doc/tarvo
-for file in "$tarvo" "$manpage" "$doc/README.md" "$doc/copyright"; do
+for file in "$tarvo" "$manpage" "$doc/README.md" "$doc/copyright" "$doc/LICENSE"; do
   [[ -f $file ]] || fail "${file#"$scratch/root"} is not in the .deb"
 done
 # Every picture the README shows is installed beside it.
@@ -78,7 +78,9 @@ echo "+ packages: lintian"
 lintian --fail-on error "$deb" || fail "lintian reports errors on $deb"
 
 listing=$(tar tzf "$tgz")
-for file in bin/tarvo share/man/man1/tarvo.1.gz share/doc/tarvo/README.md share/doc/tarvo/copyright; do
+grep -qx 'License: Apache-2.0' "$doc/copyright" || fail "the copyright file names no Apache-2.0 licence"
+for file in bin/tarvo share/man/man1/tarvo.1.gz share/doc/tarvo/README.md share/doc/tarvo/copyright \
+  share/doc/tarvo/LICENSE; do
   grep -q "/$file\$" <<<"$listing" || fail "$file is not in $tgz"
 done
 

@@ -17,6 +17,8 @@ fi
 if [[ ! -f /usr/src/googletest/CMakeLists.txt ]]; then
     packages+=(googletest)
 fi
+# Renders the man page as the zip's tarvo.txt.
+command -v groff >/dev/null 2>&1 || packages+=(groff-base)
 command -v ninja >/dev/null 2>&1 || packages+=(ninja-build)
 command -v cmake >/dev/null 2>&1 || packages+=(cmake)
 if ((${#packages[@]} > 0)); then
@@ -28,15 +30,18 @@ fi
 cmake --preset windows-cross
 cmake --build --preset windows-cross
 
-# The .zip of what cmake --install puts under the prefix: tarvo.exe must be in it.
+# The .zip of what cmake --install puts under the prefix: tarvo.exe, the
+# README that says how to install it, the licence and the manual as text.
 rm -f build-windows/tarvo-*.zip build-windows/tarvo-*.zip.sha256
 (cd build-windows && cpack -G ZIP)
 zip=$(find build-windows -maxdepth 1 -name 'tarvo-*.zip')
 contents=$(cmake -E tar tf "$zip")
 echo "$contents"
-if ! grep -q '/bin/tarvo\.exe$' <<<"$contents"; then
-    echo "windows: tarvo.exe is not in $zip" >&2
-    exit 1
-fi
+for file in bin/tarvo.exe README.txt LICENSE.txt tarvo.txt; do
+    if ! grep -q "/${file//./\\.}\$" <<<"$contents"; then
+        echo "windows: $file is not in $zip" >&2
+        exit 1
+    fi
+done
 
 bash tests/windows/run-wine-tests.sh build-windows

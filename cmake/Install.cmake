@@ -15,6 +15,28 @@ endfunction()
 
 if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/tarvo.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # What a Windows user opens first, at the top of the zip, with the line ends
+  # that Notepad wants.
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/README-windows.txt.in ${PROJECT_BINARY_DIR}/README.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
+  # The man page as text, rendered at build time by groff (groff-base, which
+  # .ci/windows.sh installs); a build without groff leaves it out.
+  find_program(TARVO_GROFF groff)
+  if(TARVO_GROFF)
+    add_custom_command(
+      OUTPUT ${PROJECT_BINARY_DIR}/tarvo.txt
+      COMMAND ${CMAKE_COMMAND} -DGROFF=${TARVO_GROFF} -DINPUT=${PROJECT_SOURCE_DIR}/docs/tarvo.1
+              -DOUTPUT=${PROJECT_BINARY_DIR}/tarvo.txt -P ${PROJECT_SOURCE_DIR}/cmake/ManPageText.cmake
+      DEPENDS ${PROJECT_SOURCE_DIR}/docs/tarvo.1 ${PROJECT_SOURCE_DIR}/cmake/ManPageText.cmake
+      COMMENT "Rendering the man page as tarvo.txt")
+    add_custom_target(tarvo_manual_text ALL DEPENDS ${PROJECT_BINARY_DIR}/tarvo.txt)
+    install(FILES ${PROJECT_BINARY_DIR}/tarvo.txt DESTINATION .)
+  else()
+    message(STATUS "groff not found: the package goes without tarvo.txt")
+  endif()
 else()
   # man reads compressed pages, and Debian's policy asks for them.
   tarvo_gzip(${PROJECT_SOURCE_DIR}/docs/tarvo.1 ${PROJECT_BINARY_DIR}/tarvo.1.gz)
@@ -42,8 +64,12 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR
 # The README shows the graph of examples/hello, so the picture goes along.
 file(GLOB TARVO_DOCUMENTS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.svg)
 install(FILES ${TARVO_DOCUMENTS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
-# Where Debian's tools look for the terms of a package.
+# Where Debian's tools look for the terms of a package; the tarball carries
+# the licence itself beside it.
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(NOT WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 
 set(CPACK_PACKAGE_NAME tarvo)
 set(CPACK_PACKAGE_VENDOR "tarvo developers")
@@ -56,6 +82,7 @@ set(CPACK_PACKAGE_DESCRIPTION
     "and the environment.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_STRIP_FILES ON)
 if(WIN32)

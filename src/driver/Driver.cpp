@@ -56,6 +56,14 @@ File openMakefile(std::string& name) {
     return openForReading(name);
 }
 
+// The value of the environment variable `name` of the entry, whole; that of
+// a name cut at a blank is none of its own.
+std::string wholeValue(const std::string& entry, const std::string& name,
+                       const std::string& value) {
+    const std::size_t end = entry.find(name) + name.size();
+    return end < entry.size() && entry[end] == '=' ? entry.substr(end + 1) : value;
+}
+
 void defineMacros(MacroTable& macros, const Options& options,
                   const std::vector<std::string>& environment) {
     macros.define("MAKE", makeCommand());
@@ -63,7 +71,8 @@ void defineMacros(MacroTable& macros, const Options& options,
         std::string name;
         std::string value;
         if (splitEnvironmentEntry(entry, name, value)) {
-            macros.define(name, value);
+            std::string whole = wholeValue(entry, name, value);
+            macros.defineFromEnvironment(std::move(name), std::move(value), whole);
         }
     }
     for (const auto& definition : options.definitions) {

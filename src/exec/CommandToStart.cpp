@@ -1,15 +1,42 @@
 #include "exec/CommandToStart.h"
 
 #include "exec/Job.h"
+#include "exec/RebuiltCommand.h"
+#include "platform/CommandLimits.h"
 #include "platform/Platform.h"
 #include "text/ErrorReport.h"
 
 #include <cstdio>
 
+namespace {
+
+// A line that the system would refuse, or cmd cut or run as nothing, is not
+// started. It is measured as it would start, rebuilt, which makes it at most
+// one byte longer.
+bool fitsCommandLimits(const Job& job, const std::string& line) {
+    if (line.size() < fittingCommandLength()) {
+        return true;
+    }
+    const std::optional<ExceededLimit> exceeded = exceededCommandLimit(rebuildCommand(line).text);
+    if (!exceeded) {
+        return true;
+    }
+    reportError(exceeded->interpreter ? message::kTooLongForInterpreter
+                                      : message::kTooLongForSystem,
+                job.target.c_str(), static_cast<unsigned long>(exceeded->length),
+                static_cast<unsigned long>(exceeded->limit));
+    return false;
+}
+
+} // namespace
+
 std::optional<CommandToStart> commandToStart(Platform& platform, const Job& job,
                                              const JobCommand& command, bool keep) {
     CommandToStart ready;
     if (!command.opensInlineFile()) {
+        if (!fitsCommandLimits(job, command.line)) {
+            return std::nullopt;
+        }
         ready.line = command.line;
         return ready;
     }
@@ -38,5 +65,8 @@ std::optional<CommandToStart> commandToStart(Platform& platform, const Job& job,
         return std::nullopt;
     }
     ready.line = command.line.substr(0, command.inlineAt) + file.name();
+    if (!fitsCommandLimits(job, ready.line)) {
+        return std::nullopt;
+    }
     return ready;
 }

@@ -19,6 +19,7 @@ struct CommandToStart {
 // Prepares one command of a job. For a command that opens an inline file, the
 // file is written first under a fresh temporary name, which takes the place of
 // the "<<" and what follows it; with `keep` the file stays when it is released.
-// Returns nothing after an error, which has been reported.
+// A line longer than where it starts accepts is refused. Returns nothing after
+// an error, which has been reported.
 std::optional<CommandToStart> commandToStart(Platform& platform, const Job& job,
                                              const JobCommand& command, bool keep);

@@ -1,4 +1,4 @@
-#include "platform/ConsoleLine.h"
+#include "platform/ConsoleLine_win32.h"
 
 #include <windows.h>
 
@@ -76,6 +76,10 @@ class ApiLine : public ConsoleLine {
 
 } // namespace
 
+std::unique_ptr<ConsoleLine> consoleApiLine(HANDLE console) {
+    return std::make_unique<ApiLine>(console);
+}
+
 std::unique_ptr<ConsoleLine> standardErrorLine(bool force) {
     const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
@@ -86,7 +90,7 @@ std::unique_ptr<ConsoleLine> standardErrorLine(bool force) {
         if (SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
             return std::make_unique<SequenceLine>(handle, mode);
         }
-        return std::make_unique<ApiLine>(handle);
+        return consoleApiLine(handle);
     }
     if (!force || handle == INVALID_HANDLE_VALUE || handle == nullptr) {
         return nullptr;

@@ -15,3 +15,6 @@ const char* directorySeparator();
 // The built-in value of the macro MAKE: a command word that starts the tool
 // again.
 std::string makeCommand();
+
+// How a command line refers to the value of an environment variable, whole.
+std::string environmentReference(const std::string& name);

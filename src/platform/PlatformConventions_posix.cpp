@@ -17,3 +17,8 @@ std::string makeCommand() {
     const std::string path = programPath();
     return path.empty() ? std::string("tarvo") : shellWord(path);
 }
+
+// Such a line goes to /bin/sh, which expands it; the quotes keep its blanks.
+std::string environmentReference(const std::string& name) {
+    return "\"$" + name + "\"";
+}

@@ -11,3 +11,8 @@ const char* directorySeparator() {
 std::string makeCommand() {
     return "TARVO";
 }
+
+// Such a line goes to cmd, which expands it.
+std::string environmentReference(const std::string& name) {
+    return "%" + name + "%";
+}

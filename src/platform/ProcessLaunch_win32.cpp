@@ -1,7 +1,7 @@
 #include "platform/ProcessLaunch_win32.h"
 
+#include "platform/InterpreterRoute_win32.h"
 #include "platform/RefusedCommand.h"
-#include "text/ErrorReport.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,22 +10,9 @@
 
 namespace {
 
-// The longest command that cmd /C runs whole, and the longest command line
-// that CreateProcess takes. Beyond the first, cmd runs nothing and succeeds.
-constexpr std::size_t kInterpreterLimit = 8191;
-constexpr std::size_t kSystemLimit = 32767;
 // An error of the tool's own (bit 29 marks those of applications): the command
 // needs the interpreter and is too long for it.
 constexpr DWORD kTooLongForInterpreter = 0x20000000u | 1u;
-
-std::string programOf(const std::string& commandLine) {
-    const std::size_t start = commandLine.find_first_not_of(" \t");
-    if (start == std::string::npos) {
-        return std::string();
-    }
-    const std::size_t end = commandLine.find_first_of(" \t", start);
-    return commandLine.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
 
 // A program that is not found may be an interpreter built-in (echo, copy),
 // and a file that is no program may be one the interpreter opens by its type:
@@ -33,14 +20,6 @@ std::string programOf(const std::string& commandLine) {
 bool interpreterMayStart(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
            error == ERROR_INVALID_NAME || error == ERROR_BAD_EXE_FORMAT;
-}
-
-bool isWindows95Family() {
-#ifdef _MSC_VER
-#pragma warning(suppress : 4996)
-#endif
-    const DWORD version = GetVersion();
-    return (version & 0x80000000u) != 0;
 }
 
 bool isHandle(HANDLE handle) {
@@ -140,27 +119,32 @@ DWORD launchProcess(const std::string& commandLine, const StandardHandles& handl
     if (inherited.error() != 0) {
         return inherited.error();
     }
-    const DWORD error = createProcess(commandLine, handles, inherited, flags, process);
-    if (error == 0 || !interpreterMayStart(error)) {
-        return error;
+    // A line in cmd's own syntax goes to cmd from the start.
+    if (!needsInterpreter(commandLine)) {
+        const DWORD error = createProcess(commandLine, handles, inherited, flags, process);
+        if (error == 0 || !interpreterMayStart(error)) {
+            return error;
+        }
     }
-    if (commandLine.size() > kInterpreterLimit) {
+    // The runner refuses such a line before it gets here; this is for a
+    // program that its search found and CreateProcess did not.
+    if (lengthInCharacters(commandLine) > kInterpreterLimit) {
         return kTooLongForInterpreter;
     }
-    const std::string interpreter = isWindows95Family() ? "command.com /C " : "cmd /C ";
-    return createProcess(interpreter + commandLine, handles, inherited, flags, process);
+    return createProcess(interpreterLine(commandLine), handles, inherited, flags, process);
 }
 
 std::string launchFailureMessage(const std::string& commandLine, DWORD error) {
+    const std::size_t length = lengthInCharacters(commandLine);
     if (error == kTooLongForInterpreter) {
-        return errorText(message::kTooLongForInterpreter, programOf(commandLine).c_str(),
-                         static_cast<unsigned long>(commandLine.size()),
-                         static_cast<unsigned long>(kInterpreterLimit));
+        return refusedCommandMessage(commandLine, "it is " + std::to_string(length) +
+                                                      " characters long; cmd accepts " +
+                                                      std::to_string(kInterpreterLimit));
     }
     std::string reason = systemReason(error);
-    if (commandLine.size() > kSystemLimit) {
-        reason += " (the command is " + std::to_string(commandLine.size()) +
-                  " characters long; the system accepts " + std::to_string(kSystemLimit) + ")";
+    if (length > kSystemLimit) {
+        reason += " (the command is " + std::to_string(length) +
+                  " characters long; Windows accepts " + std::to_string(kSystemLimit) + ")";
     }
     return refusedCommandMessage(commandLine, reason);
 }

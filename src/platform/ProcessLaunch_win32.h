@@ -15,9 +15,10 @@ struct StandardHandles {
 };
 
 // Starts a command line in the tool's console, environment and directory:
-// directly, and through the interpreter when the program is not found or is
-// no program the system starts. Returns 0, or the system's error when no
-// start succeeded. `flags` are creation flags on top of the usual ones.
+// directly, and through the interpreter when the line holds the interpreter's
+// own syntax, or its program is not found or is no program the system starts.
+// Returns 0, or the system's error when no start succeeded. `flags` are
+// creation flags on top of the usual ones.
 DWORD launchProcess(const std::string& commandLine, const StandardHandles& handles, DWORD flags,
                     PROCESS_INFORMATION& process);
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class MacroEntry;
+
 // One piece of text an expansion still has to read: the rest of the line, or a
 // value to be read again after a replacement.
 struct ExpansionPiece {
@@ -26,4 +28,6 @@ struct ExpansionScratch {
     std::string body;
     // Filled with the expanded line, then swapped with it.
     std::string output;
+    // The macros replaced whose value is an environment variable's cut short.
+    std::vector<const MacroEntry*> cutUses;
 };

@@ -1,5 +1,7 @@
 #include "preprocess/LineReader.h"
 
+#include "platform/NarrowText.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -119,9 +121,10 @@ std::string* LineReader::readLogicalLine(bool plain) {
             return nullptr;
         }
         // Editors on Windows begin UTF-8 files with a byte-order mark; it is
-        // no part of the first line.
+        // no part of the first line, and says how to read the others.
         if (plain && atStart_ && line_.compare(0, 3, kByteOrderMark) == 0) {
             line_.erase(0, 3);
+            utf8_ = true;
         }
         atStart_ = false;
         if (!plain) {
@@ -154,6 +157,11 @@ std::string* LineReader::readLogicalLine(bool plain) {
             continue;
         }
         ++lineNumber_;
+        lost_ = false;
+        if (utf8_) {
+            lost_ = !narrowFromUtf8(line_, converted_);
+            line_.swap(converted_);
+        }
         return &line_;
     }
 }

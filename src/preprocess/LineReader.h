@@ -7,7 +7,9 @@
 // Reads logical lines from an open file: makefile lines (plain), whose trailing
 // backslash joins the next physical line, or intermediate-file records, whose
 // "file,line|" tag it splits off. The returned line lives in the reader's
-// buffer until the next read and may be changed in place.
+// buffer until the next read and may be changed in place. A makefile that
+// begins with a byte-order mark is UTF-8: its lines come as this run's names
+// and command lines spell them (narrowFromUtf8).
 class LineReader {
   public:
     // Records are split at their first comma, unless they begin with one of
@@ -22,6 +24,9 @@ class LineReader {
 
     // The logical lines returned so far.
     long lineNumber() const { return lineNumber_; }
+    // Whether the last line, read as UTF-8, held characters that this run's
+    // names cannot spell; they stand as "?".
+    bool lostCharacters() const { return lost_; }
     // From the tag of the last record read: the file name and the line-number text.
     const std::string& recordFile() const { return recordFile_; }
     const std::string& recordLine() const { return recordLine_; }
@@ -48,6 +53,9 @@ class LineReader {
     bool plain_ = false;
     bool textEnded_ = false;
     bool atStart_ = true;
+    bool utf8_ = false;
+    bool lost_ = false;
+    std::string converted_;
     std::string recordFile_;
     std::string recordLine_;
 };

@@ -27,7 +27,8 @@ class Expansion {
     Expansion(const MacroTable& macros, const std::string& source, ExpansionScratch& scratch)
         : macros_(macros), out_(scratch.output), stack_(scratch.stack),
           substitutions_(scratch.substitutions), occurrences_(scratch.occurrences),
-          body_(scratch.body), budget_(macros.expansionLimit() + 16 * source.size()) {
+          body_(scratch.body), cutUses_(scratch.cutUses),
+          budget_(macros.expansionLimit() + 16 * source.size()) {
         out_.clear();
         out_.reserve(source.size());
         stack_.clear();
@@ -98,6 +99,7 @@ class Expansion {
     std::vector<std::unique_ptr<std::string>>& substitutions_;
     std::vector<std::size_t>& occurrences_;
     std::string& body_;
+    std::vector<const MacroEntry*>& cutUses_;
     std::size_t produced_ = 0;
     std::size_t budget_;
     int tailNesting_ = 0;
@@ -196,6 +198,9 @@ bool Expansion::replace(std::string_view body, int nesting, ExpansionFailure* fa
     const MacroEntry* entry = macros_.entry(name);
     if (entry == nullptr) {
         return true;
+    }
+    if (!entry->environmentValue.empty()) {
+        cutUses_.push_back(entry);
     }
     const char* text = entry->value.data();
     std::size_t size = entry->value.size();
@@ -306,6 +311,7 @@ bool Expansion::run(ExpansionFailure* failure) {
 } // namespace
 
 bool MacroTable::expandMacros(std::string& line, ExpansionFailure* failure) const {
+    scratch_.cutUses.clear();
     if (line.find("$(") == std::string::npos) {
         return true;
     }

@@ -20,6 +20,27 @@ void MacroTable::define(std::string name, std::string value) {
     slot.defined = true;
     slot.entry.name = std::move(name);
     slot.entry.value = std::move(value);
+    slot.entry.environmentValue.clear();
+}
+
+void MacroTable::defineFromEnvironment(std::string name, std::string value,
+                                       const std::string& wholeValue) {
+    std::size_t start = 0;
+    std::size_t end = wholeValue.size();
+    while (start < end && isBlank(wholeValue[start])) {
+        ++start;
+    }
+    while (end > start && isBlank(wholeValue[end - 1])) {
+        --end;
+    }
+    const bool cut = wholeValue.compare(start, end - start, value) != 0;
+    const std::string key = name;
+    define(std::move(name), std::move(value));
+    if (cut) {
+        if (MacroEntry* entry = find(key)) {
+            entry->environmentValue = wholeValue;
+        }
+    }
 }
 
 void MacroTable::lock(const std::string& name) {

@@ -12,6 +12,9 @@ class MacroEntry {
     bool locked = false;
     std::string name;
     std::string value;
+    // The environment variable's whole value when the macro holds only its
+    // first word; otherwise empty.
+    std::string environmentValue;
 };
 
 struct ExpansionFailure {
@@ -29,6 +32,9 @@ class MacroTable {
     ~MacroTable() = default;
 
     void define(std::string name, std::string value);
+    // Defines a macro of the environment: `value` is the first word of the
+    // variable's `wholeValue`.
+    void defineFromEnvironment(std::string name, std::string value, const std::string& wholeValue);
     void lock(const std::string& name);
     void undefine(const std::string& name);
     bool isDefined(const std::string& name) const;
@@ -46,6 +52,9 @@ class MacroTable {
     // the line cut short, when a value refers to itself without end or the
     // line grows beyond all reason; `failure` then names the macro.
     bool expandMacros(std::string& line, ExpansionFailure* failure = nullptr) const;
+    // The macros that the last expandMacros replaced whose value is an
+    // environment variable's cut to its first word, as often as they were.
+    const std::vector<const MacroEntry*>& cutEnvironmentUses() const { return scratch_.cutUses; }
 
     // How much text one line may produce before its expansion counts as
     // runaway, besides a share proportional to the line itself.

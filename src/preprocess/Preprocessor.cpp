@@ -1,5 +1,7 @@
 #include "preprocess/Preprocessor.h"
 
+#include "platform/NarrowText.h"
+#include "platform/PlatformConventions.h"
 #include "preprocess/IntermediateFile.h"
 #include "preprocess/LineReader.h"
 #include "preprocess/MacroTable.h"
@@ -36,6 +38,18 @@ void Preprocessor::checkDefinition(const std::string& line) {
                       line.substr(hash).c_str());
 }
 
+void Preprocessor::checkEnvironmentUses() {
+    for (const MacroEntry* macro : macros_.cutEnvironmentUses()) {
+        if (diagnostics_.firstTime("cut environment variable " + macro->name)) {
+            diagnostics_.warn("%s, line %ld: $(%s) is \"%s\", the first word of the environment "
+                              "variable; %s in a command gives its whole value, \"%s\"",
+                              fileName_.c_str(), lineNumber(), macro->name.c_str(),
+                              macro->value.c_str(), environmentReference(macro->name).c_str(),
+                              macro->environmentValue.c_str());
+        }
+    }
+}
+
 void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermediate) {
     LineReader reader(input);
     const LineReader* const outer = reader_;
@@ -48,6 +62,11 @@ void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermedia
         if (isCommentLine(*line)) {
             continue;
         }
+        if (reader.lostCharacters() && (takingLines_ || isDirectiveLine(*line))) {
+            diagnostics_.warn("%s, line %ld: characters of this UTF-8 line that %s lacks read as "
+                              "\"?\"",
+                              fileName_.c_str(), lineNumber(), narrowEncodingName().c_str());
+        }
         // A "#" that a macro brings in was warned of where that macro was defined.
         const bool writtenHash = line->find('#') != std::string::npos;
         if (line->find("$(") != std::string::npos) {
@@ -59,6 +78,9 @@ void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermedia
                                                    : message::kMacroRefersToItself,
                                   fileName_.c_str(), lineNumber(), failure.macroName.c_str());
             break;
+        }
+        if (!macros_.cutEnvironmentUses().empty() && (takingLines_ || isDirectiveLine(*line))) {
+            checkEnvironmentUses();
         }
         if (isDirectiveLine(*line)) {
             takingLines_ = processDirective(*line, intermediate);

@@ -53,6 +53,9 @@ class Preprocessor {
     long lineNumber() const;
     // Warns of a "#" after a blank in a definition: it is no comment there.
     void checkDefinition(const std::string& line);
+    // Warns, once per macro, of a use of an environment variable whose value
+    // the macro holds only the first word of.
+    void checkEnvironmentUses();
 
     MacroTable& macros_;
     ConditionEvaluator& evaluator_;

@@ -1,5 +1,6 @@
 #include "rules/DependencyFile.h"
 #include "platform/File.h"
+#include "platform/NarrowText.h"
 #include "rules/JsonReader.h"
 #include "rules/JsonValue.h"
 #include "rules/MakeDependencyParser.h"
@@ -17,6 +18,7 @@
 bool DependencyFile::read(const std::string& path) {
     names_.clear();
     failure_.clear();
+    passedOver_.clear();
     // Only a regular file is read: a FIFO would block the run, and a device
     // such as /dev/zero would never end.
     std::error_code statusError;
@@ -68,6 +70,7 @@ bool DependencyFile::read(const std::string& path) {
 bool DependencyFile::parse(std::string_view content) {
     names_.clear();
     failure_.clear();
+    passedOver_.clear();
     // Editors on Windows like to start UTF-8 with a byte-order mark.
     if (content.substr(0, 3) == "\xef\xbb\xbf") {
         content.remove_prefix(3);
@@ -110,8 +113,15 @@ bool DependencyFile::parseSourceDependencies(std::string_view content) {
             return fail("\"Includes\" holds a name with a zero byte");
         }
         // An empty name names no file.
-        if (!include.text.empty()) {
-            names_.add(include.text);
+        if (include.text.empty()) {
+            continue;
+        }
+        std::string name;
+        if (narrowFromUtf8(include.text, name)) {
+            names_.add(name);
+        } else {
+            passedOver_.push_back("\"" + name + "\" has no name in " + narrowEncodingName() +
+                                  ": passed over");
         }
     }
     return true;
@@ -123,6 +133,7 @@ bool DependencyFile::tooLarge() {
 
 bool DependencyFile::fail(std::string reason) {
     names_.clear();
+    passedOver_.clear();
     failure_ = std::move(reason);
     return false;
 }

@@ -9,7 +9,8 @@
 
 // The names a compiler's dependency file lists: the make rules of gcc and
 // clang (-MD, -MMD) or the JSON of MSVC (/sourceDependencies), told apart by
-// their content. Each name counts once, in file order.
+// their content. Each name counts once, in file order. The JSON's names are
+// Unicode, and come as the file system sees them in this run.
 class DependencyFile {
   public:
     // A larger file is no compiler's list of headers: it is not read.
@@ -29,6 +30,10 @@ class DependencyFile {
     // Why the last read or parse failed, in one line.
     const std::string& failure() const { return failure_; }
 
+    // Why names of the last successful read or parse were passed over, a line
+    // each: Unicode names that this run's file names cannot spell.
+    const std::vector<std::string>& passedOver() const { return passedOver_; }
+
   private:
     bool parseSourceDependencies(std::string_view content);
     bool tooLarge();
@@ -36,4 +41,5 @@ class DependencyFile {
 
     DependencyNames names_;
     std::string failure_;
+    std::vector<std::string> passedOver_;
 };

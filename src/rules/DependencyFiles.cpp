@@ -19,6 +19,9 @@ const std::vector<std::string>& DependencyFiles::namesIn(const std::string& path
     DependencyFile file;
     if (file.read(path)) {
         known.names = file.names();
+        for (const std::string& reason : file.passedOver()) {
+            note("warning: %s: %s", path.c_str(), reason.c_str());
+        }
     } else {
         known.names.clear();
         note("warning: %s: %s", path.c_str(), file.failure().c_str());

@@ -18,7 +18,8 @@ class DependencyFiles {
 
     const std::string& nameTemplate() const { return template_; }
     // The names that the file at `path` lists: none when it is missing, and
-    // none, with a warning on standard error, when it is malformed.
+    // none, with a warning on standard error, when it is malformed. A name
+    // that this run's file names cannot spell is passed over with a warning.
     const std::vector<std::string>& namesIn(const std::string& path, Platform& files);
 
   private:

@@ -63,9 +63,31 @@ void RuleParser::parseInferenceRule(const std::string& line, IntermediateFile::R
     rules_.insert(rule);
 }
 
+namespace {
+
+// The colon that ends the targets of a rule line. A colon that follows a
+// single letter at the start of a target word and comes before "\" or "/" is
+// a drive's (C:\out\app.exe: main.obj); a line with no other colon splits at
+// its first, as it always has.
+std::size_t targetsEnd(const std::string& line) {
+    for (std::size_t colon = line.find(':'); colon != std::string::npos;
+         colon = line.find(':', colon + 1)) {
+        const char letter = colon > 0 ? static_cast<char>(line[colon - 1] | 0x20) : '\0';
+        const bool drive = letter >= 'a' && letter <= 'z' &&
+                           (colon == 1 || isBlank(line[colon - 2])) && colon + 1 < line.size() &&
+                           (line[colon + 1] == '\\' || line[colon + 1] == '/');
+        if (!drive) {
+            return colon;
+        }
+    }
+    return line.find(':');
+}
+
+} // namespace
+
 void RuleParser::parseExplicitRule(const std::string& line, IntermediateFile::Records& records) {
     habits_.checkRuleLine(line, records.fileName(), records.lineText());
-    const std::size_t colon = line.find(':');
+    const std::size_t colon = targetsEnd(line);
 
     // Every target of the line gets the same dependencies and command lines:
     // the rules share one list of each, filled through the first rule.

@@ -45,8 +45,11 @@ inline constexpr char kTraceWithDryRun[] = " --trace cannot be used with --dry-r
 inline constexpr char kUnableToChangeDirectory[] = " Unable to change to the directory %s: %s\n";
 // The option and, when one is near, " (did you mean --name?)".
 inline constexpr char kUnknownOption[] = " Unknown option %s%s\n";
+// The target, the command's length and the limit.
 inline constexpr char kTooLongForInterpreter[] =
     " The command of %s is %lu characters long; cmd accepts %lu. Use an inline file (<<).\n";
+inline constexpr char kTooLongForSystem[] =
+    " The command of %s is %lu characters long; Windows accepts %lu. Use an inline file (<<).\n";
 
 } // namespace message
 

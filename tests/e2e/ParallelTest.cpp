@@ -481,8 +481,12 @@ TEST(Jobserver, UnopenedJobserverIsIgnoredWithANote) {
     options.keepErrors = true;
     const e2e::Result result = box.run({}, environment, options);
     EXPECT_EQ(result.output, std::string(kBanner) + "echo -j3 \n-j3\n");
+    const std::string flags = "-j3 --jobserver-auth=fifo:" + box.pathOf("none");
     EXPECT_EQ(result.errors,
-              "tarvo: jobserver " + box.pathOf("none") + " ignored: No such file or directory\n");
+              "tarvo: tarvo, line 2: $(MAKEFLAGS) is \"-j3\", the first word of the environment "
+              "variable; \"$MAKEFLAGS\" in a command gives its whole value, \"" +
+                  flags + "\"\ntarvo: jobserver " + box.pathOf("none") +
+                  " ignored: No such file or directory\n");
 }
 
 TEST(Jobserver, WaitAndDependencyOrderLetAuthorsOrderSteps) {

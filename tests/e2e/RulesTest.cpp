@@ -374,6 +374,23 @@ TEST(DefaultTarget, FirstTargetOfTheFirstRuleLine) {
     EXPECT_EQ(box.run({"third"}).output, banner("echo third \nthird\n"));
 }
 
+TEST(DefaultTarget, DriveLetterBelongsToTheTargetName) {
+    Sandbox box;
+    box.makeDirectory("c:");
+    box.makeDirectory("c:/out");
+    box.write("main.o", "");
+    box.setTime("main.o", kBaseTime);
+    box.write("tarvo", "c:/out/app x: main.o\n\ttouch $<\n");
+    const e2e::Result made = box.run({});
+    EXPECT_EQ(made.output, banner("touch c:/out/app \n"));
+    EXPECT_EQ(made.status, 0);
+    EXPECT_EQ(box.list(), (Names{"c:", "main.o", "tarvo"}));
+    EXPECT_TRUE(box.exists("c:/out/app"));
+    EXPECT_EQ(box.run({"--graph", "c:/out/app"}).output,
+              "digraph tarvo {\n    node [shape=box];\n    n0 [label=\"c:/out/app\"];\n"
+              "    n1 [label=\"main.o\"];\n    n0 -> n1;\n}\n");
+}
+
 TEST(DefaultTarget, NoneWithoutRules) {
     Sandbox box;
     box.write("tarvo", "\n\n");

@@ -210,9 +210,26 @@ TEST(Startup, MakFallbackAndDashF) {
 
 TEST(Startup, EnvironmentMacrosKeepFirstWord) {
     Sandbox box;
-    box.write("tarvo", "x: $(P) [$(EMPTY)] $(make)\n");
-    const e2e::Result result = box.run({"-p"}, {"P=C:\\A B;C:\\C", "EMPTY=", "MAKE=mine"});
-    EXPECT_EQ(result.output, std::string(kBanner) + "tarvo,1|x: C:\\A [] mine\n");
+    // Said once, where the makefile first uses it; not of a value that the
+    // makefile or the command line gave, nor in a branch not taken.
+    box.write("tarvo", "!if 0\nx: $(P)\n!endif\nx: $(P) [$(EMPTY)] $(make) $(R) $(Q) $(T)\n"
+                       "y: $(p) $(P:A=a)\nR = r\n\nz: $(R)\n");
+    e2e::RunOptions options;
+    options.keepErrors = true;
+    const e2e::Result result =
+        box.run({"-p", "--strict", "Q=q"},
+                {"P=C:\\A B;C:\\C", "EMPTY=", "MAKE=mine", "R=a b", "Q=c d", "T=  t  "}, options);
+    EXPECT_EQ(result.output, std::string(kBanner) + "tarvo,4|x: C:\\A [] mine a q t\n"
+                                                    "tarvo,5|y: C:\\A C:\\a\ntarvo,7|\n"
+                                                    "tarvo,8|z: r\n");
+    EXPECT_EQ(
+        result.errors,
+        "tarvo: tarvo, line 4: $(P) is \"C:\\A\", the first word of the environment variable; "
+        "\"$P\" in a command gives its whole value, \"C:\\A B;C:\\C\"\n"
+        "tarvo: tarvo, line 4: $(R) is \"a\", the first word of the environment variable; "
+        "\"$R\" in a command gives its whole value, \"a b\"\n"
+        "tarvo: 2 warnings, and --strict makes them fail the run\n");
+    EXPECT_EQ(result.status, 1);
 }
 
 TEST(Startup, SweepsTemporariesAtTheEndButNotWithK) {

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -78,13 +82,11 @@ TEST(DependencyFile, ListsTheNames) {
          sourceDependencies(R"([
             "c:\\src\\config.h",
             "c:\\program files\\sdk\\include\\stdio.h",
-            "c:\\src\\caf\u00e9.h",
-            "c:\\src\\\ud83d\ude00\"\/\t.h",
+            "c:\\src\\\"\/\t.h",
             "",
             "c:\\src\\config.h"
         ])"),
-         {"c:\\src\\config.h", "c:\\program files\\sdk\\include\\stdio.h", "c:\\src\\caf\xc3\xa9.h",
-          "c:\\src\\\xf0\x9f\x98\x80\"/\t.h"}},
+         {"c:\\src\\config.h", "c:\\program files\\sdk\\include\\stdio.h", "c:\\src\\\"/\t.h"}},
         {"JSON of every kind of value",
          R"({"Version":"1","x":[true,false,null,0,-1.5e+3,2E-2,{}],"Data":{"Includes":["a.h"]}})",
          {"a.h"}},
@@ -97,6 +99,27 @@ TEST(DependencyFile, ListsTheNames) {
         EXPECT_TRUE(file.parse(c.content)) << c.what << ": " << file.failure();
         EXPECT_EQ(file.names(), c.names) << c.what;
     }
+}
+
+TEST(DependencyFile, UnicodeNamesAsTheFileSystemSeesThem) {
+    DependencyFile file;
+    ASSERT_TRUE(file.parse(sourceDependencies(
+        "[\"caf\\u00e9.h\", \"na\xc3\xafve.h\", \"\\ud83d\\ude00.h\", \"\xff.h\"]")))
+        << file.failure();
+#ifdef _WIN32
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the names are those of the ANSI code page 1252";
+    }
+    // Neither the emoji nor a byte that is no UTF-8 has a character there.
+    EXPECT_EQ(file.names(), (Names{"caf\xe9.h", "na\xefve.h"}));
+    EXPECT_EQ(file.passedOver(),
+              (Names{"\"??.h\" has no name in the ANSI code page 1252: passed over",
+                     "\"?.h\" has no name in the ANSI code page 1252: passed over"}));
+#else
+    EXPECT_EQ(file.names(),
+              (Names{"caf\xc3\xa9.h", "na\xc3\xafve.h", "\xf0\x9f\x98\x80.h", "\xff.h"}));
+    EXPECT_TRUE(file.passedOver().empty());
+#endif
 }
 
 TEST(DependencyFile, SaysWhyItIsMalformed) {

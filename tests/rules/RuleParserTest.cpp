@@ -151,12 +151,24 @@ TEST_F(RuleParserTest, RuleLineWithoutEmptyLineSwallowsTheNextRule) {
 }
 
 TEST_F(RuleParserTest, ColonsSplitOnlyOnce) {
-    parse({"c:\\out.exe: in.obj", "", "a:: b", "", "a\tb:", ""});
-    EXPECT_EQ(texts(target("c").dependencies), (Lines{"\\out.exe:", "in.obj"}));
+    parse({"a:: b", "", "a\tb:", ""});
     const Rule* a = table.first();
     ASSERT_EQ(a->name, "a");
     EXPECT_EQ(texts(static_cast<const TargetRule*>(a)->dependencies), (Lines{":", "b"}));
-    EXPECT_EQ(defaultTarget, "c");
+    EXPECT_EQ(defaultTarget, "a");
+}
+
+TEST_F(RuleParserTest, DriveLettersBelongToTargetNames) {
+    parse({"c:\\out.exe: in.obj", "", "x.exe D:/bin/y.exe\tz:\\w.exe:: C:\\i.obj", "", "e: f:g", "",
+           "h:\\j", ""});
+    EXPECT_EQ(texts(target("c:\\out.exe").dependencies), Lines{"in.obj"});
+    EXPECT_EQ(defaultTarget, "c:\\out.exe");
+    for (const char* name : {"x.exe", "D:/bin/y.exe", "z:\\w.exe"}) {
+        EXPECT_EQ(texts(target(name).dependencies), (Lines{":", "C:\\i.obj"})) << name;
+    }
+    // No "\\" or "/" after the colon, or no other colon on the line: split at the first.
+    EXPECT_EQ(texts(target("e").dependencies), Lines{"f:g"});
+    EXPECT_EQ(texts(target("h").dependencies), Lines{"\\j"});
 }
 
 TEST_F(RuleParserTest, DuplicateTargetsAreNotMerged) {

@@ -1,5 +1,7 @@
 #include "e2e/win32/WindowsRun.h"
 
+#include <windows.h>
+
 namespace {
 
 const std::string kBanner = "TARVO version 1.0\n\n";
@@ -32,17 +34,23 @@ TEST_F(Commands, ExitCodesReachTheExitStatusWhole) {
     struct Case {
         const char* command;
         unsigned long status;
+        const char* note;
     };
     const Case cases[] = {
-        {"exit 300", 300},
-        {"exit 70000", 70000},
-        // An NTSTATUS-like code, negative as a signed 32-bit number.
-        {"exit -1073741819", 0xC0000005ul},
+        {"exit 300", 300, "300"},
+        {"exit 70000", 70000, "70000"},
+        // NTSTATUS codes, negative as signed 32-bit numbers, are said in hexadecimal too.
+        {"exit -1073741819", 0xC0000005ul, "-1073741819 (0xC0000005, access violation)"},
+        {"exit -1073741510", 0xC000013Aul, "-1073741510 (0xC000013A, Ctrl-C)"},
+        {"exit -1073741823", 0xC0000001ul, "-1073741823 (0xC0000001)"},
     };
     for (const Case& c : cases) {
         write("tarvo", std::string("all:\n\t@") + c.command + "\n");
         const RunResult result = run("");
         EXPECT_EQ(result.output, crlf(kBanner)) << c.command;
+        EXPECT_EQ(result.errors,
+                  crlf(std::string("tarvo: all: command failed with status ") + c.note + "\n"))
+            << c.command;
         EXPECT_EQ(result.status, c.status) << c.command;
     }
 }
@@ -50,11 +58,38 @@ TEST_F(Commands, ExitCodesReachTheExitStatusWhole) {
 TEST_F(Commands, ProgramsStartDirectlyWithTheLineAsWritten) {
     makeDirectory("bin");
     installProbe("bin\\probe.exe");
-    // cmd.exe would expand %TARVO_SEEN% and drop the caret; a direct start does neither.
-    write("tarvo", "all:\n\tbin\\probe.exe  a^b   \"%TARVO_SEEN%  x\"\n");
+    // cmd.exe would drop the caret; %TARVO_UNSET% names no variable, and the
+    // quoted "|" is no pipe: the line starts directly.
+    write("tarvo", "all:\n\tbin\\probe.exe  a^b   \"%TARVO_UNSET%  x|y\"\n");
     const RunResult result = run("", {"TARVO_SEEN=expanded"});
-    EXPECT_EQ(result.output, crlf(kBanner + "bin\\probe.exe a^b \"%TARVO_SEEN% x\" \n"
-                                            "[bin\\probe.exe a^b \"%TARVO_SEEN% x\" ]\n"))
+    EXPECT_EQ(result.output, crlf(kBanner + "bin\\probe.exe a^b \"%TARVO_UNSET% x|y\" \n"
+                                            "[bin\\probe.exe a^b \"%TARVO_UNSET% x|y\" ]\n"))
+        << result.errors;
+    EXPECT_EQ(result.status, 0u);
+}
+
+TEST_F(Commands, LinesInCmdSyntaxGoToCmd) {
+    makeDirectory("bin");
+    installProbe("bin\\probe.exe");
+    write("tarvo", "all:\n"
+                   "\t@bin\\probe.exe /c x.c > cl.log 2>&1\n"
+                   "\t@bin\\probe.exe a && bin\\probe.exe b\n"
+                   "\t@bin\\probe.exe %TARVO_SEEN%\n");
+    const RunResult result = run("", {"TARVO_SEEN=expanded"});
+    EXPECT_EQ(result.output, crlf(kBanner + "[bin\\probe.exe a ]\n[bin\\probe.exe b ]\n"
+                                            "[bin\\probe.exe expanded ]\n"))
+        << result.errors;
+    EXPECT_EQ(result.status, 0u);
+    EXPECT_EQ(read("cl.log"), "[bin\\probe.exe /c x.c   ]\r\n");
+}
+
+TEST_F(Commands, QuotedProgramPathsReachCmdWhole) {
+    makeDirectory("my tools");
+    // Found by cmd alone, as a batch file named without its extension.
+    write("my tools\\cc.bat", "@echo cc %1 %2\r\n");
+    write("tarvo", "all:\n\t\"my tools\\cc\" \"main.c\" -o\n");
+    const RunResult result = run("");
+    EXPECT_EQ(result.output, crlf(kBanner + "\"my tools\\cc\" \"main.c\" -o \ncc \"main.c\" -o\n"))
         << result.errors;
     EXPECT_EQ(result.status, 0u);
 }
@@ -124,6 +159,83 @@ TEST_F(Commands, BackslashPathsAndTheSpecialMacros) {
                              "link /out:APP.EXE main.obj util.lib APP \n"));
 }
 
+TEST_F(Commands, TargetsNamedWithDriveLetters) {
+    makeDirectory("out");
+    write("main.obj", "object\n");
+    setWriteTicks("main.obj", kTicks2020);
+    const std::string app = path("out\\app.exe");
+    ASSERT_EQ(app.compare(1, 2, ":\\"), 0) << app;
+    write("tarvo", app + " " + path("out\\app.pdb") + ": main.obj\n\t@copy main.obj $< >nul\n");
+    const RunResult made = run("");
+    EXPECT_EQ(made.output, crlf(kBanner)) << made.errors;
+    EXPECT_EQ(made.status, 0u);
+    EXPECT_EQ(read("out\\app.exe"), "object\n");
+    EXPECT_FALSE(exists(std::string(1, app[0])));
+    // Named on the command line, and in the graph, the rule's target is that file.
+    const RunResult pdb = run(path("out\\app.pdb"));
+    EXPECT_EQ(pdb.output, crlf(kBanner)) << pdb.errors;
+    EXPECT_EQ(read("out\\app.pdb"), "object\n");
+    std::string label;
+    for (const char c : app) {
+        label += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
+    EXPECT_EQ(run("--graph " + app).output,
+              crlf("digraph tarvo {\n    node [shape=box];\n    n0 [label=\"" + label +
+                   "\"];\n    n1 [label=\"main.obj\"];\n    n0 -> n1;\n}\n"));
+}
+
+TEST_F(Commands, UnicodeNamesOfMsvcDependencyFilesAreChecked) {
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the names are those of the ANSI code page 1252";
+    }
+    write("tarvo", "TARVO_DEPFILE = $*.json\n\n.c.obj:\n\t@echo cl $<\n");
+    // An escaped name, a raw UTF-8 one, and one that no ANSI code page spells.
+    write("main.json", "{\"Version\": \"1.2\", \"Data\": {\"Includes\": "
+                       "[\"caf\\u00e9.h\", \"na\xc3\xafve.h\", \"\\ud83d\\ude00.h\"]}}");
+    write("main.c", "");
+    write("main.obj", "");
+    write("caf\xe9.h", "");
+    write("na\xefve.h", "");
+    setWriteTicks("main.c", kTicks2020);
+    setWriteTicks("main.obj", kTicks2020 + 60 * kTicksPerSecond);
+    for (const char* header : {"caf\xe9.h", "na\xefve.h"}) {
+        setWriteTicks("caf\xe9.h", kTicks2020);
+        setWriteTicks("na\xefve.h", kTicks2020);
+        setWriteTicks(header, kTicks2020 + 120 * kTicksPerSecond);
+        const RunResult result = run("main.obj");
+        EXPECT_EQ(result.output, crlf(kBanner + "cl main.c \n")) << header;
+        EXPECT_EQ(result.errors, crlf("tarvo: warning: main.json: \"??.h\" has no name in the "
+                                      "ANSI code page 1252: passed over\n"))
+            << header;
+    }
+}
+
+TEST_F(Commands, MakefilesMarkedAsUtf8NameFilesByTheirCharacters) {
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "the names are those of the ANSI code page 1252";
+    }
+    makeDirectory("bin");
+    installProbe("bin\\probe.exe");
+    // The makefile is UTF-8 with its mark; the file it includes has none and
+    // keeps the ANSI code page.
+    write("tarvo", "\xef\xbb\xbf!include \"d\xc3\xa9"
+                   "fs.mak\"\n\n"
+                   "app.exe: caf\xc3\xa9.obj\n\t@bin\\probe.exe $@ $(NOTE)\n\n"
+                   ".c.obj:\n\t@copy $< $*.obj >nul\n\t@echo \xe2\x9c\x93 $*\n");
+    write("d\xe9"
+          "fs.mak",
+          "NOTE = r\xe9sum\xe9\n");
+    write("caf\xe9.c", "int x;\n");
+    const RunResult result = run("");
+    EXPECT_EQ(result.output,
+              crlf(kBanner + "? caf\xe9 \n[bin\\probe.exe caf\xe9.obj r\xe9sum\xe9 ]\n"))
+        << result.errors;
+    EXPECT_EQ(result.errors, crlf("tarvo: tarvo, line 8: characters of this UTF-8 line that the "
+                                  "ANSI code page 1252 lacks read as \"?\"\n"));
+    EXPECT_EQ(result.status, 0u);
+    EXPECT_EQ(read("caf\xe9.obj"), "int x;\n");
+}
+
 TEST_F(Commands, InlineFilesArePassedAndSwept) {
     write("tarvo", "all:\n"
                    "\ttype <<\n"
@@ -170,16 +282,40 @@ TEST_F(Commands, QuotedArgumentsNameTargets) {
 
 namespace {
 
-TEST_F(Commands, CommandTooLongForTheInterpreterIsAnError) {
-    // cmd runs nothing of a longer command and succeeds.
+TEST_F(Commands, CommandsTooLongForCmdOrTheSystemAreRefused) {
+    makeDirectory("bin");
+    installProbe("bin\\probe.exe");
+    write("build.bat", "@echo ran\r\n");
     const std::string word(9000, 'x');
-    write("tarvo", "all:\n\techo " + word + "\n");
-    const RunResult result = run("");
-    EXPECT_EQ(result.output, crlf(kBanner + "echo " + word +
-                                  " \nError (tarvo): The command of echo is 9006 characters "
-                                  "long; cmd accepts 8191. Use an inline file (<<).\n"))
-        << result.errors;
-    EXPECT_EQ(result.status, 1u);
+    const std::string huge(40000, 'x');
+    const std::string refused = "Error (tarvo): The command of all is ";
+    struct Case {
+        std::string command;
+        std::string output; // after the banner
+        unsigned long status;
+    };
+    const Case cases[] = {
+        // cmd runs nothing of a longer command and succeeds: an interpreter
+        // built-in, a batch file, a line in cmd's syntax.
+        {"echo " + word,
+         refused + "9006 characters long; cmd accepts 8191. Use an inline file (<<).\n", 1},
+        {"build.bat " + word,
+         refused + "9011 characters long; cmd accepts 8191. Use an inline file (<<).\n", 1},
+        {"bin\\probe.exe " + word + " > out.txt",
+         refused + "9025 characters long; cmd accepts 8191. Use an inline file (<<).\n", 1},
+        // Started directly, the program takes it, up to the system's limit.
+        {"@bin\\probe.exe " + word, "[bin\\probe.exe " + word + " ]\n", 0},
+        {"bin\\probe.exe " + huge,
+         refused + "40015 characters long; Windows accepts 32766. Use an inline file (<<).\n", 1},
+    };
+    for (const Case& c : cases) {
+        write("tarvo", "all:\n\t" + c.command + "\n");
+        const RunResult result = run("");
+        EXPECT_EQ(result.output, crlf(kBanner + c.output))
+            << c.command.substr(0, 20) << result.errors;
+        EXPECT_EQ(result.status, c.status) << c.command.substr(0, 20);
+    }
+    EXPECT_FALSE(exists("out.txt"));
 }
 
 TEST_F(Commands, MakefileEndsAtControlZ) {

@@ -87,6 +87,19 @@ TEST_F(Startup, EnvironmentVariablesBecomeMacros) {
               crlf(std::string(kBanner) + "tarvo,1|all: [x] [TARVO] []\n"));
 }
 
+TEST_F(Startup, MacrosOfCutEnvironmentValuesAreSaidOnce) {
+    write("tarvo", "all:\n\t@echo $(ProgramFiles) %ProgramFiles%\n\t@echo $(PROGRAMFILES)\n");
+    const RunResult result = run("", {"ProgramFiles=C:\\Program Files"});
+    EXPECT_EQ(result.output,
+              crlf(std::string(kBanner) + "C:\\Program C:\\Program Files \nC:\\Program \n"));
+    EXPECT_EQ(
+        result.errors,
+        crlf("tarvo: tarvo, line 2: $(ProgramFiles) is \"C:\\Program\", the first word of the "
+             "environment variable; %ProgramFiles% in a command gives its whole value, "
+             "\"C:\\Program Files\"\n"));
+    EXPECT_EQ(result.status, 0u);
+}
+
 TEST_F(Startup, MakefileNamesWithBackslashes) {
     makeDirectory("src");
     write("src\\build.mk", "all: from-src\n");
