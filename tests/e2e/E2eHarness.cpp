@@ -348,9 +348,12 @@ void Running::closeOutput() {
     outputFd_ = -1;
 }
 
-bool Running::waitForFile(const std::string& path) {
+bool Running::waitForFile(const std::string& path, int seconds) {
     struct stat info;
-    while (lstat(path.c_str(), &info) != 0) {
+    for (long waited = 0; lstat(path.c_str(), &info) != 0; ++waited) {
+        if (seconds > 0 && waited >= seconds * 200L) {
+            return false;
+        }
         if (!ended_) {
             const pid_t done = waitpid(processId_, &status_, WNOHANG);
             if (done == processId_) {

@@ -111,8 +111,9 @@ class Running {
     // Closes the reading end of tarvo's standard output, as a reader that quits
     // early does (head, less).
     void closeOutput();
-    // Waits until the file exists; false when tarvo has ended first.
-    bool waitForFile(const std::string& path);
+    // Waits until the file exists; false when tarvo has ended first, or when
+    // `seconds` (0: no limit) have passed, for a run that may hang.
+    bool waitForFile(const std::string& path, int seconds = 0);
     Result finish();
 
   private:
