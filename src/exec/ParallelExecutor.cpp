@@ -185,11 +185,17 @@ void ParallelExecutor::ended(EndedProcess process) {
 
 void ParallelExecutor::waitOnce() {
     const bool wantsToken = !ready_.empty() && startsJobs();
+    // What watches the commands is told now and then that time goes on.
+    constexpr int kWatchMilliseconds = 500;
     std::optional<EndedProcess> process =
-        platform_.waitForProcessOr(wantsToken ? slots_.readiness(running_.size()) : -1);
+        platform_.waitForProcessOr(wantsToken ? slots_.readiness(running_.size()) : -1,
+                                   observer_ != nullptr ? kWatchMilliseconds : -1);
     if (process) {
         ended(std::move(*process));
-    } else {
-        startReady();
+        return;
     }
+    if (observer_ != nullptr) {
+        observer_->waiting();
+    }
+    startReady();
 }

@@ -308,9 +308,10 @@ Result Sandbox::runUnprivileged(const std::vector<std::string>& arguments,
 }
 
 Running Sandbox::start(const std::vector<std::string>& arguments,
-                       const std::vector<std::string>& environment) const {
+                       const std::vector<std::string>& environment,
+                       const RunOptions& options) const {
     int outputFd = -1;
-    const int child = spawn(arguments, environment, RunOptions(), true, outputFd);
+    const int child = spawn(arguments, environment, options, true, outputFd);
     // Set here as well, so that the group exists before the caller signals it.
     setpgid(child, child);
     return Running(child, outputFd);

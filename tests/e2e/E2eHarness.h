@@ -76,7 +76,8 @@ class Sandbox {
                     const std::vector<std::string>& environment = defaultEnvironment()) const;
     // Starts tarvo without waiting for it, in a process group of its own.
     Running start(const std::vector<std::string>& arguments,
-                  const std::vector<std::string>& environment = defaultEnvironment()) const;
+                  const std::vector<std::string>& environment = defaultEnvironment(),
+                  const RunOptions& options = RunOptions()) const;
 
     static std::vector<std::string> defaultEnvironment();
     // run() with RunOptions::keepErrors and the default environment.
