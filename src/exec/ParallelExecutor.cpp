@@ -105,8 +105,11 @@ bool ParallelExecutor::startsJobs() const {
 
 void ParallelExecutor::fail(JobId id, int status) {
     jobs_[id].failed = true;
-    if (status_ == 0) {
+    // Going on, the status is that of the job that a run of one job at a time
+    // meets first, the order in which the jobs came, whatever ends first.
+    if (status_ == 0 || (outcomes_ != nullptr && id < failedFirst_)) {
         status_ = status;
+        failedFirst_ = id;
     }
     if (outcomes_ == nullptr) {
         return;
