@@ -9,22 +9,26 @@
 #include "platform/ConsoleLine.h"
 #include "platform/File.h"
 #include "platform/FileTimeCache.h"
+#include "platform/ProcessStartup.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
 #include "rules/Walk.h"
 #include "rules/WalkPolicy.h"
 #include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
+#include "text/Note.h"
 
 #include <unordered_map>
 #include <utility>
 
-BuildWatch::BuildWatch(const Options& options, std::string logPath)
+BuildWatch::BuildWatch(const Options& options, std::string logPath, bool lineDrawnAbove)
     : options_(options), logPath_(std::move(logPath)) {
-    if (options.progress != Options::Progress::No) {
+    if (options.progress != Options::Progress::No && !lineDrawnAbove) {
         if (std::unique_ptr<ConsoleLine> line =
                 standardErrorLine(options.progress == Options::Progress::Yes)) {
             progress_ = std::make_unique<ProgressLine>(std::move(line), clock_, options.jobs);
+            erasedByNotes_ = std::make_unique<NotesEraseLine>(*progress_);
+            setEnvironmentVariable(kLineDrawnAbove, "drawn");
         }
     }
     if (!logPath_.empty()) {

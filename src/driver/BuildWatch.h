@@ -9,6 +9,7 @@
 
 class Executor;
 class FileTimeCache;
+class NotesEraseLine;
 class ProgressLine;
 class RuleTable;
 class TimeLog;
@@ -20,8 +21,13 @@ struct Options;
 // and the trace (--trace), each told of the commands by the executor.
 class BuildWatch {
   public:
-    // `logPath`: the record of times, or empty.
-    BuildWatch(const Options& options, std::string logPath);
+    // Set by a tarvo that draws the progress line, for its commands: a
+    // sub-build under it draws none, so that one line stays on the terminal.
+    static constexpr const char* kLineDrawnAbove = "TARVO_PROGRESS_LINE";
+
+    // `logPath`: the record of times, or empty. `lineDrawnAbove`: a tarvo
+    // that started this one draws the progress line.
+    BuildWatch(const Options& options, std::string logPath, bool lineDrawnAbove);
     ~BuildWatch();
     BuildWatch(const BuildWatch&) = delete;
     BuildWatch& operator=(const BuildWatch&) = delete;
@@ -44,6 +50,7 @@ class BuildWatch {
     std::string logPath_;
     CommandObservers observers_;
     std::unique_ptr<ProgressLine> progress_;
+    std::unique_ptr<NotesEraseLine> erasedByNotes_;
     std::unique_ptr<TimeLog> log_;
     std::unique_ptr<TraceWriter> trace_;
 };

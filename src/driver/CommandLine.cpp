@@ -115,11 +115,13 @@ bool takeLongOption(Options& options, const std::vector<std::string>& arguments,
             options.invalid = argument;
         }
     } else if (name == "--jobserver-style") {
-        // The older form of two inherited descriptors, for older tools; the
-        // named form is the default ("sem" names it on Windows).
+        // Two inherited descriptors by default, which every client reads; a
+        // named pipe for newer ones ("sem" names Windows' only form).
         if (value == "pipe") {
             options.jobserverStyle = JobserverStyle::Pipe;
-        } else if (value == "fifo" || value == "sem") {
+        } else if (value == "fifo") {
+            options.jobserverStyle = JobserverStyle::Fifo;
+        } else if (value == "sem") {
             options.jobserverStyle = JobserverStyle::Default;
         } else {
             options.invalid = argument;

@@ -5,6 +5,7 @@
 #include "driver/CommandLine.h"
 #include "driver/CompilationDatabase.h"
 #include "driver/DotGraph.h"
+#include "driver/Makeflags.h"
 #include "driver/Usage.h"
 #include "exec/CollectingExecutor.h"
 #include "exec/DryRunExecutor.h"
@@ -18,6 +19,7 @@
 #include "platform/Jobserver.h"
 #include "platform/Platform.h"
 #include "platform/PlatformConventions.h"
+#include "platform/ProcessStartup.h"
 #include "platform/TemporaryFile.h"
 #include "preprocess/ConditionEvaluator.h"
 #include "preprocess/IntermediateFile.h"
@@ -99,25 +101,41 @@ struct Made {
     bool endsAtOnce = false;
 };
 
+// The value of a variable of the environment; empty when it has none.
+std::string environmentValue(const std::vector<std::string>& environment, const std::string& name) {
+    for (const std::string& entry : environment) {
+        if (entry.size() > name.size() && entry[name.size()] == '=' &&
+            sameName(entry.substr(0, name.size()), name)) {
+            return entry.substr(name.size() + 1);
+        }
+    }
+    return std::string();
+}
+
+std::string makeflagsIn(const std::vector<std::string>& environment) {
+    return environmentValue(environment, "MAKEFLAGS");
+}
+
 // The jobserver that a run of commands shares: its own with -jN, else the
 // one that MAKEFLAGS names, if any. A run without -j and without one in
-// MAKEFLAGS creates and reads nothing.
-std::unique_ptr<Jobserver> jobserverFor(const Options& options,
-                                        const std::vector<std::string>& environment) {
+// MAKEFLAGS creates and reads nothing. The commands get MAKEFLAGS naming it,
+// with k when the run keeps going.
+std::unique_ptr<Jobserver> jobserverFor(const Options& options, const std::string& makeflags) {
     if (options.graph || options.dryRun) {
         return nullptr;
     }
-    if (options.jobsGiven) {
-        return options.jobs > 1 ? createJobserver(options.jobs, options.jobserverStyle) : nullptr;
+    CreatedJobserver jobserver;
+    if (!options.jobsGiven) {
+        jobserver.jobserver = openJobserver(makeflags);
+    } else if (options.jobs > 1) {
+        jobserver = createJobserver(options.jobs, options.jobserverStyle);
     }
-    static const std::string kName = "MAKEFLAGS";
-    for (const std::string& entry : environment) {
-        if (entry.size() > kName.size() && entry[kName.size()] == '=' &&
-            sameName(entry.substr(0, kName.size()), kName)) {
-            return openJobserver(entry.substr(kName.size() + 1));
-        }
+    const std::string forCommands =
+        makeflagsForCommands(makeflags, jobserver.makeflags, options.keepGoing);
+    if (forCommands != makeflags) {
+        setEnvironmentVariable("MAKEFLAGS", forCommands);
     }
-    return nullptr;
+    return std::move(jobserver.jobserver);
 }
 
 // The executor of the run, and the walk that goes with it.
@@ -204,7 +222,8 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
                  const MakefileSettings& settings, Diagnostics& diagnostics) {
     FileTimeCache files(platform);
     const bool onlyLooks = options.graph || options.dryRun;
-    BuildWatch watch(options, onlyLooks ? std::string() : settings.logPath);
+    BuildWatch watch(options, onlyLooks ? std::string() : settings.logPath,
+                     !environmentValue(environment, BuildWatch::kLineDrawnAbove).empty());
     if (!onlyLooks && watch.open() != 0) {
         return {1, true};
     }
@@ -212,7 +231,7 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     // and the trace of the commands that ran.
     const InterruptCleanup watchCleanup([&watch] { watch.finish(); });
     // Made before the executor, which holds its tokens until it goes.
-    const std::unique_ptr<Jobserver> jobserver = jobserverFor(options, environment);
+    const std::unique_ptr<Jobserver> jobserver = jobserverFor(options, makeflagsIn(environment));
     const Execution execution = chooseExecution(options, settings, files, jobserver.get());
     Walk walk(rules, files, *execution.executor, execution.policy, diagnostics);
     if (!settings.dependencyFiles.empty()) {
@@ -431,7 +450,11 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
 
 int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
              Platform& platform, const RunLimits& limits) {
-    const Options options = scanArguments(arguments);
+    Options options = scanArguments(arguments);
+    // A run that a GNU make (or a tarvo) starts follows its -n and -k.
+    const MakeflagsFlags inherited = flagsIn(makeflagsIn(environment));
+    options.dryRun = options.dryRun || inherited.dryRun;
+    options.keepGoing = options.keepGoing || inherited.keepGoing;
     Diagnostics diagnostics;
     const int status = runOnce(options, environment, platform, limits, diagnostics);
     if (options.strict && diagnostics.warnings() > 0 && status == 0) {

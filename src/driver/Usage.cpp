@@ -22,8 +22,10 @@ An unknown option that begins with "--" is an error.
                     are processors; -j1 or no -j: one at a time; more than
                     one: the slots are shared with the commands through a
                     jobserver in MAKEFLAGS, which a run without -j uses
-  --jobserver-style=pipe
+  --jobserver-style=pipe|fifo
                     hand the jobserver on as two inherited pipe descriptors
+                    (pipe, the default, which every GNU make reads) or as a
+                    named pipe (fifo, for GNU make 4.4 and later)
   --dry-run         print the commands a real run would print, "@" commands
                     and inline files included; run nothing, change no file
   --explain         before each command, say on standard error why its target
@@ -51,6 +53,8 @@ An unknown option that begins with "--" is an error.
 NAME=value defines a macro that the makefile cannot change. Every environment
 variable is a macro too, its value cut at the first blank, tab or "=".
   MAKE              the command that starts tarvo again
+  MAKEFLAGS         from GNU make: n in it asks for --dry-run, k for
+                    --keep-going, and a jobserver in it is shared
   KEL_ROOT          the directory whose include subdirectory holds the files
                     of "!include <name>"
   TARVO_DEPFILE     set in the makefile: the dependency file of each target,

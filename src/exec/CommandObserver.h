@@ -20,4 +20,7 @@ class CommandObserver {
     // its output, if collected, has been written.
     virtual void ended(std::uint64_t id, const std::string& target, const std::string& text,
                        int status) = 0;
+    // Commands run, and none has ended for a while: what shows the time may
+    // show it again.
+    virtual void waiting() {}
 };

@@ -19,3 +19,9 @@ void CommandObservers::ended(std::uint64_t id, const std::string& target, const 
         observer->ended(id, target, text, status);
     }
 }
+
+void CommandObservers::waiting() {
+    for (CommandObserver* observer : observers_) {
+        observer->waiting();
+    }
+}

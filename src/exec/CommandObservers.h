@@ -15,6 +15,7 @@ class CommandObservers : public CommandObserver {
                  bool direct) override;
     void ended(std::uint64_t id, const std::string& target, const std::string& text,
                int status) override;
+    void waiting() override;
 
   private:
     std::vector<CommandObserver*> observers_;

@@ -105,8 +105,11 @@ bool ParallelExecutor::startsJobs() const {
 
 void ParallelExecutor::fail(JobId id, int status) {
     jobs_[id].failed = true;
-    if (status_ == 0) {
+    // Going on, the status is that of the job that a run of one job at a time
+    // meets first, the order in which the jobs came, whatever ends first.
+    if (status_ == 0 || (outcomes_ != nullptr && id < failedFirst_)) {
         status_ = status;
+        failedFirst_ = id;
     }
     if (outcomes_ == nullptr) {
         return;
@@ -185,11 +188,17 @@ void ParallelExecutor::ended(EndedProcess process) {
 
 void ParallelExecutor::waitOnce() {
     const bool wantsToken = !ready_.empty() && startsJobs();
+    // What watches the commands is told now and then that time goes on.
+    constexpr int kWatchMilliseconds = 500;
     std::optional<EndedProcess> process =
-        platform_.waitForProcessOr(wantsToken ? slots_.readiness(running_.size()) : -1);
+        platform_.waitForProcessOr(wantsToken ? slots_.readiness(running_.size()) : -1,
+                                   observer_ != nullptr ? kWatchMilliseconds : -1);
     if (process) {
         ended(std::move(*process));
-    } else {
-        startReady();
+        return;
     }
+    if (observer_ != nullptr) {
+        observer_->waiting();
+    }
+    startReady();
 }

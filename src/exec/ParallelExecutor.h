@@ -19,7 +19,8 @@ struct EndedProcess;
 // echo line and output are written together when it ends, so that the output
 // of commands running side by side never mixes. After a failure no further
 // job starts, but one that has started runs its remaining commands, so that
-// no target is left half made; an interrupt stops every job. With a
+// no target is left half made; an interrupt stops every job. Going on after a
+// failure, the status is that of the failed job that came first. With a
 // jobserver, each command beyond the first running one holds one of its tokens.
 class ParallelExecutor : public Executor {
   public:
@@ -76,6 +77,7 @@ class ParallelExecutor : public Executor {
     std::deque<JobId> ready_;
     std::map<std::uint64_t, Running> running_;
     int status_ = 0;
+    JobId failedFirst_ = 0;    // the job whose failure gave the status
     bool holding_ = false;     // stop() was called
     bool interrupted_ = false; // no command starts any more
 };

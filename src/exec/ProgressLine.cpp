@@ -1,6 +1,7 @@
 #include "exec/ProgressLine.h"
 
 #include "exec/RunClock.h"
+#include "platform/Interrupts.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -67,13 +68,24 @@ void ProgressLine::started(std::uint64_t id, const std::string& target, const st
 
 void ProgressLine::ended(std::uint64_t id, const std::string&, const std::string&, int) {
     const auto found = running_.find(id);
-    if (found != running_.end()) {
+    if (found == running_.end()) {
+        return;
+    }
+    // A command that ends once an interrupt has come was cut short: it is
+    // not done, and tells nothing of how long its like take.
+    if (!interruptPending()) {
         endedTotal_ += static_cast<double>(clock_.microseconds() - found->second.start) / 1000;
         ++endedCount_;
-        running_.erase(found);
+        ++done_;
     }
-    ++done_;
+    running_.erase(found);
     draw();
+}
+
+void ProgressLine::waiting() {
+    if (!running_.empty()) {
+        draw();
+    }
 }
 
 void ProgressLine::finish() {
@@ -129,6 +141,12 @@ std::string ProgressLine::text(std::int64_t now, std::size_t width) const {
 }
 
 void ProgressLine::draw() {
-    console_->show(text(clock_.microseconds(), console_->width()));
+    std::string line = text(clock_.microseconds(), console_->width());
+    // Waits redraw it often; a terminal is written only when it changes.
+    if (shown_ && line == drawn_) {
+        return;
+    }
+    console_->show(line);
+    drawn_ = std::move(line);
     shown_ = true;
 }

@@ -2,6 +2,7 @@
 
 #include "exec/CommandObserver.h"
 #include "platform/ConsoleLine.h"
+#include "text/Note.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,8 +19,9 @@ class RunClock;
 //   [ 45/200, 2 running, 0:14, about 0:48 left] cc -c parser.c
 // commands done and to do, commands running, the time since the start and,
 // once it can be told, the time left. It is cleared before each block of
-// output and shown again after it, so that the output scrolls as without it.
-class ProgressLine : public CommandObserver {
+// output and each note, and shown again after it, so that the output scrolls
+// as without it. While commands run, its times move on.
+class ProgressLine : public CommandObserver, public TransientLine {
   public:
     ProgressLine(std::unique_ptr<ConsoleLine> console, const RunClock& clock, unsigned slots)
         : console_(std::move(console)), clock_(clock), slots_(slots > 0 ? slots : 1) {}
@@ -37,6 +39,8 @@ class ProgressLine : public CommandObserver {
                  bool direct) override;
     void ended(std::uint64_t id, const std::string& target, const std::string& text,
                int status) override;
+    void waiting() override;
+    void erase() override { writing(); }
 
     // Clears the line for good.
     void finish();
@@ -62,6 +66,7 @@ class ProgressLine : public CommandObserver {
     const RunClock& clock_;
     const unsigned slots_;
     bool shown_ = false;
+    std::string drawn_; // the text shown, while it is
     std::size_t planned_ = 0;
     std::size_t done_ = 0;
     std::unordered_map<std::string, Expected> expected_;

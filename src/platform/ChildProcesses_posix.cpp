@@ -11,7 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -164,12 +166,14 @@ EndedProcess ChildProcesses::end(std::size_t index, int waitStatus) {
     return ended;
 }
 
-std::optional<EndedProcess> ChildProcesses::waitOr(int wake) {
+std::optional<EndedProcess> ChildProcesses::waitOr(int wake, int milliseconds) {
     if (!ended_.empty()) {
         EndedProcess ended = std::move(ended_.front());
         ended_.pop_front();
         return ended;
     }
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     std::vector<pollfd> polled;
     std::vector<std::pair<std::size_t, int>> owners; // child and pipe of each polled entry
     for (;;) {
@@ -198,7 +202,17 @@ std::optional<EndedProcess> ChildProcesses::waitOr(int wake) {
         }
         // Woken by output, by the end of a child, or now and then in case the
         // signal was lost (the pipe could not be made).
-        if (poll(polled.data(), polled.size(), 1000) <= 0) {
+        int timeout = 1000;
+        if (milliseconds >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0) {
+                return std::nullopt;
+            }
+            timeout = static_cast<int>(std::min<long long>(timeout, left));
+        }
+        if (poll(polled.data(), polled.size(), timeout) <= 0) {
             continue;
         }
         if (wake >= 0 && polled[1].revents != 0) {

@@ -20,10 +20,11 @@ class ChildProcesses {
     ~ChildProcesses();
 
     std::uint64_t start(const std::string& commandLine);
-    EndedProcess wait() { return *waitOr(-1); }
+    EndedProcess wait() { return *waitOr(-1, -1); }
     // Waits as wait() does, but returns nothing once the descriptor `wake`
-    // (-1: none) turns readable first.
-    std::optional<EndedProcess> waitOr(int wake);
+    // (-1: none) turns readable first, or once `milliseconds` (-1: no limit)
+    // have passed.
+    std::optional<EndedProcess> waitOr(int wake, int milliseconds);
 
   private:
     struct Child {

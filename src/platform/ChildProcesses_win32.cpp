@@ -104,18 +104,26 @@ void ChildProcesses::stopAll() {
     }
 }
 
-EndedProcess ChildProcesses::wait() {
+std::optional<EndedProcess> ChildProcesses::waitOr(DWORD milliseconds) {
     if (!ended_.empty()) {
         EndedProcess ended = std::move(ended_.front());
         ended_.pop_front();
         return ended;
     }
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
     HANDLE handles[MAXIMUM_WAIT_OBJECTS];
     for (;;) {
         // Until an interrupt has ended the children, each wait watches for one.
         const HANDLE interrupt = stopped_ ? nullptr : interruptEvent();
         const std::size_t perGroup = MAXIMUM_WAIT_OBJECTS - (interrupt != nullptr ? 1 : 0);
-        const DWORD timeout = processes_.size() <= perGroup ? INFINITE : kGroupWaitMilliseconds;
+        DWORD timeout = processes_.size() <= perGroup ? INFINITE : kGroupWaitMilliseconds;
+        if (milliseconds != INFINITE) {
+            const ULONGLONG now = GetTickCount64();
+            if (now >= deadline) {
+                return std::nullopt;
+            }
+            timeout = static_cast<DWORD>(std::min<ULONGLONG>(timeout, deadline - now));
+        }
         for (std::size_t first = 0; first < processes_.size(); first += perGroup) {
             const std::size_t count = std::min(perGroup, processes_.size() - first);
             std::copy_n(processes_.begin() + static_cast<std::ptrdiff_t>(first), count, handles);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,9 @@ class ChildProcesses {
     ChildProcesses& operator=(const ChildProcesses&) = delete;
 
     std::uint64_t start(const std::string& commandLine);
-    EndedProcess wait();
+    EndedProcess wait() { return *waitOr(INFINITE); }
+    // Waits as wait() does, but returns nothing once `milliseconds` have passed.
+    std::optional<EndedProcess> waitOr(DWORD milliseconds);
 
   private:
     struct Child {

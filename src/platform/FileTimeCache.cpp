@@ -19,8 +19,8 @@ EndedProcess FileTimeCache::waitForProcess() {
     return ended;
 }
 
-std::optional<EndedProcess> FileTimeCache::waitForProcessOr(std::intptr_t wake) {
-    std::optional<EndedProcess> ended = system_.waitForProcessOr(wake);
+std::optional<EndedProcess> FileTimeCache::waitForProcessOr(std::intptr_t wake, int milliseconds) {
+    std::optional<EndedProcess> ended = system_.waitForProcessOr(wake, milliseconds);
     if (ended) {
         invalidate();
     }

@@ -19,7 +19,7 @@ class FileTimeCache : public Platform {
     std::uint32_t runProcess(const std::string& commandLine) override;
     std::uint64_t startProcess(const std::string& commandLine) override;
     EndedProcess waitForProcess() override;
-    std::optional<EndedProcess> waitForProcessOr(std::intptr_t wake) override;
+    std::optional<EndedProcess> waitForProcessOr(std::intptr_t wake, int milliseconds) override;
     FileTime fileTime(const std::string& path) override;
     FileStamp fileStamp(const std::string& path) override;
     std::optional<FileDigest> fileDigest(const std::string& path) override;

@@ -14,7 +14,7 @@ class Jobserver {
 
     // Takes a token if one is free now; never waits.
     virtual bool tryAcquire() = 0;
-    // Gives back a token that tryAcquire took.
+    // Gives back a token that tryAcquire took; never waits.
     virtual void release() = 0;
     // A descriptor that turns readable when a token may be free, so that a
     // wait for the children can watch it too; -1 where there is none.
@@ -23,14 +23,22 @@ class Jobserver {
 
 // How a jobserver that tarvo creates is handed to the commands.
 enum class JobserverStyle {
-    Default, // a named pipe on POSIX, a named semaphore on Windows
-    Pipe,    // two inherited pipe descriptors, for tools of the older protocol
+    Default, // two inherited pipe descriptors on POSIX, a named semaphore on Windows
+    Pipe,    // two inherited pipe descriptors, which every client reads
+    Fifo,    // a named pipe, which only newer clients read
 };
 
-// Creates a jobserver of jobs - 1 tokens and names it in MAKEFLAGS
-// ("-jN --jobserver-auth=...") for the commands to come; null, with a note,
-// when the system refuses.
-std::unique_ptr<Jobserver> createJobserver(unsigned jobs, JobserverStyle style);
+// A jobserver of the run's own, and the words of MAKEFLAGS that name it to
+// the commands ("-jN --jobserver-auth=...").
+struct CreatedJobserver {
+    std::unique_ptr<Jobserver> jobserver;
+    std::string makeflags;
+};
+
+// Creates a jobserver of jobs - 1 tokens, or of as many as the system holds
+// when that is fewer (with a note); nothing, with a note, when the system
+// refuses.
+CreatedJobserver createJobserver(unsigned jobs, JobserverStyle style);
 
 // Opens the jobserver that an --jobserver-auth (or --jobserver-fds) word of
 // MAKEFLAGS names; null when it names none, and null with a note when the one

@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -16,12 +18,12 @@
 namespace {
 
 // Tokens are single bytes in a pipe, named or not. Each one taken goes back
-// as the same byte. Reads go through a description of our own that never
-// blocks: the one that the other processes share stays blocking, as their
-// reads expect.
+// as the same byte. Reads and writes go through descriptions of our own that
+// never block: the ones that the other processes share stay blocking, as
+// their reads and writes expect.
 class PipeJobserver : public Jobserver {
   public:
-    // `readFd` is ours and non-blocking; `writeFd` may be the same.
+    // `readFd` and `writeFd` are ours and non-blocking, and may be one.
     PipeJobserver(int readFd, int writeFd, std::string fifo)
         : readFd_(readFd), writeFd_(writeFd), fifo_(std::move(fifo)) {}
     PipeJobserver(const PipeJobserver&) = delete;
@@ -30,6 +32,9 @@ class PipeJobserver : public Jobserver {
         while (!taken_.empty()) {
             release();
         }
+        if (writeFd_ != readFd_) {
+            close(writeFd_);
+        }
         if (!fifo_.empty()) {
             // Removes the fifo and closes our hold on it in one step.
             dropFileToRemoveOnInterrupt(fifo_, true);
@@ -37,7 +42,9 @@ class PipeJobserver : public Jobserver {
             close(readFd_);
         }
         for (const int fd : inherited_) {
-            close(fd);
+            if (fd >= 0) {
+                close(fd);
+            }
         }
     }
 
@@ -67,14 +74,15 @@ class PipeJobserver : public Jobserver {
         }
         const char token = taken_.back();
         taken_.pop_back();
+        // A full pipe holds more tokens than were ever made: this one is not missed.
         while (write(writeFd_, &token, 1) < 0 && errno == EINTR) {
         }
     }
 
     std::intptr_t readiness() const override { return broken_ ? -1 : readFd_; }
 
-    // The descriptors of the older form, which the commands inherit and the
-    // jobserver closes at its end.
+    // The descriptors that the commands inherit, which the jobserver closes
+    // at its end.
     void inherit(int readFd, int writeFd) {
         inherited_[0] = readFd;
         inherited_[1] = writeFd;
@@ -94,11 +102,27 @@ bool isPipe(int fd) {
     return fstat(fd, &info) == 0 && S_ISFIFO(info.st_mode);
 }
 
-// A non-blocking description of our own for a pipe that others share: its
-// blocking mode is left to them.
+bool isOpen(int fd) {
+    return fcntl(fd, F_GETFD) >= 0 || errno != EBADF;
+}
+
+// A non-blocking description of our own for a pipe that others share: their
+// blocking mode is left to them. -1 when the system has no path to it.
 int ownDescriptor(int fd, int flags) {
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
     return open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
+}
+
+// Our own non-blocking description of a shared pipe end, or else a copy of
+// the end made non-blocking for all, which only a full pipe or an empty one
+// can tell.
+int nonBlocking(int fd, int flags) {
+    const int own = ownDescriptor(fd, flags);
+    if (own >= 0) {
+        return own;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    return fcntl(fd, F_DUPFD_CLOEXEC, 0);
 }
 
 std::string temporaryDirectory() {
@@ -106,20 +130,43 @@ std::string temporaryDirectory() {
     return directory != nullptr && *directory != '\0' ? directory : "/tmp";
 }
 
-void fill(int fd, unsigned tokens) {
-    for (unsigned i = 0; i < tokens; ++i) {
-        const char token = '+';
-        while (write(fd, &token, 1) < 0 && errno == EINTR) {
+// Puts up to `tokens` tokens into the pipe through a non-blocking end; a pipe
+// too small for them is grown as far as the system lets it. Returns how many
+// went in.
+unsigned fill(int fd, unsigned tokens) {
+#ifdef F_SETPIPE_SZ
+    const int size = fcntl(fd, F_GETPIPE_SZ);
+    if (size >= 0 && tokens > static_cast<unsigned>(size)) {
+        fcntl(fd, F_SETPIPE_SZ, static_cast<int>(std::min<unsigned>(tokens, INT_MAX)));
+    }
+#endif
+    // Writes of up to a page go in whole or not at all: the last few go one by one.
+    const std::string chunk(4096, '+');
+    std::size_t most = chunk.size();
+    unsigned done = 0;
+    while (done < tokens) {
+        const ssize_t wrote = write(fd, chunk.data(), std::min<std::size_t>(most, tokens - done));
+        if (wrote > 0) {
+            done += static_cast<unsigned>(wrote);
+        } else if (wrote < 0 && errno == EAGAIN && most > 1) {
+            most = 1;
+        } else if (wrote == 0 || errno != EINTR) {
+            break;
         }
     }
+    if (done < tokens) {
+        note("-j%u: the jobserver holds %u tokens, as many as the system lets a pipe hold; "
+             "at most %u commands run at once",
+             tokens + 1, done, done + 1);
+    }
+    return done;
 }
 
-void announce(unsigned jobs, const std::string& auth) {
-    const std::string flags = "-j" + std::to_string(jobs) + " --jobserver-auth=" + auth;
-    setenv("MAKEFLAGS", flags.c_str(), 1);
+std::string jobsFlag(unsigned tokens) {
+    return "-j" + std::to_string(tokens + 1);
 }
 
-std::unique_ptr<Jobserver> createFifo(unsigned jobs) {
+CreatedJobserver createFifo(unsigned jobs) {
     const std::string directory = temporaryDirectory();
     std::string path;
     for (int attempt = 0;; ++attempt) {
@@ -130,45 +177,61 @@ std::unique_ptr<Jobserver> createFifo(unsigned jobs) {
         }
         if (errno != EEXIST || attempt == 99) {
             note("no jobserver: cannot create %s: %s", path.c_str(), std::strerror(errno));
-            return nullptr;
+            return {};
         }
     }
     const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         note("no jobserver: cannot open %s: %s", path.c_str(), std::strerror(errno));
         unlink(path.c_str());
-        return nullptr;
+        return {};
     }
     // Gone with the run, also when an interrupt ends it.
     addFileToRemoveOnInterrupt(path, fd);
-    fill(fd, jobs - 1);
-    announce(jobs, "fifo:" + path);
-    return std::make_unique<PipeJobserver>(fd, fd, path);
+    const unsigned tokens = fill(fd, jobs - 1);
+    return {std::make_unique<PipeJobserver>(fd, fd, path),
+            jobsFlag(tokens) + " --jobserver-auth=fifo:" + path};
 }
 
-std::unique_ptr<Jobserver> createPipe(unsigned jobs) {
+CreatedJobserver createPipe(unsigned jobs) {
     int fds[2];
     if (pipe(fds) != 0) {
         note("no jobserver: cannot create a pipe: %s", std::strerror(errno));
-        return nullptr;
+        return {};
     }
-    int readFd = ownDescriptor(fds[0], O_RDONLY);
-    if (readFd < 0) {
-        // Without a description of our own, the shared one cannot block.
-        readFd = fcntl(fds[0], F_DUPFD_CLOEXEC, 0);
-        fcntl(fds[0], F_SETFL, O_NONBLOCK);
-    }
-    fill(fds[1], jobs - 1);
-    announce(jobs, std::to_string(fds[0]) + "," + std::to_string(fds[1]));
-    auto jobserver = std::make_unique<PipeJobserver>(readFd, fds[1], std::string());
+    const int readFd = nonBlocking(fds[0], O_RDONLY);
+    const int writeFd = nonBlocking(fds[1], O_WRONLY);
+    auto jobserver = std::make_unique<PipeJobserver>(readFd, writeFd, std::string());
     jobserver->inherit(fds[0], fds[1]);
-    return jobserver;
+    fill(writeFd, jobs - 1);
+    // Both spellings, and -j without a number: GNU make before 4.2 reads only
+    // --jobserver-fds, and takes a number after -j for a -j of its own, for
+    // which it leaves the jobserver.
+    const std::string descriptors = std::to_string(fds[0]) + "," + std::to_string(fds[1]);
+    return {std::move(jobserver),
+            "-j --jobserver-auth=" + descriptors + " --jobserver-fds=" + descriptors};
+}
+
+// Why the descriptors of a jobserver in MAKEFLAGS cannot serve; empty when they can.
+std::string unusable(int readFd, int writeFd) {
+    if (!isOpen(readFd) || !isOpen(writeFd)) {
+        return "its descriptors are not open here; GNU make closes them for a command that it "
+               "does not take for a sub-build: begin that command with \"+\" in the parent "
+               "makefile, or let it use $(MAKE)";
+    }
+    for (const int fd : {readFd, writeFd}) {
+        if (!isPipe(fd)) {
+            return "descriptor " + std::to_string(fd) +
+                   " is open here, but not a pipe: the parent's jobserver did not reach tarvo";
+        }
+    }
+    return std::string();
 }
 
 } // namespace
 
-std::unique_ptr<Jobserver> createJobserver(unsigned jobs, JobserverStyle style) {
-    return style == JobserverStyle::Pipe ? createPipe(jobs) : createFifo(jobs);
+CreatedJobserver createJobserver(unsigned jobs, JobserverStyle style) {
+    return style == JobserverStyle::Fifo ? createFifo(jobs) : createPipe(jobs);
 }
 
 std::unique_ptr<Jobserver> openJobserver(const std::string& makeflags) {
@@ -189,14 +252,13 @@ std::unique_ptr<Jobserver> openJobserver(const std::string& makeflags) {
         return std::make_unique<PipeJobserver>(fd, fd, std::string());
     }
     case JobserverAuth::Kind::Pipe: {
-        const int readFd =
-            isPipe(auth.readFd) && isPipe(auth.writeFd) ? ownDescriptor(auth.readFd, O_RDONLY) : -1;
-        if (readFd < 0) {
-            note("jobserver %d,%d ignored: the descriptors are not open here", auth.readFd,
-                 auth.writeFd);
+        const std::string why = unusable(auth.readFd, auth.writeFd);
+        if (!why.empty()) {
+            note("jobserver %d,%d ignored: %s", auth.readFd, auth.writeFd, why.c_str());
             return nullptr;
         }
-        return std::make_unique<PipeJobserver>(readFd, auth.writeFd, std::string());
+        return std::make_unique<PipeJobserver>(nonBlocking(auth.readFd, O_RDONLY),
+                                               nonBlocking(auth.writeFd, O_WRONLY), std::string());
     }
     case JobserverAuth::Kind::Semaphore:
         note("jobserver %s ignored: not a named pipe", auth.name.c_str());

@@ -43,7 +43,7 @@ class SemaphoreJobserver : public Jobserver {
 
 } // namespace
 
-std::unique_ptr<Jobserver> createJobserver(unsigned jobs, JobserverStyle) {
+CreatedJobserver createJobserver(unsigned jobs, JobserverStyle) {
     const LONG tokens = static_cast<LONG>(jobs - 1);
     std::string name;
     UniqueHandle semaphore;
@@ -57,11 +57,10 @@ std::unique_ptr<Jobserver> createJobserver(unsigned jobs, JobserverStyle) {
     }
     if (!semaphore.valid()) {
         note("no jobserver: cannot create a semaphore (error %lu)", GetLastError());
-        return nullptr;
+        return {};
     }
-    const std::string flags = "-j" + std::to_string(jobs) + " --jobserver-auth=" + name;
-    SetEnvironmentVariableA("MAKEFLAGS", flags.c_str());
-    return std::make_unique<SemaphoreJobserver>(std::move(semaphore));
+    return {std::make_unique<SemaphoreJobserver>(std::move(semaphore)),
+            "-j" + std::to_string(jobs) + " --jobserver-auth=" + name};
 }
 
 std::unique_ptr<Jobserver> openJobserver(const std::string& makeflags) {

@@ -43,10 +43,12 @@ class Platform {
     // only while one is running.
     virtual EndedProcess waitForProcess() = 0;
     // Waits as waitForProcess does, but returns nothing once the descriptor
-    // `wake` (-1: none) turns readable first. Where the platform cannot watch
-    // it, only a process's end ends the wait.
-    virtual std::optional<EndedProcess> waitForProcessOr(std::intptr_t wake) {
+    // `wake` (-1: none) turns readable first, or once `milliseconds` (-1: no
+    // limit) have passed. Where the platform cannot watch the descriptor, or
+    // keep time, only a process's end ends the wait.
+    virtual std::optional<EndedProcess> waitForProcessOr(std::intptr_t wake, int milliseconds) {
         static_cast<void>(wake);
+        static_cast<void>(milliseconds);
         return waitForProcess();
     }
     // The last-write time; 0 when nothing matches. The path may hold * and ?

@@ -1,5 +1,6 @@
 #include "platform/ProcessStartup.h"
 
+#include <stdlib.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -29,4 +30,8 @@ std::vector<std::string> processEnvironment() {
         entries.emplace_back(*entry);
     }
     return entries;
+}
+
+void setEnvironmentVariable(const std::string& name, const std::string& value) {
+    setenv(name.c_str(), value.c_str(), 1);
 }

@@ -46,3 +46,7 @@ std::string programPath() {
         path.resize(path.size() * 2);
     }
 }
+
+void setEnvironmentVariable(const std::string& name, const std::string& value) {
+    SetEnvironmentVariableA(name.c_str(), value.c_str());
+}

@@ -157,8 +157,8 @@ EndedProcess SystemPlatform::waitForProcess() {
     return parts_->children.wait();
 }
 
-std::optional<EndedProcess> SystemPlatform::waitForProcessOr(std::intptr_t wake) {
-    return parts_->children.waitOr(static_cast<int>(wake));
+std::optional<EndedProcess> SystemPlatform::waitForProcessOr(std::intptr_t wake, int milliseconds) {
+    return parts_->children.waitOr(static_cast<int>(wake), milliseconds);
 }
 
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {

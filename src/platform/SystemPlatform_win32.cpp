@@ -77,10 +77,10 @@ EndedProcess SystemPlatform::waitForProcess() {
     return parts_->children.wait();
 }
 
-// A semaphore cannot be watched without taking it: only a process's end ends
-// the wait, and the next start tries the semaphore again.
-std::optional<EndedProcess> SystemPlatform::waitForProcessOr(std::intptr_t) {
-    return waitForProcess();
+// A semaphore cannot be watched without taking it: only a process's end, or
+// the time, ends the wait, and the next start tries the semaphore again.
+std::optional<EndedProcess> SystemPlatform::waitForProcessOr(std::intptr_t, int milliseconds) {
+    return parts_->children.waitOr(milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
 }
 
 std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {

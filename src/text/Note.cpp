@@ -3,6 +3,21 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace {
+
+// Every message goes through noteList, the one place that knows of the line.
+TransientLine* gLine = nullptr;
+
+} // namespace
+
+NotesEraseLine::NotesEraseLine(TransientLine& line) : previous_(gLine) {
+    gLine = &line;
+}
+
+NotesEraseLine::~NotesEraseLine() {
+    gLine = previous_;
+}
+
 void note(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
@@ -11,6 +26,9 @@ void note(const char* format, ...) {
 }
 
 void noteList(const char* format, va_list arguments) {
+    if (gLine != nullptr) {
+        gLine->erase();
+    }
     std::fflush(stdout);
     std::fputs("tarvo: ", stderr);
     std::vfprintf(stderr, format, arguments);

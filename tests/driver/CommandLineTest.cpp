@@ -41,7 +41,8 @@ TEST(CommandLine, JobsAndTheJobserverStyle) {
     EXPECT_EQ(o.jobs, 1u);
     EXPECT_EQ(o.jobserverStyle, JobserverStyle::Pipe);
     o = scanArguments({"--jobserver-style=pipe", "--jobserver-style=fifo"});
-    EXPECT_EQ(o.jobserverStyle, JobserverStyle::Default);
+    EXPECT_EQ(o.jobserverStyle, JobserverStyle::Fifo);
+    EXPECT_EQ(scanArguments({"--jobserver-style=sem"}).jobserverStyle, JobserverStyle::Default);
     EXPECT_TRUE(o.invalid.empty());
     EXPECT_EQ(scanArguments({"--jobserver-style=tcp"}).invalid, "--jobserver-style=tcp");
 }

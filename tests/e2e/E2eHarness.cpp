@@ -308,9 +308,10 @@ Result Sandbox::runUnprivileged(const std::vector<std::string>& arguments,
 }
 
 Running Sandbox::start(const std::vector<std::string>& arguments,
-                       const std::vector<std::string>& environment) const {
+                       const std::vector<std::string>& environment,
+                       const RunOptions& options) const {
     int outputFd = -1;
-    const int child = spawn(arguments, environment, RunOptions(), true, outputFd);
+    const int child = spawn(arguments, environment, options, true, outputFd);
     // Set here as well, so that the group exists before the caller signals it.
     setpgid(child, child);
     return Running(child, outputFd);
@@ -348,9 +349,12 @@ void Running::closeOutput() {
     outputFd_ = -1;
 }
 
-bool Running::waitForFile(const std::string& path) {
+bool Running::waitForFile(const std::string& path, int seconds) {
     struct stat info;
-    while (lstat(path.c_str(), &info) != 0) {
+    for (long waited = 0; lstat(path.c_str(), &info) != 0; ++waited) {
+        if (seconds > 0 && waited >= seconds * 200L) {
+            return false;
+        }
         if (!ended_) {
             const pid_t done = waitpid(processId_, &status_, WNOHANG);
             if (done == processId_) {

@@ -76,7 +76,8 @@ class Sandbox {
                     const std::vector<std::string>& environment = defaultEnvironment()) const;
     // Starts tarvo without waiting for it, in a process group of its own.
     Running start(const std::vector<std::string>& arguments,
-                  const std::vector<std::string>& environment = defaultEnvironment()) const;
+                  const std::vector<std::string>& environment = defaultEnvironment(),
+                  const RunOptions& options = RunOptions()) const;
 
     static std::vector<std::string> defaultEnvironment();
     // run() with RunOptions::keepErrors and the default environment.
@@ -111,8 +112,9 @@ class Running {
     // Closes the reading end of tarvo's standard output, as a reader that quits
     // early does (head, less).
     void closeOutput();
-    // Waits until the file exists; false when tarvo has ended first.
-    bool waitForFile(const std::string& path);
+    // Waits until the file exists; false when tarvo has ended first, or when
+    // `seconds` (0: no limit) have passed, for a run that may hang.
+    bool waitForFile(const std::string& path, int seconds = 0);
     Result finish();
 
   private:

@@ -463,6 +463,27 @@ TEST(KeepGoing, MakesWhatDoesNotWaitForTheFailure) {
     EXPECT_EQ(result.status, 3);
 }
 
+// The status is that of the failure that a run of one job meets first, though
+// side by side b fails first: a waits until b's block is out.
+TEST(KeepGoing, StatusIsTheFirstFailureInTheOrderOfOneJob) {
+    for (const char* jobs : {"1", "2", "3", "8"}) {
+        Sandbox box;
+        box.write("tarvo", "all: a b\n\na: tarvo\n\t@sh late.sh $(JOBS)\n\n"
+                           "b: tarvo\n\tsh -c \"exit 4\"\n");
+        box.write("late.sh", "i=0\nwhile [ $1 != 1 ] && ! grep -q 'exit 4' log && [ $i -lt 1000 ]; "
+                             "do sleep 0.01; i=`expr $i + 1`; done\nexit 3\n");
+        e2e::RunOptions options;
+        options.standardOutput = box.pathOf("log");
+        options.keepErrors = true;
+        const e2e::Result result =
+            box.run({"--keep-going", std::string("-j") + jobs, std::string("JOBS=") + jobs},
+                    Sandbox::defaultEnvironment(), options);
+        EXPECT_EQ(result.status, 3) << jobs;
+        EXPECT_NE(result.errors.find("tarvo: these targets failed: a b\n"), std::string::npos)
+            << jobs << result.errors;
+    }
+}
+
 // Odd names stay valid JSON; the up-to-date object is listed too, and the
 // link, which names no source, is not.
 TEST(CompilationDatabase, ListsEveryCompileOfTheTargets) {

@@ -303,12 +303,14 @@ TEST(Parallel, NothingStartsAfterAnInterrupt) {
 
 // A work step for the makefiles below: it marks itself running in the
 // sandbox, waits (ten seconds at most) until `need` steps run, and writes its
-// name and how many run then to "counts".
+// name and how many it saw run to "counts". It runs on until the others of
+// its `need` have seen as many, however slow the machine.
 const char kWorkScript[] =
-    "#!/bin/sh\ncd `dirname $0`\ntouch running.$1\ni=0\n"
-    "while [ `ls | grep -c '^running\\.'` -lt $2 ] && [ $i -lt 1000 ]; do sleep 0.01; "
-    "i=`expr $i + 1`; done\necho $1 `ls | grep -c '^running\\.'` >> counts\nsleep 0.05\n"
-    "rm running.$1\n";
+    "#!/bin/sh\ncd `dirname $0`\ntouch running.$1\ni=0\nn=`ls | grep -c '^running\\.'`\n"
+    "while [ $n -lt $2 ] && [ $i -lt 1000 ]; do sleep 0.01; i=`expr $i + 1`; "
+    "n=`ls | grep -c '^running\\.'`; done\necho $1 $n >> counts\ntouch seen.$2.$1\ni=0\n"
+    "while [ `ls | grep -c \"^seen\\.$2\\.\"` -lt $2 ] && [ $i -lt 1000 ]; do sleep 0.01; "
+    "i=`expr $i + 1`; done\nsleep 0.05\nrm running.$1\n";
 
 std::string work(const Sandbox& box, const std::string& name, int need = 1) {
     return name + ": tarvo\n\t@sh " + box.pathOf("work.sh") + " " + name + " " +
@@ -357,9 +359,107 @@ TEST(Jobserver, RecursiveBuildSharesTheSlotsOfTheTop) {
     EXPECT_EQ(mostAtOnce(box), 4);
     // The deepest level, two runs below the top, ran four at once.
     for (const char* step : {"d1 4", "d2 4", "d3 4", "d4 4"}) {
-        EXPECT_LT(indexOf(linesOf(box.read("counts")), step), 14u) << step;
+        EXPECT_LT(indexOf(linesOf(box.read("counts")), step), 14u) << step << "\n"
+                                                                   << box.read("counts");
     }
     EXPECT_TRUE(box.list("tmp").empty()) << "the fifo is left behind";
+}
+
+// GNU make (4.3 and later) as a peer: under tarvo, above it, and between two.
+bool haveGnuMake() {
+    for (const char* directory : {"/usr/local/bin", "/usr/bin", "/bin"}) {
+        if (access((std::string(directory) + "/make").c_str(), X_OK) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(GnuMake, SubBuildUnderTarvoTakesItsSlots) {
+    if (!haveGnuMake()) {
+        GTEST_SKIP() << "no GNU make";
+    }
+    Sandbox box;
+    box.write("work.sh", kWorkScript);
+    // a and b end well only side by side: GNU make runs them with the one
+    // token of tarvo's -j2, and never all three at once.
+    const std::string step = ":\n\t@sh " + box.pathOf("work.sh") + " ";
+    box.makeDirectory("sub");
+    box.write("sub/Makefile", "all: a b c\na" + step + "a 2\nb" + step + "b 2\nc" + step + "c 1\n");
+    box.write("tarvo", "all:\n\t@make -s -C sub\n");
+    const e2e::Result result = box.run({"-j2"}, withTemporaryDirectory(box));
+    EXPECT_EQ(result.output, kBanner);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(mostAtOnce(box), 2);
+}
+
+TEST(GnuMake, TarvoUnderMakeTakesItsSlots) {
+    if (!haveGnuMake()) {
+        GTEST_SKIP() << "no GNU make";
+    }
+    Sandbox box;
+    box.write("work.sh", kWorkScript);
+    // The "+" hands GNU make's jobserver on; tarvo runs three at once with it.
+    box.write("tarvo", "all:\n\t@make -s -j3 -f gnu.mk TARVO=$(MAKE)\n");
+    box.write("gnu.mk", "all:\n\t+@cd sub && $(TARVO)\n");
+    box.makeDirectory("sub");
+    box.write("sub/tarvo",
+              "all: a b c\n\n" + work(box, "a", 3) + work(box, "b", 3) + work(box, "c", 3));
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, std::string(kBanner) + kBanner);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(mostAtOnce(box), 3);
+}
+
+// make -n runs the "+" command that starts tarvo: tarvo prints what it would
+// run, and runs nothing.
+TEST(GnuMake, DryRunAboveTarvoRunsNothingInIt) {
+    if (!haveGnuMake()) {
+        GTEST_SKIP() << "no GNU make";
+    }
+    Sandbox box;
+    box.write("tarvo", "all:\n\t@make -s -n -f gnu.mk TARVO=$(MAKE)\n");
+    box.write("gnu.mk", "all:\n\t+cd sub && $(TARVO)\n");
+    box.makeDirectory("sub");
+    box.write("sub/tarvo", "all:\n\ttouch made\n");
+    const e2e::Result result = box.run({});
+    EXPECT_EQ(result.output, std::string(kBanner) + "cd sub && " + TARVO_BINARY + "\n" + kBanner +
+                                 "touch made \n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_FALSE(box.exists("sub/made"));
+}
+
+// --keep-going reaches a GNU make below, whose k reaches a tarvo below it:
+// each level goes on past its own failure.
+TEST(GnuMake, KeepGoingReachesEveryLevel) {
+    if (!haveGnuMake()) {
+        GTEST_SKIP() << "no GNU make";
+    }
+    Sandbox box;
+    box.write("tarvo", "all:\n\t@make -s -C mid TARVO=$(MAKE)\n");
+    box.makeDirectory("mid");
+    box.write("mid/Makefile",
+              ".PHONY: sub\nall: bad sub\nbad:\n\t@false\nsub:\n\t+@cd sub && $(TARVO)\n");
+    box.makeDirectory("mid/sub");
+    box.write("mid/sub/tarvo", "all: bad good\n\nbad:\n\t@sh -c \"exit 3\"\n\n"
+                               "good:\n\t@touch good\n");
+    const e2e::Result result = box.runKeepingErrors({"--keep-going"});
+    EXPECT_EQ(result.output, std::string(kBanner) + kBanner);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(box.exists("mid/sub/good"));
+}
+
+// No -j can make tarvo wait on its own jobserver: the tokens are as many as
+// its pipe holds.
+TEST(Jobserver, AnyNumberOfJobsStartsAtOnce) {
+    for (const char* style : {"--jobserver-style=pipe", "--jobserver-style=fifo"}) {
+        Sandbox box;
+        box.write("tarvo", "all:\n\t@touch ran\n");
+        e2e::Running running = box.start({"-j", "999999", style}, withTemporaryDirectory(box));
+        EXPECT_TRUE(running.waitForFile(box.pathOf("ran"), 60)) << style;
+        running.signal(SIGKILL);
+        running.finish();
+    }
 }
 
 // An outer jobserver of `tokens` tokens: a fifo in the sandbox that the test
@@ -424,41 +524,46 @@ TEST(Jobserver, ClientOfAnOuterJobserverRunsAsManyAsItsSlots) {
     EXPECT_EQ(outer.tokens(), "tt");
 }
 
-TEST(Jobserver, OlderClientsGetThePipeForm) {
-    Sandbox box;
-    box.write("work.sh", kWorkScript);
-    // A client of the older protocol: it takes both tokens with blocking
-    // reads and gives them back.
-    box.write("client.sh", "#!/bin/sh\nauth=${MAKEFLAGS##*--jobserver-auth=}\n"
-                           "r=${auth%%,*}\nw=${auth##*,}\n"
-                           "echo \"$MAKEFLAGS\" | sed 's/=[0-9]*,[0-9]*$/=R,W/'\n"
-                           "a=`dd bs=1 count=1 <&$r 2>/dev/null`\n"
-                           "b=`dd bs=1 count=1 <&$r 2>/dev/null`\n"
-                           "echo took $a$b\nprintf %s \"$a$b\" >&$w\n");
-    // Then a tarvo of the same form: three steps that need the two tokens.
-    box.write("tarvo", "all: client sub\n\nclient:\n\t@sh client.sh\n\n"
-                       "sub:\n\t@cd sub && $(MAKE)\n");
-    box.makeDirectory("sub");
-    box.write("sub/tarvo",
-              "all: a b c\n\n" + work(box, "a", 3) + work(box, "b", 3) + work(box, "c", 3));
-    const e2e::Result result =
-        box.run({"-j3", "--jobserver-style=pipe"}, withTemporaryDirectory(box));
-    EXPECT_EQ(result.output,
-              std::string(kBanner) + "-j3 --jobserver-auth=R,W\ntook ++\n" + kBanner);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(mostAtOnce(box), 3);
-    EXPECT_TRUE(box.list("tmp").empty());
+TEST(Jobserver, EveryClientGetsThePipeFormByDefault) {
+    for (const Names& style : {Names{}, Names{"--jobserver-style=pipe"}}) {
+        Sandbox box;
+        box.write("work.sh", kWorkScript);
+        // A client of the oldest protocol: it takes both tokens with blocking
+        // reads and gives them back.
+        box.write("client.sh", "#!/bin/sh\nauth=${MAKEFLAGS##*--jobserver-fds=}\n"
+                               "r=${auth%%,*}\nw=${auth##*,}\n"
+                               "echo \"$MAKEFLAGS\" | sed 's/=[0-9]*,[0-9]*/=R,W/g'\n"
+                               "a=`dd bs=1 count=1 <&$r 2>/dev/null`\n"
+                               "b=`dd bs=1 count=1 <&$r 2>/dev/null`\n"
+                               "echo took $a$b\nprintf %s \"$a$b\" >&$w\n");
+        // Then a tarvo of the same form: three steps that need the two tokens.
+        box.write("tarvo", "all: client sub\n\nclient:\n\t@sh client.sh\n\n"
+                           "sub:\n\t@cd sub && $(MAKE)\n");
+        box.makeDirectory("sub");
+        box.write("sub/tarvo",
+                  "all: a b c\n\n" + work(box, "a", 3) + work(box, "b", 3) + work(box, "c", 3));
+        Names arguments = style;
+        arguments.push_back("-j3");
+        const e2e::Result result = box.run(arguments, withTemporaryDirectory(box));
+        EXPECT_EQ(result.output, std::string(kBanner) +
+                                     "-j --jobserver-auth=R,W --jobserver-fds=R,W\ntook ++\n" +
+                                     kBanner);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(mostAtOnce(box), 3);
+        EXPECT_TRUE(box.list("tmp").empty());
+    }
 }
 
 TEST(Jobserver, FifoGoesAfterAFailureAndAnInterrupt) {
     Sandbox box;
     const Names environment = withTemporaryDirectory(box);
+    const Names fifo = {"--jobserver-style=fifo", "-j4"};
     box.write("tarvo", "all: a b\n\na: tarvo\n\tsh -c \"exit 2\"\n\nb: tarvo\n\tsleep 0.1\n");
-    EXPECT_EQ(box.run({"-j4"}, environment).status, 2);
+    EXPECT_EQ(box.run(fifo, environment).status, 2);
     EXPECT_TRUE(box.list("tmp").empty());
     box.write("tarvo", "all: a b\n\na: tarvo\n\t@sh -c \"touch a.here; exec sleep 30\"\n\n"
                        "b: tarvo\n\t@sh -c \"touch b.here; exec sleep 30\"\n");
-    e2e::Running running = box.start({"-j4"}, environment);
+    e2e::Running running = box.start(fifo, environment);
     ASSERT_TRUE(running.waitForFile(box.pathOf("a.here")));
     ASSERT_TRUE(running.waitForFile(box.pathOf("b.here")));
     EXPECT_EQ(box.list("tmp").size(), 1u);
@@ -468,7 +573,7 @@ TEST(Jobserver, FifoGoesAfterAFailureAndAnInterrupt) {
     // The next run works.
     box.write("tarvo", "all: a\n\na: tarvo\n\t@sh show.sh\n");
     box.write("show.sh", "echo \"$MAKEFLAGS\" | cut -c1-26\n");
-    EXPECT_EQ(box.run({"-j4"}, environment).output,
+    EXPECT_EQ(box.run(fifo, environment).output,
               std::string(kBanner) + "-j4 --jobserver-auth=fifo:\n");
 }
 
@@ -487,6 +592,30 @@ TEST(Jobserver, UnopenedJobserverIsIgnoredWithANote) {
               "variable; \"$MAKEFLAGS\" in a command gives its whole value, \"" +
                   flags + "\"\ntarvo: jobserver " + box.pathOf("none") +
                   " ignored: No such file or directory\n");
+
+    // Descriptors that a parent did not hand on, and ones that hold something
+    // else: the note says which, and what mends the first.
+    const struct {
+        const char* opens;
+        const char* why;
+    } kCases[] = {
+        {"",
+         "its descriptors are not open here; GNU make closes them for a command that it does not "
+         "take for a sub-build: begin that command with \"+\" in the parent makefile, or let it "
+         "use $(MAKE)"},
+        {"8<tarvo 9<tarvo",
+         "descriptor 8 is open here, but not a pipe: the parent's jobserver did not reach tarvo"},
+    };
+    for (const auto& c : kCases) {
+        box.write("inner.sh", std::string("MAKEFLAGS='-j3 --jobserver-auth=8,9' exec \"$1\" -f "
+                                          "inner.mk ") +
+                                  c.opens + "\n");
+        box.write("inner.mk", "inner:\n\t@echo inner\n");
+        box.write("tarvo", "all:\n\t@sh inner.sh $(MAKE)\n");
+        const e2e::Result noted = box.runKeepingErrors({});
+        EXPECT_EQ(noted.output, std::string(kBanner) + kBanner + "inner\n");
+        EXPECT_EQ(noted.errors, std::string("tarvo: jobserver 8,9 ignored: ") + c.why + "\n");
+    }
 }
 
 TEST(Jobserver, WaitAndDependencyOrderLetAuthorsOrderSteps) {

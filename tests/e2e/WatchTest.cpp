@@ -98,6 +98,78 @@ TEST(Progress, DrawnOnATerminalWithoutChangingStandardOutput) {
     EXPECT_EQ(box.runKeepingErrors({}).errors, "");
 }
 
+// Standard error with the line drawn into a file of the sandbox, which the
+// commands can read.
+e2e::RunOptions errorsTo(const Sandbox& box, const std::string& name) {
+    box.write(name, "");
+    e2e::RunOptions options;
+    options.standardError = box.pathOf(name);
+    return options;
+}
+
+// A note that does not begin a line stands glued to a line that was not erased.
+bool noteGlued(const std::string& errors) {
+    for (std::size_t at = errors.find("tarvo: "); at != std::string::npos;
+         at = errors.find("tarvo: ", at + 1)) {
+        if (at > 0 && errors[at - 1] != '\n' &&
+            (at < 4 || errors.compare(at - 4, 4, "\r\x1b[K") != 0)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(Progress, OnlyTheOutermostRunDraws) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\t@cd sub && $(MAKE) --progress=yes\n");
+    box.makeDirectory("sub");
+    box.write("sub/tarvo", "all:\n\techo inner\n");
+    const e2e::Result result =
+        box.run({"--progress=yes"}, Sandbox::defaultEnvironment(), errorsTo(box, "err"));
+    EXPECT_EQ(result.status, 0);
+    const std::string drawn = box.read("err");
+    EXPECT_NE(drawn.find("] cd sub && "), std::string::npos) << drawn;
+    EXPECT_EQ(drawn.find("echo inner"), std::string::npos) << drawn;
+}
+
+// The command ends well once the line has shown a second gone by.
+TEST(Progress, TheClockMovesWhileACommandRuns) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\t@sh tick.sh\n");
+    box.write("tick.sh", "i=0\nwhile ! grep -q ', 0:01' err && [ $i -lt 1000 ]; do sleep 0.01; "
+                         "i=`expr $i + 1`; done\ngrep -q ', 0:01' err\n");
+    const e2e::Result result =
+        box.run({"-j2", "--progress=yes"}, Sandbox::defaultEnvironment(), errorsTo(box, "err"));
+    EXPECT_EQ(result.status, 0) << box.read("err");
+}
+
+TEST(Progress, InterruptedCommandsAreNotDone) {
+    Sandbox box;
+    box.write("tarvo", "all: a b\n\na: tarvo\n\t@sh -c \"touch a.here; exec sleep 30\"\n\n"
+                       "b: tarvo\n\t@sh -c \"touch b.here; exec sleep 30\"\n");
+    e2e::Running running =
+        box.start({"-j2", "--progress=yes"}, Sandbox::defaultEnvironment(), errorsTo(box, "err"));
+    ASSERT_TRUE(running.waitForFile(box.pathOf("a.here")));
+    ASSERT_TRUE(running.waitForFile(box.pathOf("b.here")));
+    running.signalGroup(SIGINT);
+    EXPECT_EQ(running.finish().status, 128 + SIGINT);
+    const std::string drawn = box.read("err");
+    EXPECT_NE(drawn.find("\r[0/2, 2 running, "), std::string::npos) << drawn;
+    EXPECT_EQ(drawn.find("\r[1/"), std::string::npos) << drawn;
+    EXPECT_EQ(drawn.find("\r[2/"), std::string::npos) << drawn;
+}
+
+// A warning that the walk says while the line stands, after a's command.
+TEST(Progress, ErasedBeforeEachNote) {
+    Sandbox box;
+    box.write("tarvo", "all: a b\n\na:\n\techo a\n\nb: missing\n\techo b\n");
+    const e2e::Result result =
+        box.run({"--progress=yes"}, Sandbox::defaultEnvironment(), errorsTo(box, "err"));
+    const std::string drawn = box.read("err");
+    EXPECT_NE(drawn.find("tarvo: missing: no file and no rule"), std::string::npos) << drawn;
+    EXPECT_FALSE(noteGlued(drawn)) << drawn;
+}
+
 // The record of times: a line per command run, appended run after run; a
 // damaged line is skipped with a note, and the time left comes from the rest.
 TEST(TimeLog, RecordsEachCommandAndGivesTheTimeLeft) {
