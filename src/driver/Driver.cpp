@@ -37,6 +37,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -202,6 +203,12 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     // An interrupted run leaves no progress line behind, and keeps the record
     // and the trace of the commands that ran.
     const InterruptCleanup watchCleanup([&watch] { watch.finish(); });
+    // The build takes an interrupt up at its next step, so that a target half
+    // made between two commands goes too; a run that only looks ends at once.
+    std::optional<InterruptDeferral> deferral;
+    if (!onlyLooks) {
+        deferral.emplace();
+    }
     // Made before the executor, which holds its tokens until it goes.
     const std::unique_ptr<Jobserver> jobserver = jobserverFor(options, environment);
     const Execution execution = chooseExecution(options, settings, files, jobserver.get());

@@ -18,6 +18,8 @@ namespace {
 
 volatile sig_atomic_t gInterruptSignal = 0;
 volatile sig_atomic_t gChild = 0;
+// While not 0, an interrupt with no child running waits for the run's next check.
+volatile sig_atomic_t gDeferred = 0;
 // The process groups of the children that run side by side.
 ProcessGroups gGroups(kill);
 struct FileToRemove {
@@ -81,6 +83,9 @@ void onInterrupt(int signal) {
         // Children in groups of their own do not see a terminal's interrupt:
         // each is passed it, and the run ends once they have stopped.
         gGroups.signalAll(signal);
+        return;
+    }
+    if (gDeferred != 0) {
         return;
     }
     removeFiles();
@@ -203,6 +208,14 @@ void noteChildGroupStarted(long processGroup) {
 void noteChildGroupEnded(long processGroup) {
     SignalBlock block;
     gGroups.remove(static_cast<pid_t>(processGroup));
+}
+
+void deferInterrupts() {
+    gDeferred = gDeferred + 1;
+}
+
+void stopDeferringInterrupts() {
+    gDeferred = gDeferred - 1;
 }
 
 bool interruptPending() {

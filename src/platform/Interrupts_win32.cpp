@@ -16,6 +16,8 @@ namespace {
 // included, and runs this handler on a thread of its own.
 volatile LONG gInterrupted = 0;
 volatile LONG gChildRunning = 0;
+// While not 0, an interrupt with no child running waits for the run's next check.
+volatile LONG gDeferred = 0;
 std::mutex gFileMutex;
 struct FileToRemove {
     std::string path;
@@ -55,8 +57,8 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     if (wakeUp != nullptr) {
         SetEvent(wakeUp);
     }
-    if (gChildRunning != 0) {
-        return TRUE; // the run ends once the child has stopped
+    if (gChildRunning != 0 || gDeferred != 0) {
+        return TRUE; // the run ends once the child has stopped, or at its next check
     }
     removeFiles();
     ExitProcess(kInterruptedStatus);
@@ -113,6 +115,14 @@ void noteChildGroupStarted(long) {
 
 void noteChildGroupEnded(long) {
     InterlockedDecrement(&gChildRunning);
+}
+
+void deferInterrupts() {
+    InterlockedIncrement(&gDeferred);
+}
+
+void stopDeferringInterrupts() {
+    InterlockedDecrement(&gDeferred);
 }
 
 bool interruptPending() {

@@ -2,6 +2,7 @@
 
 #include "containers/NameCompare.h"
 #include "exec/Executor.h"
+#include "platform/Interrupts.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
 #include "rules/WalkObserver.h"
@@ -32,6 +33,12 @@ int Walk::finish() {
 bool Walk::decide(Rule& rule, const std::string& name) {
     if (stopped_) {
         return false;
+    }
+    if (interruptPending()) {
+        // The build defers interrupts to here: the commands that run are
+        // waited for, and the run ends.
+        outcome_ = executor_.finish();
+        endIfInterrupted();
     }
     Rule& maker = rule.makerOf(name, *this);
     if (&maker == &rule) {

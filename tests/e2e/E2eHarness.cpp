@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -364,6 +365,23 @@ bool Running::waitForFile(const std::string& path) {
         nanosleep(&pause, nullptr);
     }
     return true;
+}
+
+bool Running::waitForOutput(int bytes) {
+    for (;;) {
+        int waiting = 0;
+        if (ioctl(outputFd_, FIONREAD, &waiting) == 0 && waiting >= bytes) {
+            return true;
+        }
+        if (!ended_ && waitpid(processId_, &status_, WNOHANG) == processId_) {
+            ended_ = true;
+        }
+        if (ended_) {
+            return false;
+        }
+        const struct timespec pause = {0, 5 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
 }
 
 Result Running::finish() {
