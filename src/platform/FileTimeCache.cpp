@@ -36,6 +36,10 @@ FileTime FileTimeCache::fileTime(const std::string& path) {
     return known.time;
 }
 
+EntryKind FileTimeCache::entryKind(const std::string& path) {
+    return system_.entryKind(path);
+}
+
 bool FileTimeCache::removeFile(const std::string& path) {
     invalidate();
     return system_.removeFile(path);

@@ -19,6 +19,7 @@ class FileTimeCache : public Platform {
     EndedProcess waitForProcess() override;
     std::optional<EndedProcess> waitForProcessOr(std::intptr_t wake) override;
     FileTime fileTime(const std::string& path) override;
+    EntryKind entryKind(const std::string& path) override;
     bool removeFile(const std::string& path) override;
     bool setFileTime(const std::string& path, FileTime time) override;
     TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;

@@ -15,6 +15,7 @@ class SystemPlatform : public Platform {
     EndedProcess waitForProcess() override;
     std::optional<EndedProcess> waitForProcessOr(std::intptr_t wake) override;
     FileTime fileTime(const std::string& path) override;
+    EntryKind entryKind(const std::string& path) override;
     bool removeFile(const std::string& path) override;
     bool setFileTime(const std::string& path, FileTime time) override;
     TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;

@@ -150,6 +150,17 @@ FileTime SystemPlatform::fileTime(const std::string& path) {
     return match ? fileTimeOf((directoryPart(path) + *match).c_str()) : 0;
 }
 
+EntryKind SystemPlatform::entryKind(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) {
+        return EntryKind::None;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return EntryKind::Link;
+    }
+    return S_ISDIR(info.st_mode) ? EntryKind::Directory : EntryKind::File;
+}
+
 bool SystemPlatform::removeFile(const std::string& path) {
     return unlink(path.c_str()) == 0 || errno == ENOENT;
 }

@@ -465,3 +465,49 @@ TEST(InterruptBetweenCommands, RemovesTheHalfMadeTargetAndKeepsTheRecord) {
             << c.name;
     }
 }
+
+// A target that is a directory (a sub-build's) or a symbolic link is no
+// half-made file: an interrupt or a failure leaves a directory as it is and
+// says nothing of it, and a link is removed, or has its time set back, as the
+// link itself, never the file it points to (here a source).
+TEST(PartlyMade, DirectoriesAndLinksAreHandledAsWhatTheyAre) {
+    struct Case {
+        const char* name;
+        const char* target;
+        const char* commands;
+        int status;
+        const char* errors;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"InterruptedDirectory", "sub", "touch sub/x\n\tkill -INT $PPID", 128 + SIGINT, ""},
+             {"FailedDirectory", "sub", "touch sub/x\n\tfalse", 1,
+              "tarvo: sub: command failed with status 1\n"},
+             {"InterruptedLink", "link", "ln -s source.c link\n\tkill -INT $PPID", 128 + SIGINT,
+              "tarvo: link: removed, since its commands were interrupted\n"},
+             {"FailedLink", "link", "ln -s source.c link\n\tfalse", 1,
+              "tarvo: link: command failed with status 1\n"
+              "tarvo: link: its time is set back, since its commands failed\n"}}) {
+        Sandbox box;
+        box.write("tarvo", std::string(c.target) + ": in\n\t" + c.commands + "\n");
+        box.write("in", "");
+        box.setTime("in", e2e::kBaseTime + 60);
+        box.write("source.c", "int x;\n");
+        box.setTime("source.c", e2e::kBaseTime + 30);
+        box.makeDirectory("sub");
+        box.setTime("sub", e2e::kBaseTime);
+        const e2e::Result result = box.runKeepingErrors({c.target});
+        EXPECT_EQ(result.status, c.status) << c.name;
+        EXPECT_EQ(result.errors, c.errors) << c.name;
+        EXPECT_EQ(box.modificationTime("source.c"), e2e::kBaseTime + 30) << c.name;
+        if (std::string(c.target) == "sub") {
+            // The directory keeps the time its commands gave it.
+            EXPECT_GT(box.modificationTime("sub"), e2e::kBaseTime) << c.name;
+        }
+        struct stat link;
+        const bool linked = lstat(box.pathOf("link").c_str(), &link) == 0;
+        EXPECT_EQ(linked, std::string(c.name) == "FailedLink") << c.name;
+        if (linked) {
+            EXPECT_LT(link.st_mtime, e2e::kBaseTime) << "the link's own time is set back";
+        }
+    }
+}
