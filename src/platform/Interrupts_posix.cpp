@@ -32,6 +32,7 @@ std::function<void()> gCleanup;
 // The signal mask that the run started with, for its children.
 sigset_t gStartingMask;
 bool gStartingMaskRead = false;
+bool gChildSignalIgnored = false;
 
 // Every signal whose default action ends the process and that comes from
 // outside. A write to a reader that has quit (tarvo -p | head) ends the run
@@ -128,6 +129,10 @@ const sigset_t& startingSignalMask() {
     return gStartingMask;
 }
 
+bool childSignalIgnoredAtStart() {
+    return gChildSignalIgnored;
+}
+
 const sigset_t& interruptSignals() {
     static const sigset_t set = [] {
         sigset_t signals;
@@ -140,8 +145,20 @@ const sigset_t& interruptSignals() {
     return set;
 }
 
+// Ignored, SIGCHLD lets the system reap every child unseen, and each wait
+// for one fails (as when some CI runners start us).
+void restoreChildSignal() {
+    struct sigaction action;
+    if (sigaction(SIGCHLD, nullptr, &action) == 0 && action.sa_handler == SIG_IGN) {
+        gChildSignalIgnored = true;
+        action.sa_handler = SIG_DFL;
+        sigaction(SIGCHLD, &action, nullptr);
+    }
+}
+
 void installInterruptHandling() {
     readStartingMask(true);
+    restoreChildSignal();
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_mask = interruptSignals();

@@ -9,3 +9,8 @@ const sigset_t& interruptSignals();
 // The signal mask that the run started with, which its children get whatever
 // the run holds back when it starts them.
 const sigset_t& startingSignalMask();
+
+// Whether the run started with SIGCHLD ignored. It runs with the default, since
+// every wait for a child fails otherwise, and its children start with it
+// ignored, as the run was given it.
+bool childSignalIgnoredAtStart();

@@ -244,6 +244,9 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
         for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
             ::signal(signalNumber, SIG_DFL);
         }
+        if (options.childSignalIgnored) {
+            ::signal(SIGCHLD, SIG_IGN);
+        }
         // A run ended by SIGQUIT or the like leaves no core file in the sandbox.
         const struct rlimit noCore = {0, 0};
         setrlimit(RLIMIT_CORE, &noCore);

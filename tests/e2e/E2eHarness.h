@@ -33,6 +33,8 @@ struct RunOptions {
     // raises SIGXFSZ unless that signal is ignored, as a caller can hand on.
     long fileSizeLimit = 0;
     bool fileSizeSignalIgnored = false;
+    // Starts tarvo with SIGCHLD ignored, as some CI runners and daemons do.
+    bool childSignalIgnored = false;
     // Bytes of address space tarvo may take (0: no limit), so that a run that
     // would grow without end fails instead. Not applied under AddressSanitizer,
     // which reserves far more from the start.

@@ -222,6 +222,24 @@ TEST(Parallel, CommandsStartWithTheSignalMaskOfTheRun) {
     }
 }
 
+// Started with SIGCHLD ignored, tarvo still learns how its commands ended,
+// and they start with it ignored too, as tarvo was given it.
+TEST(Parallel, StartedWithChildSignalIgnored) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\tgrep SigIgn /proc/self/status\n\tfalse\n");
+    e2e::RunOptions options;
+    options.childSignalIgnored = true;
+    for (const char* jobs : {"-j1", "-j2"}) {
+        const e2e::Result result = box.run({jobs}, Sandbox::defaultEnvironment(), options);
+        const std::string echo = std::string(kBanner) + "grep SigIgn /proc/self/status \nSigIgn:\t";
+        ASSERT_EQ(result.output.substr(0, echo.size()), echo) << jobs << result.output;
+        const std::string mask = result.output.substr(echo.size(), 16);
+        EXPECT_NE(std::stoull(mask, nullptr, 16) & (1ULL << (SIGCHLD - 1)), 0u) << jobs << mask;
+        EXPECT_EQ(result.output.substr(echo.size() + 16), "\nfalse \n") << jobs;
+        EXPECT_EQ(result.status, 1) << jobs;
+    }
+}
+
 // Whether a process of that name runs with the directory as its current one.
 bool runsIn(const std::string& directory, const std::string& name) {
     char resolved[PATH_MAX];
