@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,6 +68,9 @@ void dieWith(int signal) {
     _exit(128 + signal);
 }
 
+// Ctrl-Z, and what stops a run in the background that touches the terminal.
+const int kStopSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
+
 void removeFiles() {
     for (const FileToRemove& file : gFilesToRemove) {
         unlink(file.path.get());
@@ -82,8 +86,10 @@ void onInterrupt(int signal) {
     }
     if (!gGroups.empty()) {
         // Children in groups of their own do not see a terminal's interrupt:
-        // each is passed it, and the run ends once they have stopped.
+        // each is passed it, and the run ends once they have stopped. One
+        // stopped meanwhile (Ctrl-Z) must go on to see it.
         gGroups.signalAll(signal);
+        gGroups.signalAll(SIGCONT);
         return;
     }
     if (gDeferred != 0) {
@@ -91,6 +97,30 @@ void onInterrupt(int signal) {
     }
     removeFiles();
     dieWith(signal);
+}
+
+// Commands that run side by side, in groups of their own, do not see the
+// terminal's Ctrl-Z: each group is passed the signal, the run stops as it
+// would have, and once continued it continues them all.
+void onStop(int signal) {
+    const int saved = errno;
+    gGroups.signalAll(signal);
+    struct sigaction action;
+    struct sigaction handler;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = SIG_DFL;
+    sigaction(signal, &action, &handler);
+    sigset_t set;
+    sigset_t previous;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    sigprocmask(SIG_UNBLOCK, &set, &previous);
+    // Stops here, unless the process group is orphaned, which drops the stop.
+    raise(signal);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    sigaction(signal, &handler, nullptr);
+    gGroups.signalAll(SIGCONT);
+    errno = saved;
 }
 
 // A write of the run's own beyond the file-size limit fails with EFBIG and is
@@ -116,6 +146,9 @@ void readStartingMask(bool exact) {
         for (int signal : kSignals) {
             sigdelset(&gStartingMask, signal);
         }
+        for (int signal : kStopSignals) {
+            sigdelset(&gStartingMask, signal);
+        }
     }
     gStartingMaskRead = true;
 }
@@ -133,11 +166,14 @@ bool childSignalIgnoredAtStart() {
     return gChildSignalIgnored;
 }
 
-const sigset_t& interruptSignals() {
+const sigset_t& handledSignals() {
     static const sigset_t set = [] {
         sigset_t signals;
         sigemptyset(&signals);
         for (int signal : kSignals) {
+            sigaddset(&signals, signal);
+        }
+        for (int signal : kStopSignals) {
             sigaddset(&signals, signal);
         }
         return signals;
@@ -161,7 +197,15 @@ void installInterruptHandling() {
     restoreChildSignal();
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
-    action.sa_mask = interruptSignals();
+    action.sa_mask = handledSignals();
+    for (int signal : kStopSignals) {
+        action.sa_handler = onStop;
+        action.sa_flags = SA_RESTART;
+        struct sigaction previous;
+        if (sigaction(signal, &action, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+            sigaction(signal, &previous, nullptr);
+        }
+    }
     for (int signal : kSignals) {
         if (signal == SIGXFSZ) {
             action.sa_sigaction = onFileSizeSignal;

@@ -370,6 +370,21 @@ bool Running::waitForFile(const std::string& path) {
     return true;
 }
 
+bool Running::waitUntilStopped() {
+    int status = 0;
+    while (waitpid(processId_, &status, WUNTRACED) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    if (WIFSTOPPED(status)) {
+        return true;
+    }
+    ended_ = true;
+    status_ = status;
+    return false;
+}
+
 bool Running::waitForOutput(int bytes) {
     for (;;) {
         int waiting = 0;

@@ -115,6 +115,8 @@ class Running {
     void closeOutput();
     // Waits until the file exists; false when tarvo has ended first.
     bool waitForFile(const std::string& path);
+    // Waits until tarvo has stopped (Ctrl-Z); false when it has ended instead.
+    bool waitUntilStopped();
     // Waits until tarvo's standard output holds at least this many bytes that
     // have not been read; false when tarvo has ended first. With more written
     // at once than the pipe takes, tarvo stays in that write meanwhile.
