@@ -244,6 +244,11 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
         for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
             ::signal(signalNumber, SIG_DFL);
         }
+        if (options.descriptors > 0) {
+            const struct rlimit limit = {static_cast<rlim_t>(options.descriptors),
+                                         static_cast<rlim_t>(options.descriptorsHard)};
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
         if (options.childSignalIgnored) {
             ::signal(SIGCHLD, SIG_IGN);
         }
@@ -313,8 +318,14 @@ Result Sandbox::runUnprivileged(const std::vector<std::string>& arguments,
 
 Running Sandbox::start(const std::vector<std::string>& arguments,
                        const std::vector<std::string>& environment) const {
+    return start(arguments, environment, RunOptions());
+}
+
+Running Sandbox::start(const std::vector<std::string>& arguments,
+                       const std::vector<std::string>& environment,
+                       const RunOptions& options) const {
     int outputFd = -1;
-    const int child = spawn(arguments, environment, RunOptions(), true, outputFd);
+    const int child = spawn(arguments, environment, options, true, outputFd);
     // Set here as well, so that the group exists before the caller signals it.
     setpgid(child, child);
     return Running(child, outputFd);

@@ -35,6 +35,9 @@ struct RunOptions {
     bool fileSizeSignalIgnored = false;
     // Starts tarvo with SIGCHLD ignored, as some CI runners and daemons do.
     bool childSignalIgnored = false;
+    // The soft and hard limits of open descriptors (0: as the tests have them).
+    long descriptors = 0;
+    long descriptorsHard = 0;
     // Bytes of address space tarvo may take (0: no limit), so that a run that
     // would grow without end fails instead. Not applied under AddressSanitizer,
     // which reserves far more from the start.
@@ -79,6 +82,8 @@ class Sandbox {
     // Starts tarvo without waiting for it, in a process group of its own.
     Running start(const std::vector<std::string>& arguments,
                   const std::vector<std::string>& environment = defaultEnvironment()) const;
+    Running start(const std::vector<std::string>& arguments,
+                  const std::vector<std::string>& environment, const RunOptions& options) const;
 
     static std::vector<std::string> defaultEnvironment();
     // run() with RunOptions::keepErrors and the default environment.
