@@ -16,11 +16,12 @@
 #include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 
+#include <cstring>
 #include <unordered_map>
 #include <utility>
 
-BuildWatch::BuildWatch(const Options& options, std::string logPath)
-    : options_(options), logPath_(std::move(logPath)) {
+BuildWatch::BuildWatch(const Options& options, std::string logPath, Diagnostics& diagnostics)
+    : options_(options), diagnostics_(diagnostics), logPath_(std::move(logPath)) {
     if (options.progress != Options::Progress::No) {
         if (std::unique_ptr<ConsoleLine> line =
                 standardErrorLine(options.progress == Options::Progress::Yes)) {
@@ -102,5 +103,11 @@ void BuildWatch::finish() {
     if (log_) {
         log_->save();
     }
-    trace_.reset();
+    if (trace_) {
+        const int error = trace_->close();
+        trace_.reset();
+        if (error != 0) {
+            diagnostics_.warn("the trace could not be written: %s", std::strerror(error));
+        }
+    }
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class Diagnostics;
 class Executor;
 class FileTimeCache;
 class ProgressLine;
@@ -20,8 +21,9 @@ struct Options;
 // and the trace (--trace), each told of the commands by the executor.
 class BuildWatch {
   public:
-    // `logPath`: the record of times, or empty.
-    BuildWatch(const Options& options, std::string logPath);
+    // `logPath`: the record of times, or empty. A trace that cannot be
+    // written is warned about in `diagnostics`.
+    BuildWatch(const Options& options, std::string logPath, Diagnostics& diagnostics);
     ~BuildWatch();
     BuildWatch(const BuildWatch&) = delete;
     BuildWatch& operator=(const BuildWatch&) = delete;
@@ -41,6 +43,7 @@ class BuildWatch {
   private:
     RunClock clock_;
     const Options& options_;
+    Diagnostics& diagnostics_;
     std::string logPath_;
     CommandObservers observers_;
     std::unique_ptr<ProgressLine> progress_;

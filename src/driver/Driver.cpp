@@ -196,7 +196,7 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
                  const MakefileSettings& settings, Diagnostics& diagnostics) {
     FileTimeCache files(platform);
     const bool onlyLooks = options.graph || options.dryRun;
-    BuildWatch watch(options, onlyLooks ? std::string() : settings.logPath);
+    BuildWatch watch(options, onlyLooks ? std::string() : settings.logPath, diagnostics);
     if (!onlyLooks && watch.open() != 0) {
         return {1, true};
     }
