@@ -365,9 +365,10 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
         return reportError(message::kUnableToOpenFile, makefileName.c_str());
     }
 
-    // A run that only looks writes nothing where it looks, not even there.
+    // A run that only looks (a listing, a database or a graph too) writes
+    // nothing where it looks, not even there: it works in a read-only directory.
     TemporaryFile records =
-        options.dryRun || options.graph
+        options.dryRun || onlyLooks || options.print
             ? platform.createPrivateTemporaryFile(TemporaryFile::Content::Binary)
             : platform.createTemporaryFile(TemporaryFile::Content::Binary);
     if (!records.created()) {
