@@ -58,7 +58,14 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         SetEvent(wakeUp);
     }
     if (gChildRunning != 0 || gDeferred != 0) {
-        return TRUE; // the run ends once the child has stopped, or at its next check
+        // The run ends once the child has stopped, or at its next check. The
+        // system ends the process as soon as the handler returns from the
+        // closing of the console, a log-off or a shutdown: the handler waits
+        // for the run's end instead, within the grace the system gives.
+        if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+            Sleep(INFINITE);
+        }
+        return TRUE;
     }
     removeFiles();
     ExitProcess(kInterruptedStatus);
