@@ -71,7 +71,8 @@ void ParallelExecutor::continueJob(JobId id) {
         interrupted_ = true;
     }
     Entry& entry = jobs_[id];
-    // Only jobs that have not started wait after a failure elsewhere.
+    // A job that has started runs on after a failure elsewhere; only those
+    // that have not wait (startReady).
     if (entry.failed || entry.cut) {
         return;
     }

@@ -181,6 +181,8 @@ const sigset_t& handledSignals() {
     return set;
 }
 
+namespace {
+
 // Ignored, SIGCHLD lets the system reap every child unseen, and each wait
 // for one fails (as when some CI runners start us).
 void restoreChildSignal() {
@@ -191,6 +193,8 @@ void restoreChildSignal() {
         sigaction(SIGCHLD, &action, nullptr);
     }
 }
+
+} // namespace
 
 void installInterruptHandling() {
     readStartingMask(true);
