@@ -18,11 +18,13 @@
 #include "text/ErrorReport.h"
 #include "text/Note.h"
 
+#include <cstring>
 #include <unordered_map>
 #include <utility>
 
-BuildWatch::BuildWatch(const Options& options, std::string logPath, bool lineDrawnAbove)
-    : options_(options), logPath_(std::move(logPath)) {
+BuildWatch::BuildWatch(const Options& options, std::string logPath, bool lineDrawnAbove,
+                       Diagnostics& diagnostics)
+    : options_(options), diagnostics_(diagnostics), logPath_(std::move(logPath)) {
     if (options.progress != Options::Progress::No && !lineDrawnAbove) {
         if (std::unique_ptr<ConsoleLine> line =
                 standardErrorLine(options.progress == Options::Progress::Yes)) {
@@ -106,5 +108,11 @@ void BuildWatch::finish() {
     if (log_) {
         log_->save();
     }
-    trace_.reset();
+    if (trace_) {
+        const int error = trace_->close();
+        trace_.reset();
+        if (error != 0) {
+            diagnostics_.warn("the trace could not be written: %s", std::strerror(error));
+        }
+    }
 }

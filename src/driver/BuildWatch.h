@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class Diagnostics;
 class Executor;
 class FileTimeCache;
 class NotesEraseLine;
@@ -26,8 +27,10 @@ class BuildWatch {
     static constexpr const char* kLineDrawnAbove = "TARVO_PROGRESS_LINE";
 
     // `logPath`: the record of times, or empty. `lineDrawnAbove`: a tarvo
-    // that started this one draws the progress line.
-    BuildWatch(const Options& options, std::string logPath, bool lineDrawnAbove);
+    // that started this one draws the progress line. A trace that cannot be
+    // written is warned about in `diagnostics`.
+    BuildWatch(const Options& options, std::string logPath, bool lineDrawnAbove,
+               Diagnostics& diagnostics);
     ~BuildWatch();
     BuildWatch(const BuildWatch&) = delete;
     BuildWatch& operator=(const BuildWatch&) = delete;
@@ -47,6 +50,7 @@ class BuildWatch {
   private:
     RunClock clock_;
     const Options& options_;
+    Diagnostics& diagnostics_;
     std::string logPath_;
     CommandObservers observers_;
     std::unique_ptr<ProgressLine> progress_;

@@ -39,6 +39,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -223,13 +224,20 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     FileTimeCache files(platform);
     const bool onlyLooks = options.graph || options.dryRun;
     BuildWatch watch(options, onlyLooks ? std::string() : settings.logPath,
-                     !environmentValue(environment, BuildWatch::kLineDrawnAbove).empty());
+                     !environmentValue(environment, BuildWatch::kLineDrawnAbove).empty(),
+                     diagnostics);
     if (!onlyLooks && watch.open() != 0) {
         return {1, true};
     }
     // An interrupted run leaves no progress line behind, and keeps the record
     // and the trace of the commands that ran.
     const InterruptCleanup watchCleanup([&watch] { watch.finish(); });
+    // The build takes an interrupt up at its next step, so that a target half
+    // made between two commands goes too; a run that only looks ends at once.
+    std::optional<InterruptDeferral> deferral;
+    if (!onlyLooks) {
+        deferral.emplace();
+    }
     // Made before the executor, which holds its tokens until it goes.
     const std::unique_ptr<Jobserver> jobserver = jobserverFor(options, makeflagsIn(environment));
     const Execution execution = chooseExecution(options, settings, files, jobserver.get());
@@ -391,9 +399,10 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
         return reportError(message::kUnableToOpenFile, makefileName.c_str());
     }
 
-    // A run that only looks writes nothing where it looks, not even there.
+    // A run that only looks (a listing, a database or a graph too) writes
+    // nothing where it looks, not even there: it works in a read-only directory.
     TemporaryFile records =
-        options.dryRun || options.graph
+        options.dryRun || onlyLooks || options.print
             ? platform.createPrivateTemporaryFile(TemporaryFile::Content::Binary)
             : platform.createTemporaryFile(TemporaryFile::Content::Binary);
     if (!records.created()) {

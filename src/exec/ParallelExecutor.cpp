@@ -66,28 +66,45 @@ void ParallelExecutor::startReady() {
 }
 
 void ParallelExecutor::continueJob(JobId id) {
-    if (!startCommand(id) && !jobs_[id].failed && !interrupted_) {
-        endJob(id);
-    }
-}
-
-bool ParallelExecutor::startCommand(JobId id) {
-    Entry& entry = jobs_[id];
     // An interrupt may have come while output was written or temporaries swept.
     if (interruptPending()) {
         interrupted_ = true;
     }
-    // Only jobs that have not started wait after a failure elsewhere.
-    if (interrupted_ || entry.failed || entry.next == entry.job.commands.size()) {
-        return false;
+    Entry& entry = jobs_[id];
+    // A job that has started runs on after a failure elsewhere; only those
+    // that have not wait (startReady).
+    if (entry.failed || entry.cut) {
+        return;
     }
+    if (entry.next == entry.job.commands.size()) {
+        endJob(id);
+    } else if (interrupted_) {
+        cut(id);
+    } else {
+        startCommand(id);
+    }
+}
+
+void ParallelExecutor::cut(JobId id) {
+    Entry& entry = jobs_[id];
+    if (entry.cut) {
+        return;
+    }
+    entry.cut = true;
+    if (entry.next > 0) {
+        removePartlyMade(platform_, entry.job);
+    }
+}
+
+void ParallelExecutor::startCommand(JobId id) {
+    Entry& entry = jobs_[id];
     const bool first = entry.next == 0;
     const JobCommand& command = entry.job.commands[entry.next++];
     std::optional<CommandToStart> ready =
         commandToStart(platform_, entry.job, command, keepTemporaries_);
     if (!ready) {
         fail(id, 1);
-        return false;
+        return;
     }
     const RebuiltCommand rebuilt = rebuildCommand(ready->line);
     const std::uint64_t process = platform_.startProcess(rebuilt.text);
@@ -96,7 +113,6 @@ bool ParallelExecutor::startCommand(JobId id) {
     }
     running_[process] = {
         id, rebuilt.text, rebuilt.echo, rebuilt.stopOnError, first, std::move(ready->inlineFile)};
-    return true;
 }
 
 bool ParallelExecutor::startsJobs() const {
@@ -150,10 +166,11 @@ void ParallelExecutor::ended(EndedProcess process) {
     running_.erase(found);
     // The command has ended: its inline file goes, unless it is kept.
     command.inlineFile.release();
-    // An interrupt has reached the commands that run; none starts after them.
+    // An interrupt has reached the commands that run; none starts after them,
+    // and this one may have been cut short.
     if (interruptPending()) {
         interrupted_ = true;
-        removePartlyMade(platform_, jobs_[command.job].job);
+        cut(command.job);
     }
     const Job& job = jobs_[command.job].job;
     const CommandBlock block(job);

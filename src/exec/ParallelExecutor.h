@@ -42,6 +42,7 @@ class ParallelExecutor : public Executor {
         std::size_t next = 0; // the command to start next
         bool ended = false;   // or failed, or skipped, when the run goes on
         bool failed = false;  // a command failed or could not start
+        bool cut = false;     // an interrupt stopped it before its commands all ended
     };
     struct Running {
         JobId job;
@@ -60,10 +61,13 @@ class ParallelExecutor : public Executor {
     void fail(JobId id, int status);
     void skipDependents(JobId id);
     void startReady();
-    // Starts the job's next command; false when it has none left to start.
-    bool startCommand(JobId id);
-    // Starts the job's next command, or ends the job when all have succeeded.
+    void startCommand(JobId id);
+    // Starts the job's next command, or ends the job when all have succeeded;
+    // after an interrupt, cuts it short instead.
     void continueJob(JobId id);
+    // Stops a job for an interrupt: once its commands have begun, its target
+    // is half made and goes.
+    void cut(JobId id);
     void endJob(JobId id);
     void ended(EndedProcess process);
     // Waits for a command to end or, while a job is ready to start, for a

@@ -4,9 +4,19 @@
 #include "platform/Platform.h"
 #include "text/Note.h"
 
+namespace {
+
+// A directory, a sub-build's say, is no file its commands write: it is
+// never half made, nor its time a sign that it is up to date.
+bool isMadeFile(Platform& files, const Job& job) {
+    const EntryKind kind = files.entryKind(job.target);
+    return kind == EntryKind::File || kind == EntryKind::Link;
+}
+
+} // namespace
+
 void removePartlyMade(Platform& files, const Job& job) {
-    const FileTime now = files.fileTime(job.target);
-    if (now == job.targetTime) {
+    if (!isMadeFile(files, job) || files.fileTime(job.target) == job.targetTime) {
         return;
     }
     if (files.removeFile(job.target)) {
@@ -17,6 +27,9 @@ void removePartlyMade(Platform& files, const Job& job) {
 }
 
 void setBackFailed(Platform& files, const Job& job) {
+    if (!isMadeFile(files, job)) {
+        return;
+    }
     const FileTime now = files.fileTime(job.target);
     if (now == 0 || now == job.targetTime) {
         return;

@@ -11,6 +11,8 @@
 #include "platform/Platform.h"
 
 Submitted SequentialExecutor::submit(Job job) {
+    // An interrupt that came while the walk decided ends the run before the job begins.
+    endIfInterrupted();
     const JobId id = submitted_++;
     if (outcomes_ != nullptr && outcomes_->blocked(job.after)) {
         outcomes_->skipped(id, job.target);
@@ -28,6 +30,8 @@ bool SequentialExecutor::run(const Job& job) {
         }
         block.explain();
     }
+    // Once a command has begun, the target may be half made until the last has ended.
+    bool begun = false;
     for (const JobCommand& command : job.commands) {
         if (observer_ != nullptr) {
             observer_->writing();
@@ -38,13 +42,18 @@ bool SequentialExecutor::run(const Job& job) {
             fail(1);
             return false;
         }
-        const int status = runCommand(block, job, ready->line);
+        const RebuiltCommand rebuilt = rebuildCommand(ready->line);
+        if (rebuilt.echo) {
+            block.echo(rebuilt.text);
+        }
+        // An interrupt that came meanwhile, while the echo waited for a slow
+        // terminal say, ends the run before the command starts.
+        stopIfInterrupted(job, begun);
+        begun = true;
+        const int status = runCommand(block, job, rebuilt);
         // The command has ended: its inline file goes, unless it is kept.
         ready->inlineFile.release();
-        if (interruptPending()) {
-            removePartlyMade(platform_, job);
-            endIfInterrupted();
-        }
+        stopIfInterrupted(job, begun);
         if (!keepTemporaries_) {
             platform_.sweepTemporaries();
         }
@@ -59,6 +68,21 @@ bool SequentialExecutor::run(const Job& job) {
     return true;
 }
 
+void SequentialExecutor::stopIfInterrupted(const Job& job, bool begun) {
+    if (!interruptPending()) {
+        return;
+    }
+    if (begun) {
+        removePartlyMade(platform_, job);
+    }
+    endIfInterrupted();
+}
+
+int SequentialExecutor::finish() {
+    endIfInterrupted();
+    return status_;
+}
+
 void SequentialExecutor::fail(int status) {
     if (status_ == 0) {
         status_ = status;
@@ -66,11 +90,7 @@ void SequentialExecutor::fail(int status) {
 }
 
 int SequentialExecutor::runCommand(const CommandBlock& block, const Job& job,
-                                   const std::string& pending) {
-    const RebuiltCommand command = rebuildCommand(pending);
-    if (command.echo) {
-        block.echo(command.text);
-    }
+                                   const RebuiltCommand& command) {
     const std::uint64_t id = commands_++;
     if (observer_ != nullptr) {
         observer_->started(id, job.target, command.text, true);

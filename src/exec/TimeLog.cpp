@@ -98,17 +98,19 @@ void TimeLog::save() {
     if (lines_.empty()) {
         return;
     }
+    // Taken at once, so that a record that cannot be written is said once.
+    const std::string lines = std::move(lines_);
+    lines_.clear();
     const File file(std::fopen(path_.c_str(), "ab"));
     if (!file) {
         note("cannot append to the record of times %s", path_.c_str());
         return;
     }
     const FileLock lock(file.get(), FileLock::Mode::Exclusive);
-    std::fwrite(lines_.data(), 1, lines_.size(), file.get());
+    std::fwrite(lines.data(), 1, lines.size(), file.get());
     if (std::fflush(file.get()) != 0) {
         note("cannot append to the record of times %s", path_.c_str());
     }
-    lines_.clear();
 }
 
 std::unordered_map<std::string, double> TimeLog::readDurations(const std::string& path) {

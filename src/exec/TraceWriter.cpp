@@ -3,18 +3,41 @@
 #include "exec/RunClock.h"
 #include "text/JsonText.h"
 
+#include <cerrno>
+
 TraceWriter::TraceWriter(File file, const RunClock& clock) : file_(std::move(file)), clock_(clock) {
     std::fputs("{\"displayTimeUnit\": \"ms\", \"traceEvents\": [", file_.get());
 }
 
 TraceWriter::~TraceWriter() {
+    close();
+}
+
+int TraceWriter::close() {
+    if (!file_) {
+        return error_;
+    }
     std::fputs("\n]}\n", file_.get());
+    if (std::fflush(file_.get()) != 0) {
+        check();
+    }
+    if (std::fclose(file_.release()) != 0 && error_ == 0) {
+        error_ = errno != 0 ? errno : EIO;
+    }
+    return error_;
+}
+
+void TraceWriter::check() {
+    if (error_ == 0 && std::ferror(file_.get()) != 0) {
+        error_ = errno != 0 ? errno : EIO;
+    }
 }
 
 void TraceWriter::writeEvent(const std::string& event) {
     std::fputs(first_ ? "\n" : ",\n", file_.get());
     first_ = false;
     std::fwrite(event.data(), 1, event.size(), file_.get());
+    check();
 }
 
 void TraceWriter::started(std::uint64_t id, const std::string&, const std::string&, bool) {

@@ -17,6 +17,7 @@ class RunClock;
 class TraceWriter : public CommandObserver {
   public:
     TraceWriter(File file, const RunClock& clock);
+    // Ends the trace, unless close() has.
     ~TraceWriter() override;
     TraceWriter(const TraceWriter&) = delete;
     TraceWriter& operator=(const TraceWriter&) = delete;
@@ -27,6 +28,10 @@ class TraceWriter : public CommandObserver {
     void ended(std::uint64_t id, const std::string& target, const std::string& text,
                int status) override;
 
+    // Ends the trace and closes its file; 0, or the error of the first write
+    // that failed (a full disk).
+    int close();
+
   private:
     struct Running {
         std::int64_t start;
@@ -34,10 +39,13 @@ class TraceWriter : public CommandObserver {
     };
 
     void writeEvent(const std::string& event);
+    // Keeps the error of the first write that failed.
+    void check();
 
     File file_;
     const RunClock& clock_;
     std::map<std::uint64_t, Running> running_;
     std::vector<bool> busy_; // by lane
     bool first_ = true;
+    int error_ = 0;
 };

@@ -4,10 +4,12 @@
 #include "platform/ProcessLaunch_posix.h"
 #include "platform/RefusedCommand.h"
 #include "platform/SignalBlock_posix.h"
+#include "text/Note.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +51,24 @@ void drainChildEnded() {
     }
 }
 
+// Raises the soft limit of open descriptors towards the hard one, by half as
+// much again at least; false when it is there already. The limit is raised
+// only as far as the run needs: commands inherit it, and some walk every
+// descriptor up to it.
+bool raiseDescriptorLimit() {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        (limit.rlim_max != RLIM_INFINITY && limit.rlim_cur >= limit.rlim_max)) {
+        return false;
+    }
+    rlim_t raised = limit.rlim_cur + std::max<rlim_t>(limit.rlim_cur / 2, 64);
+    if (limit.rlim_max != RLIM_INFINITY && raised > limit.rlim_max) {
+        raised = limit.rlim_max;
+    }
+    limit.rlim_cur = raised;
+    return setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
 void closePipe(int& fd) {
     if (fd >= 0) {
         close(fd);
@@ -78,16 +98,28 @@ std::uint64_t ChildProcesses::start(const std::string& commandLine) {
     std::fflush(stdout);
     watchChildren();
     const std::uint64_t id = nextId_++;
+    for (;;) {
+        const int error = tryStart(id, commandLine);
+        if (error == 0) {
+            return id;
+        }
+        if (!(error == EMFILE || error == ENFILE) || !makeRoom()) {
+            return refuse(id, commandLine, error);
+        }
+    }
+}
+
+int ChildProcesses::tryStart(std::uint64_t id, const std::string& commandLine) {
     int out[2];
     int err[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
-        return refuse(id, commandLine, errno);
+        return errno;
     }
     if (pipe2(err, O_CLOEXEC) != 0) {
         const int error = errno;
         close(out[0]);
         close(out[1]);
-        return refuse(id, commandLine, error);
+        return error;
     }
     int error = setNonBlocking(out[0]);
     if (error == 0) {
@@ -115,9 +147,8 @@ std::uint64_t ChildProcesses::start(const std::string& commandLine) {
         close(err[0]);
         if (interrupted) {
             ended_.push_back({id, 1, {}, {}});
-            return id;
         }
-        return refuse(id, commandLine, error);
+        return error;
     }
     Child entry;
     entry.id = id;
@@ -125,7 +156,26 @@ std::uint64_t ChildProcesses::start(const std::string& commandLine) {
     entry.pipes[0] = out[0];
     entry.pipes[1] = err[0];
     running_.push_back(std::move(entry));
-    return id;
+    return 0;
+}
+
+bool ChildProcesses::makeRoom() {
+    if (raiseDescriptorLimit()) {
+        return true;
+    }
+    if (running_.empty()) {
+        return false;
+    }
+    if (!saidShort_) {
+        saidShort_ = true;
+        struct rlimit limit;
+        getrlimit(RLIMIT_NOFILE, &limit);
+        note("the descriptor limit (ulimit -n %llu) allows %zu commands at once: the others wait "
+             "for one to end",
+             static_cast<unsigned long long>(limit.rlim_cur), running_.size());
+    }
+    ended_.push_back(waitForChild(-1, -1).value());
+    return true;
 }
 
 std::uint64_t ChildProcesses::refuse(std::uint64_t id, const std::string& commandLine, int error) {
@@ -172,6 +222,10 @@ std::optional<EndedProcess> ChildProcesses::waitOr(int wake, int milliseconds) {
         ended_.pop_front();
         return ended;
     }
+    return waitForChild(wake, milliseconds);
+}
+
+std::optional<EndedProcess> ChildProcesses::waitForChild(int wake, int milliseconds) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     std::vector<pollfd> polled;

@@ -11,7 +11,8 @@
 // Processes that run side by side, each in a process group of its own, with
 // standard input from /dev/null and standard output and error collected
 // through pipes, which are read as they fill so that no child blocks on them.
-// None starts once an interrupt has arrived.
+// None starts once an interrupt has arrived. None fails for want of
+// descriptors while others run: the start waits for one of them to end.
 class ChildProcesses {
   public:
     ChildProcesses() = default;
@@ -34,6 +35,14 @@ class ChildProcesses {
         OutputSpool collected[2];
     };
 
+    // Starts the command, or notes it as ended at once after an interrupt;
+    // otherwise the system's error.
+    int tryStart(std::uint64_t id, const std::string& commandLine);
+    // Frees descriptors for another start: raises the limit, or else waits for
+    // a command to end and keeps it for waitOr. False when neither can be.
+    bool makeRoom();
+    // Waits for a child to end (or for `wake`), whatever has ended already.
+    std::optional<EndedProcess> waitForChild(int wake, int milliseconds);
     // Reads what a pipe holds now; closes it at its end.
     static void drain(Child& child, int which);
     EndedProcess end(std::size_t index, int waitStatus);
@@ -43,4 +52,5 @@ class ChildProcesses {
     std::vector<Child> running_;
     std::deque<EndedProcess> ended_; // those that could not be started
     std::uint64_t nextId_ = 1;
+    bool saidShort_ = false; // that the descriptors allow fewer at once
 };

@@ -58,6 +58,10 @@ std::optional<FileDigest> FileTimeCache::fileDigest(const std::string& path) {
     return system_.fileDigest(path);
 }
 
+EntryKind FileTimeCache::entryKind(const std::string& path) {
+    return system_.entryKind(path);
+}
+
 bool FileTimeCache::removeFile(const std::string& path) {
     invalidate();
     return system_.removeFile(path);

@@ -23,6 +23,7 @@ class FileTimeCache : public Platform {
     FileTime fileTime(const std::string& path) override;
     FileStamp fileStamp(const std::string& path) override;
     std::optional<FileDigest> fileDigest(const std::string& path) override;
+    EntryKind entryKind(const std::string& path) override;
     bool removeFile(const std::string& path) override;
     bool setFileTime(const std::string& path, FileTime time) override;
     TemporaryFile createTemporaryFile(TemporaryFile::Content content) override;

@@ -15,3 +15,13 @@ InterruptCleanup::InterruptCleanup(std::function<void()> cleanup)
 InterruptCleanup::~InterruptCleanup() {
     setInterruptCleanup(std::move(previous_));
 }
+
+InterruptDeferral::InterruptDeferral() {
+    deferInterrupts();
+}
+
+InterruptDeferral::~InterruptDeferral() {
+    // In this order, an interrupt arriving in between ends the run at once.
+    stopDeferringInterrupts();
+    endIfInterrupted();
+}

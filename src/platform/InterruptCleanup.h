@@ -18,3 +18,14 @@ class InterruptCleanup {
     std::function<void()> cleanup_;
     std::function<void()> previous_;
 };
+
+// Defers interrupts (Interrupts.h) for its lifetime: the build holds one, and
+// checks for an interrupt at each step. When it goes, an interrupt that came
+// meanwhile ends the run, with the cleanups still registered.
+class InterruptDeferral {
+  public:
+    InterruptDeferral();
+    ~InterruptDeferral();
+    InterruptDeferral(const InterruptDeferral&) = delete;
+    InterruptDeferral& operator=(const InterruptDeferral&) = delete;
+};

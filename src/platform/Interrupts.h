@@ -36,6 +36,14 @@ void noteChildEnded();
 void noteChildGroupStarted(long processGroup);
 void noteChildGroupEnded(long processGroup);
 
+// Called around the build: meanwhile an interrupt that comes when no child
+// runs does not end the run at once but is taken up at the run's next check
+// (interruptPending, endIfInterrupted), so that a target half made between
+// two commands is removed and the record of the commands that ended is kept.
+// Nested calls count; see InterruptDeferral.
+void deferInterrupts();
+void stopDeferringInterrupts();
+
 // Whether an interrupt has arrived and waits for the run to end.
 bool interruptPending();
 

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,8 @@ namespace {
 
 volatile sig_atomic_t gInterruptSignal = 0;
 volatile sig_atomic_t gChild = 0;
+// While not 0, an interrupt with no child running waits for the run's next check.
+volatile sig_atomic_t gDeferred = 0;
 // The process groups of the children that run side by side.
 ProcessGroups gGroups(kill);
 struct FileToRemove {
@@ -30,6 +33,7 @@ std::function<void()> gCleanup;
 // The signal mask that the run started with, for its children.
 sigset_t gStartingMask;
 bool gStartingMaskRead = false;
+bool gChildSignalIgnored = false;
 
 // Every signal whose default action ends the process and that comes from
 // outside. A write to a reader that has quit (tarvo -p | head) ends the run
@@ -64,6 +68,9 @@ void dieWith(int signal) {
     _exit(128 + signal);
 }
 
+// Ctrl-Z, and what stops a run in the background that touches the terminal.
+const int kStopSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
+
 void removeFiles() {
     for (const FileToRemove& file : gFilesToRemove) {
         unlink(file.path.get());
@@ -79,12 +86,41 @@ void onInterrupt(int signal) {
     }
     if (!gGroups.empty()) {
         // Children in groups of their own do not see a terminal's interrupt:
-        // each is passed it, and the run ends once they have stopped.
+        // each is passed it, and the run ends once they have stopped. One
+        // stopped meanwhile (Ctrl-Z) must go on to see it.
         gGroups.signalAll(signal);
+        gGroups.signalAll(SIGCONT);
+        return;
+    }
+    if (gDeferred != 0) {
         return;
     }
     removeFiles();
     dieWith(signal);
+}
+
+// Commands that run side by side, in groups of their own, do not see the
+// terminal's Ctrl-Z: each group is passed the signal, the run stops as it
+// would have, and once continued it continues them all.
+void onStop(int signal) {
+    const int saved = errno;
+    gGroups.signalAll(signal);
+    struct sigaction action;
+    struct sigaction handler;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = SIG_DFL;
+    sigaction(signal, &action, &handler);
+    sigset_t set;
+    sigset_t previous;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    sigprocmask(SIG_UNBLOCK, &set, &previous);
+    // Stops here, unless the process group is orphaned, which drops the stop.
+    raise(signal);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    sigaction(signal, &handler, nullptr);
+    gGroups.signalAll(SIGCONT);
+    errno = saved;
 }
 
 // A write of the run's own beyond the file-size limit fails with EFBIG and is
@@ -110,6 +146,9 @@ void readStartingMask(bool exact) {
         for (int signal : kSignals) {
             sigdelset(&gStartingMask, signal);
         }
+        for (int signal : kStopSignals) {
+            sigdelset(&gStartingMask, signal);
+        }
     }
     gStartingMaskRead = true;
 }
@@ -123,11 +162,18 @@ const sigset_t& startingSignalMask() {
     return gStartingMask;
 }
 
-const sigset_t& interruptSignals() {
+bool childSignalIgnoredAtStart() {
+    return gChildSignalIgnored;
+}
+
+const sigset_t& handledSignals() {
     static const sigset_t set = [] {
         sigset_t signals;
         sigemptyset(&signals);
         for (int signal : kSignals) {
+            sigaddset(&signals, signal);
+        }
+        for (int signal : kStopSignals) {
             sigaddset(&signals, signal);
         }
         return signals;
@@ -135,11 +181,35 @@ const sigset_t& interruptSignals() {
     return set;
 }
 
+namespace {
+
+// Ignored, SIGCHLD lets the system reap every child unseen, and each wait
+// for one fails (as when some CI runners start us).
+void restoreChildSignal() {
+    struct sigaction action;
+    if (sigaction(SIGCHLD, nullptr, &action) == 0 && action.sa_handler == SIG_IGN) {
+        gChildSignalIgnored = true;
+        action.sa_handler = SIG_DFL;
+        sigaction(SIGCHLD, &action, nullptr);
+    }
+}
+
+} // namespace
+
 void installInterruptHandling() {
     readStartingMask(true);
+    restoreChildSignal();
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
-    action.sa_mask = interruptSignals();
+    action.sa_mask = handledSignals();
+    for (int signal : kStopSignals) {
+        action.sa_handler = onStop;
+        action.sa_flags = SA_RESTART;
+        struct sigaction previous;
+        if (sigaction(signal, &action, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+            sigaction(signal, &previous, nullptr);
+        }
+    }
     for (int signal : kSignals) {
         if (signal == SIGXFSZ) {
             action.sa_sigaction = onFileSizeSignal;
@@ -203,6 +273,14 @@ void noteChildGroupStarted(long processGroup) {
 void noteChildGroupEnded(long processGroup) {
     SignalBlock block;
     gGroups.remove(static_cast<pid_t>(processGroup));
+}
+
+void deferInterrupts() {
+    gDeferred = gDeferred + 1;
+}
+
+void stopDeferringInterrupts() {
+    gDeferred = gDeferred - 1;
 }
 
 bool interruptPending() {

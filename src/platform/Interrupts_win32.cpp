@@ -16,6 +16,8 @@ namespace {
 // included, and runs this handler on a thread of its own.
 volatile LONG gInterrupted = 0;
 volatile LONG gChildRunning = 0;
+// While not 0, an interrupt with no child running waits for the run's next check.
+volatile LONG gDeferred = 0;
 std::mutex gFileMutex;
 struct FileToRemove {
     std::string path;
@@ -55,8 +57,15 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     if (wakeUp != nullptr) {
         SetEvent(wakeUp);
     }
-    if (gChildRunning != 0) {
-        return TRUE; // the run ends once the child has stopped
+    if (gChildRunning != 0 || gDeferred != 0) {
+        // The run ends once the child has stopped, or at its next check. The
+        // system ends the process as soon as the handler returns from the
+        // closing of the console, a log-off or a shutdown: the handler waits
+        // for the run's end instead, within the grace the system gives.
+        if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+            Sleep(INFINITE);
+        }
+        return TRUE;
     }
     removeFiles();
     ExitProcess(kInterruptedStatus);
@@ -113,6 +122,14 @@ void noteChildGroupStarted(long) {
 
 void noteChildGroupEnded(long) {
     InterlockedDecrement(&gChildRunning);
+}
+
+void deferInterrupts() {
+    InterlockedIncrement(&gDeferred);
+}
+
+void stopDeferringInterrupts() {
+    InterlockedDecrement(&gDeferred);
 }
 
 bool interruptPending() {

@@ -12,5 +12,5 @@ bool setLastWriteTime(const std::string& path, FileTime time) {
     times[1].tv_sec = static_cast<time_t>(
         static_cast<std::int64_t>(time / kFileTimeUnitsPerSecond) - kSecondsFrom1601To1970);
     times[1].tv_nsec = static_cast<long>(time % kFileTimeUnitsPerSecond);
-    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+    return utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }

@@ -17,6 +17,9 @@ struct EndedProcess {
     OutputSpool errors; // its standard error
 };
 
+// What a path names itself, a symbolic link not followed.
+enum class EntryKind { None, File, Directory, Link };
+
 // Whether the file system takes names that differ only in the letter case of
 // A-Z for one name.
 #ifdef _WIN32
@@ -59,11 +62,14 @@ class Platform {
     // Reads a regular file through, in chunks, and returns its digest; nothing
     // when it is missing or cannot be read.
     virtual std::optional<FileDigest> fileDigest(const std::string& path) = 0;
+    // What stands at the path itself: a symbolic link is not followed.
+    virtual EntryKind entryKind(const std::string& path) = 0;
     // False when the file is still there: a file that does not exist counts
-    // as removed.
+    // as removed. A symbolic link is removed itself.
     virtual bool removeFile(const std::string& path) = 0;
-    // Sets the last-write time of an existing file; false when it cannot. A
-    // time older than the file system holds becomes its oldest one.
+    // Sets the last-write time of an existing file, or of a symbolic link
+    // itself; false when it cannot. A time older than the file system holds
+    // becomes its oldest one.
     virtual bool setFileTime(const std::string& path, FileTime time) = 0;
     // A fresh temporary file "tarvoN.$$$" (N from 0 to 999) in the current
     // directory, held by the run until it is released.

@@ -8,8 +8,10 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 extern char** environ;
@@ -99,15 +101,105 @@ class FileActions {
     const bool made_ = error_ == 0;
 };
 
-int spawn(const std::vector<std::string>& words, const FileActions& actions,
-          const SpawnAttributes& attributes, pid_t& child) {
+std::vector<char*> argumentsOf(const std::vector<std::string>& words) {
     std::vector<char*> argv;
     argv.reserve(words.size() + 1);
     for (const std::string& word : words) {
         argv.push_back(const_cast<char*>(word.c_str()));
     }
     argv.push_back(nullptr);
+    return argv;
+}
+
+int spawn(const std::vector<std::string>& words, const FileActions& actions,
+          const SpawnAttributes& attributes, pid_t& child) {
+    std::vector<char*> argv = argumentsOf(words);
     return posix_spawnp(&child, argv[0], actions.get(), attributes.get(), argv.data(), environ);
+}
+
+// The forked child, up to the program: what spawn's attributes and actions do,
+// and SIGCHLD ignored, which they cannot ask for. tarvo runs one thread, so
+// the child may search the path as spawn does. The error of a start that
+// fails goes to `report`.
+[[noreturn]] void startForked(char* const* argv, const ChildStreams& streams, bool ownGroup,
+                              int report) {
+    struct sigaction action;
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN &&
+            action.sa_handler != SIG_DFL) {
+            action.sa_handler = SIG_DFL;
+            action.sa_flags = 0;
+            sigaction(signal, &action, nullptr);
+        }
+    }
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = SIG_IGN;
+    sigaction(SIGCHLD, &action, nullptr);
+    bool ready = !ownGroup || setpgid(0, 0) == 0;
+    if (ready && streams.nullInput) {
+        const int input = open("/dev/null", O_RDONLY);
+        ready = input >= 0 && dup2(input, 0) == 0;
+        if (input > 0) {
+            close(input);
+        }
+    }
+    ready = ready && (streams.output < 0 || dup2(streams.output, 1) == 1);
+    ready = ready && (streams.error < 0 || dup2(streams.error, 2) == 2);
+    if (ready) {
+        sigprocmask(SIG_SETMASK, &startingSignalMask(), nullptr);
+        execvp(argv[0], argv);
+    }
+    const int error = errno;
+    const ssize_t written = write(report, &error, sizeof error);
+    static_cast<void>(written);
+    _exit(127);
+}
+
+// Starts the program as spawn does, but forked, for a child that must start
+// with SIGCHLD ignored.
+int startWithChildSignalIgnored(const std::vector<std::string>& words, const ChildStreams& streams,
+                                bool ownGroup, pid_t& child) {
+    std::vector<char*> argv = argumentsOf(words);
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        return errno;
+    }
+    // Until the child has its own handlers, no signal may run tarvo's there.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    sigprocmask(SIG_SETMASK, &all, &previous);
+    const pid_t forked = fork();
+    if (forked == 0) {
+        close(report[0]);
+        startForked(argv.data(), streams, ownGroup, report[1]);
+    }
+    const int forkError = errno;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    close(report[1]);
+    if (forked < 0) {
+        close(report[0]);
+        return forkError;
+    }
+    int error = 0;
+    ssize_t got;
+    while ((got = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    close(report[0]);
+    if (got == static_cast<ssize_t>(sizeof error)) {
+        while (waitpid(forked, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return error;
+    }
+    child = forked;
+    return 0;
+}
+
+int start(const std::vector<std::string>& words, const ChildStreams& streams, bool ownGroup,
+          const FileActions& actions, const SpawnAttributes& attributes, pid_t& child) {
+    return childSignalIgnoredAtStart()
+               ? startWithChildSignalIgnored(words, streams, ownGroup, child)
+               : spawn(words, actions, attributes, child);
 }
 
 } // namespace
@@ -128,11 +220,12 @@ int launchProcess(const std::string& commandLine, const ChildStreams& streams, b
     if (!needsShell(commandLine)) {
         const std::vector<std::string> words = splitWords(commandLine);
         if (!words.empty()) {
-            error = spawn(words, actions, attributes, child);
+            error = start(words, streams, ownGroup, actions, attributes, child);
         }
     }
     if (error != 0 && shellMayStart(error)) {
-        error = spawn({"/bin/sh", "-c", shellLine(commandLine)}, actions, attributes, child);
+        error = start({"/bin/sh", "-c", shellLine(commandLine)}, streams, ownGroup, actions,
+                      attributes, child);
     }
     return error;
 }

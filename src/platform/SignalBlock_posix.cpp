@@ -3,7 +3,7 @@
 #include "platform/Interrupts_posix.h"
 
 SignalBlock::SignalBlock() {
-    sigprocmask(SIG_BLOCK, &interruptSignals(), &previous_);
+    sigprocmask(SIG_BLOCK, &handledSignals(), &previous_);
 }
 
 SignalBlock::~SignalBlock() {

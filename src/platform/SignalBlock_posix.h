@@ -2,8 +2,8 @@
 
 #include <signal.h>
 
-// Holds the interrupt signals back for its lifetime; one that arrives
-// meanwhile takes effect when it ends.
+// Holds the signals that the run handles back for its lifetime (interrupts,
+// Ctrl-Z); one that arrives meanwhile takes effect when it ends.
 class SignalBlock {
   public:
     SignalBlock();

@@ -214,6 +214,17 @@ std::optional<FileDigest> SystemPlatform::fileDigest(const std::string& path) {
     return digest;
 }
 
+EntryKind SystemPlatform::entryKind(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) {
+        return EntryKind::None;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return EntryKind::Link;
+    }
+    return S_ISDIR(info.st_mode) ? EntryKind::Directory : EntryKind::File;
+}
+
 bool SystemPlatform::removeFile(const std::string& path) {
     return unlink(path.c_str()) == 0 || errno == ENOENT;
 }

@@ -164,8 +164,23 @@ std::optional<FileDigest> SystemPlatform::fileDigest(const std::string& path) {
     return digest;
 }
 
+EntryKind SystemPlatform::entryKind(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return EntryKind::None;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return EntryKind::Link;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Directory : EntryKind::File;
+}
+
 bool SystemPlatform::removeFile(const std::string& path) {
     if (DeleteFileA(path.c_str())) {
+        return true;
+    }
+    // A link to a directory goes as a directory, leaving what it points to.
+    if (entryKind(path) == EntryKind::Link && RemoveDirectoryA(path.c_str())) {
         return true;
     }
     const DWORD error = GetLastError();

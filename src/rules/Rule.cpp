@@ -40,6 +40,7 @@ bool Rule::newerInDependencyFile(const std::string& target, FileTime targetTime,
                                  Decision& decision) const {
     const std::string path = walk.dependencyFileOf(*this, target);
     for (const std::string& name : walk.namesListedIn(path)) {
+        walk.checkListedName(target, name);
         const FileTime time = walk.listedTime(name);
         if (time > targetTime) {
             decision.found(Decision::Cause::DependencyNewer, name, time, targetTime, path);
@@ -179,6 +180,11 @@ Decision InferenceRule::isOutOfDate(const std::string& target, Walk& walk) {
     return decision;
 }
 
+void InferenceRule::forEachDependency(const std::string& target,
+                                      const std::function<void(const std::string&)>& visit) const {
+    visit(sourceOf(target));
+}
+
 void InferenceRule::expandSpecials(std::string& line, const std::string& target) const {
     const std::string base = withoutExtension(target);
     replaceSpecial(line, "$<", base + sourceExtension);
@@ -241,6 +247,15 @@ Decision TargetRule::isOutOfDate(const std::string& target, Walk& walk) {
         }
     }
     return decision;
+}
+
+void TargetRule::forEachDependency(const std::string&,
+                                   const std::function<void(const std::string&)>& visit) const {
+    for (const ListItem* item = dependencies.head(); item != nullptr; item = item->next()) {
+        if (!isWaitMark(item->text())) {
+            visit(item->text());
+        }
+    }
 }
 
 void TargetRule::expandSpecials(std::string& line, const std::string& target) const {

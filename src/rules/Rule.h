@@ -6,6 +6,7 @@
 #include "platform/FileTime.h"
 #include "rules/Decision.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,10 @@ class Rule : public TreeNode {
     // The source that the rule makes the target from; empty where it has none
     // of its own beside its dependencies.
     virtual std::string sourceOf(const std::string&) const { return std::string(); }
+    // Calls `visit` with each name that the target depends on in the makefile:
+    // a target rule's dependencies, an inference rule's source.
+    virtual void forEachDependency(const std::string& target,
+                                   const std::function<void(const std::string&)>& visit) const = 0;
     // Replaces the special macros of one command line in place.
     virtual void expandSpecials(std::string& line, const std::string& target) const;
 
@@ -77,6 +82,8 @@ class InferenceRule : public Rule {
     Rule& makerOf(const std::string& target, Walk& walk) override;
     void watch(Job& job, Walk& walk) const override;
     std::string sourceOf(const std::string& target) const override;
+    void forEachDependency(const std::string& target,
+                           const std::function<void(const std::string&)>& visit) const override;
     void expandSpecials(std::string& line, const std::string& target) const override;
 
     std::string sourceExtension;
@@ -106,6 +113,8 @@ class TargetRule : public Rule {
           dependencies(*dependencyList_) {}
 
     Decision isOutOfDate(const std::string& target, Walk& walk) override;
+    void forEachDependency(const std::string& target,
+                           const std::function<void(const std::string&)>& visit) const override;
     void expandSpecials(std::string& line, const std::string& target) const override;
 
     void addDependency(std::string name);

@@ -2,6 +2,7 @@
 
 #include "containers/NameCompare.h"
 #include "exec/Executor.h"
+#include "platform/Interrupts.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
 #include "rules/WalkObserver.h"
@@ -32,6 +33,12 @@ int Walk::finish() {
 bool Walk::decide(Rule& rule, const std::string& name) {
     if (stopped_) {
         return false;
+    }
+    if (interruptPending()) {
+        // The build defers interrupts to here: the commands that run are
+        // waited for, and the run ends.
+        outcome_ = executor_.finish();
+        endIfInterrupted();
     }
     Rule& maker = rule.makerOf(name, *this);
     if (&maker == &rule) {
@@ -131,6 +138,54 @@ FileTime Walk::listedTime(const std::string& name) {
         }
     }
     return files_.fileTime(name);
+}
+
+void Walk::checkListedName(const std::string& target, const std::string& listed) {
+    // Most names listed, the system's headers, have no rule.
+    Rule* const rule = ruleFor(listed);
+    if (rule == nullptr) {
+        return;
+    }
+    ListedCheck& check = listedChecks_[listed];
+    if (check.said || !makesFile(*rule, listed) || reaches(target, listed, check.reaching, 0)) {
+        return;
+    }
+    check.said = true;
+    diagnostics_.warn("%s reads %s, which this makefile makes, but nothing makes %s depend on it: "
+                      "add it to the dependencies, or the build may read an old %s",
+                      target.c_str(), listed.c_str(), target.c_str(), listed.c_str());
+}
+
+bool Walk::makesFile(Rule& rule, const std::string& name) {
+    Rule& maker = rule.makerOf(name, *this);
+    if (maker.commands.head() == nullptr) {
+        return false;
+    }
+    const std::string source = maker.sourceOf(name);
+    return source.empty() || ruleFor(source) != nullptr || files_.fileTime(source) != 0;
+}
+
+bool Walk::reaches(const std::string& from, const std::string& to,
+                   std::unordered_map<std::string, bool>& known, std::size_t depth) {
+    if (kFileNamesIgnoreCase ? sameName(from, to) : from == to) {
+        return true;
+    }
+    const auto found = known.find(from);
+    if (found != known.end()) {
+        return found->second;
+    }
+    // Marked first: a cycle, which the walk reports, leads nowhere new.
+    known.emplace(from, false);
+    Rule* const rule = ruleFor(from);
+    if (rule == nullptr || depth >= kMaxDepth) {
+        return false;
+    }
+    bool reached = false;
+    rule->makerOf(from, *this).forEachDependency(from, [&](const std::string& name) {
+        reached = reached || reaches(name, to, known, depth + 1);
+    });
+    known[from] = reached;
+    return reached;
 }
 
 void Walk::dependsOn(const std::string& target, const std::string& dependency,

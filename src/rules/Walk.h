@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -97,6 +98,11 @@ class Walk {
     // this run writes (a generated header) has the time that the one-job run
     // would see only once that job has ended.
     FileTime listedTime(const std::string& name);
+    // Says once per name when the target's dependency file lists a name that a
+    // rule of this makefile makes, but nothing in the makefile makes the target
+    // depend on it: the target may then be decided, or made beside it, before
+    // the name is made.
+    void checkListedName(const std::string& target, const std::string& listed);
     // Tells the observer, if any, that the target depends on the name.
     void dependsOn(const std::string& target, const std::string& dependency,
                    const InferenceRule* via) const;
@@ -190,6 +196,13 @@ class Walk {
     // whatever the decision, and whether the target is out of date.
     void report(const Rule& rule, const std::string& name, const Decision& decision);
     void stop(int status);
+    // Whether a rule with commands makes the name (an inference rule, from a
+    // source that there is).
+    bool makesFile(Rule& rule, const std::string& name);
+    // Whether `from` depends on `to` through the makefile, at any depth;
+    // `known` keeps the answer for each name visited, for `to`.
+    bool reaches(const std::string& from, const std::string& to,
+                 std::unordered_map<std::string, bool>& known, std::size_t depth);
 
     RuleTable& rules_;
     FileTimeCache& files_;
@@ -209,4 +222,11 @@ class Walk {
     bool handedOver_ = false;
     WalkObserver* observer_ = nullptr;
     std::unique_ptr<DependencyFiles> dependencyFiles_;
+    // For each name that a dependency file lists and a rule makes: whether
+    // the check has spoken, and which names depend on it.
+    struct ListedCheck {
+        bool said = false;
+        std::unordered_map<std::string, bool> reaching;
+    };
+    std::unordered_map<std::string, ListedCheck> listedChecks_;
 };

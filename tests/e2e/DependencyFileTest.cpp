@@ -170,6 +170,67 @@ TEST(DependencyFiles, AGeneratedHeaderIsMadeBeforeTheObjectIsDecided) {
     }
 }
 
+// A header that a rule makes, listed in an object's dependency file, on which
+// nothing in the makefile makes the object depend: the object may be decided,
+// or compiled beside it, before the header is made. Said once, counted by
+// --strict; a dependency in the makefile silences it.
+TEST(DependencyFiles, AGeneratedHeaderThatNoRuleDependsOnIsSaid) {
+    const std::string kWarning =
+        "tarvo: main.o reads gen.h, which this makefile makes, but nothing makes main.o depend on "
+        "it: add it to the dependencies, or the build may read an old gen.h\n";
+    const std::string rules = "all: app gen.h\n\napp: main.o\n\ttouch app\n\n"
+                              "gen.h: gen.in\n\ttouch gen.h\n\n";
+    struct Case {
+        const char* name;
+        std::string objectRule;
+        Names arguments;
+        std::string output; // after the banner
+        std::string errors;
+        int status;
+    };
+    const Case cases[] = {
+        {"AfterTheObject", ".c.o:\n\ttouch $*.o\n", {"all"}, "touch gen.h \n", kWarning, 0},
+        {"SideBySide", ".c.o:\n\ttouch $*.o\n", {"-j2", "all"}, "touch gen.h \n", kWarning, 0},
+        {"NotMadeAtAll",
+         ".c.o:\n\ttouch $*.o\n",
+         {"app"},
+         "",
+         kWarning + "tarvo: app is up to date\n",
+         0},
+        {"Strict",
+         ".c.o:\n\ttouch $*.o\n",
+         {"--strict", "all"},
+         "touch gen.h \n",
+         kWarning + "tarvo: 1 warning, and --strict makes them fail the run\n",
+         1},
+        {"Declared",
+         "main.o: main.c gen.h\n\ttouch main.o\n",
+         {"all"},
+         "touch gen.h \ntouch main.o \ntouch app \n",
+         "",
+         0},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("tarvo", "TARVO_DEPFILE = $*.d\n\n" + rules + c.objectRule);
+        box.write("main.d", "main.o: main.c gen.h\n");
+        for (const char* name : {"main.c", "gen.h", "main.d", "main.o", "app", "gen.in"}) {
+            if (!box.exists(name)) {
+                box.write(name, "");
+            }
+        }
+        box.setTime("main.c", kBaseTime);
+        box.setTime("gen.h", kBaseTime);
+        box.setTime("main.o", kBaseTime + 10);
+        box.setTime("app", kBaseTime + 20);
+        box.setTime("gen.in", kBaseTime + 30);
+        const e2e::Result result = box.runKeepingErrors(c.arguments);
+        EXPECT_EQ(result.output, kBanner + c.output) << c.name;
+        EXPECT_EQ(result.errors, c.errors) << c.name;
+        EXPECT_EQ(result.status, c.status) << c.name;
+    }
+}
+
 TEST(DependencyFiles, ExplainedAndDrawn) {
     Sandbox box;
     box.write("tarvo", "TARVO_DEPFILE = $*.d\n\n.c.o:\n\ttouch $*.o\n");

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -243,6 +244,14 @@ int Sandbox::spawn(const std::vector<std::string>& arguments,
         for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
             ::signal(signalNumber, SIG_DFL);
         }
+        if (options.descriptors > 0) {
+            const struct rlimit limit = {static_cast<rlim_t>(options.descriptors),
+                                         static_cast<rlim_t>(options.descriptorsHard)};
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        if (options.childSignalIgnored) {
+            ::signal(SIGCHLD, SIG_IGN);
+        }
         // A run ended by SIGQUIT or the like leaves no core file in the sandbox.
         const struct rlimit noCore = {0, 0};
         setrlimit(RLIMIT_CORE, &noCore);
@@ -368,6 +377,38 @@ bool Running::waitForFile(const std::string& path, int seconds) {
         nanosleep(&pause, nullptr);
     }
     return true;
+}
+
+bool Running::waitUntilStopped() {
+    int status = 0;
+    while (waitpid(processId_, &status, WUNTRACED) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    if (WIFSTOPPED(status)) {
+        return true;
+    }
+    ended_ = true;
+    status_ = status;
+    return false;
+}
+
+bool Running::waitForOutput(int bytes) {
+    for (;;) {
+        int waiting = 0;
+        if (ioctl(outputFd_, FIONREAD, &waiting) == 0 && waiting >= bytes) {
+            return true;
+        }
+        if (!ended_ && waitpid(processId_, &status_, WNOHANG) == processId_) {
+            ended_ = true;
+        }
+        if (ended_) {
+            return false;
+        }
+        const struct timespec pause = {0, 5 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
 }
 
 Result Running::finish() {

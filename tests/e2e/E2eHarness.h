@@ -33,6 +33,11 @@ struct RunOptions {
     // raises SIGXFSZ unless that signal is ignored, as a caller can hand on.
     long fileSizeLimit = 0;
     bool fileSizeSignalIgnored = false;
+    // Starts tarvo with SIGCHLD ignored, as some CI runners and daemons do.
+    bool childSignalIgnored = false;
+    // The soft and hard limits of open descriptors (0: as the tests have them).
+    long descriptors = 0;
+    long descriptorsHard = 0;
     // Bytes of address space tarvo may take (0: no limit), so that a run that
     // would grow without end fails instead. Not applied under AddressSanitizer,
     // which reserves far more from the start.
@@ -115,6 +120,12 @@ class Running {
     // Waits until the file exists; false when tarvo has ended first, or when
     // `seconds` (0: no limit) have passed, for a run that may hang.
     bool waitForFile(const std::string& path, int seconds = 0);
+    // Waits until tarvo has stopped (Ctrl-Z); false when it has ended instead.
+    bool waitUntilStopped();
+    // Waits until tarvo's standard output holds at least this many bytes that
+    // have not been read; false when tarvo has ended first. With more written
+    // at once than the pipe takes, tarvo stays in that write meanwhile.
+    bool waitForOutput(int bytes);
     Result finish();
 
   private:

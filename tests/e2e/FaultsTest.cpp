@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,18 +44,15 @@ TEST(Faults, ReadOnlyCurrentDirectory) {
     // Root writes into a read-only directory regardless; tarvo runs as an
     // ordinary user then, so that the permission bits count.
     box.setMode(".", 0555);
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{}, std::vector<std::string>{"-p"}}) {
-        const e2e::Result result = box.runUnprivileged(arguments);
-        if (result.status == e2e::kCannotDropPrivileges) {
-            GTEST_SKIP() << "running as root without permission to change user";
-        }
-        EXPECT_EQ(result.output,
-                  std::string(kBanner) +
-                      "Error (tarvo): Unable to create the intermediate file tarvo0.$$$\n");
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+    const e2e::Result result = box.runUnprivileged({});
+    if (result.status == e2e::kCannotDropPrivileges) {
+        GTEST_SKIP() << "running as root without permission to change user";
     }
+    EXPECT_EQ(result.output,
+              std::string(kBanner) +
+                  "Error (tarvo): Unable to create the intermediate file tarvo0.$$$\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
 }
 
 TEST(Faults, ReadOnlyDirectorySeenWithoutWriting) {
@@ -65,7 +67,11 @@ TEST(Faults, ReadOnlyDirectorySeenWithoutWriting) {
         {"--dry-run", std::string(kBanner) + "cc in.c \n"},
         {"--graph", "digraph tarvo {\n    node [shape=box];\n"
                     "    n0 [label=\"app\", style=\"filled,dashed\"];\n"
-                    "    n1 [label=\"in.c\"];\n    n0 -> n1;\n}\n"}};
+                    "    n1 [label=\"in.c\"];\n    n0 -> n1;\n}\n"},
+        {"-p", std::string(kBanner) + "tarvo,1|app: in.c\ntarvo,2|\tcc in.c\n"},
+        {"--compdb", "[\n  {\n    \"directory\": \"" + box.path() +
+                         "\",\n    \"file\": \"in.c\",\n    \"command\": \"cc in.c\",\n"
+                         "    \"output\": \"app\"\n  }\n]\n"}};
     for (const auto& [option, output] : runs) {
         const e2e::Result result = box.runUnprivileged({option});
         if (result.status == e2e::kCannotDropPrivileges) {
@@ -238,6 +244,69 @@ TEST(Faults, StandardOutputThatCannotBeWritten) {
     const e2e::Result result = box.run({"-p"}, Sandbox::defaultEnvironment(), full);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(box.list(), std::vector<std::string>{"tarvo"});
+}
+
+// More commands at once than the descriptor limit leaves room for (each holds
+// two pipes): the soft limit is raised where the hard one allows, and where
+// it does not, fewer commands run at once, which is said once. No command
+// fails for want of descriptors.
+TEST(Faults, DescriptorLimitBelowTheNumberOfJobs) {
+    const int kCommands = 40;
+    std::string makefile = "all:";
+    for (int i = 0; i < kCommands; ++i) {
+        makefile += " t" + std::to_string(i);
+    }
+    makefile += "\n\n";
+    for (int i = 0; i < kCommands; ++i) {
+        makefile += "t" + std::to_string(i) + ": in\n\t@./wait.sh " + std::to_string(i) + "\n\n";
+    }
+    for (const long hard : {64L, 4096L}) {
+        Sandbox box;
+        box.write("tarvo", makefile);
+        box.write("in", "");
+        // Each command holds on until the test lets them all go.
+        box.write("wait.sh", "#!/bin/sh\ntouch started.$1\nread line < gate\n");
+        box.setMode("wait.sh", 0755);
+        ASSERT_EQ(mkfifo(box.pathOf("gate").c_str(), 0600), 0);
+        const int gate = open(box.pathOf("gate").c_str(), O_RDWR);
+        const std::string errors = box.path() + ".errors";
+        close(open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+        e2e::RunOptions options;
+        options.descriptors = 64;
+        options.descriptorsHard = hard;
+        options.standardError = errors;
+        e2e::Running run =
+            box.start({"-j" + std::to_string(kCommands)}, Sandbox::defaultEnvironment(), options);
+        // Until every command has started, or tarvo has said something (that
+        // fewer start, or that one failed).
+        struct stat said;
+        for (int polls = 0;
+             polls < 2000 && !box.exists("started." + std::to_string(kCommands - 1)) &&
+             (stat(errors.c_str(), &said) != 0 || said.st_size == 0);
+             ++polls) {
+            const struct timespec pause = {0, 5 * 1000 * 1000};
+            nanosleep(&pause, nullptr);
+        }
+        const std::string lines(kCommands, '\n');
+        ASSERT_EQ(write(gate, lines.data(), lines.size()), kCommands);
+        const e2e::Result result = run.finish();
+        close(gate);
+        EXPECT_EQ(result.output, kBanner) << hard;
+        EXPECT_EQ(result.status, 0) << hard;
+        std::ifstream in(errors);
+        std::string first;
+        std::string second;
+        std::getline(in, first);
+        std::getline(in, second);
+        std::remove(errors.c_str());
+        if (hard == 64) {
+            EXPECT_EQ(first.rfind("tarvo: the descriptor limit (ulimit -n 64) allows ", 0), 0u)
+                << first;
+        } else {
+            EXPECT_EQ(first, "") << "raised, the limit leaves room for all";
+        }
+        EXPECT_EQ(second, "");
+    }
 }
 
 // ---------------------------------------------------------------------------

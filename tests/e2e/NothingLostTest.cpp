@@ -404,3 +404,110 @@ TEST(InterruptDuringCommand, RemovesTheTargetItsCommandChanged) {
         }
     }
 }
+
+// An interrupt between two commands of a rule, while tarvo is blocked writing
+// to a reader that does not keep up: the target that the first command began
+// is half made and goes, the next command never starts, and the trace and the
+// record of times keep the command that ended. With one job tarvo blocks on
+// the echo of the second command; with several, on the output of the first,
+// while another job's command runs or while none does.
+TEST(InterruptBetweenCommands, RemovesTheHalfMadeTargetAndKeepsTheRecord) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        bool otherJob; // b.txt's command runs meanwhile
+    };
+    const std::string line(70000, 'x');
+    const std::string makefile = "TARVO_LOG = times.log\n\n"
+                                 "all: a.txt b.txt\n\n"
+                                 "a.txt: in\n\techo partial > a.txt\n\ttrue " +
+                                 line +
+                                 "\n\ttouch a-after\n\n"
+                                 "big: in\n\t./big.sh\n\ttouch a-after\n\n"
+                                 "b.txt: in\n\t./wait.sh\n";
+    for (const Case& c :
+         std::vector<Case>{{"EchoBlocked", {"a.txt"}, false},
+                           {"OutputBlockedBesideAnother", {"-j2", "big", "b.txt"}, true},
+                           {"OutputBlockedAlone", {"-j2", "big"}, false}}) {
+        Sandbox box;
+        box.write("tarvo", makefile);
+        box.write("in", "");
+        // Writes its target, then more than a pipe holds.
+        box.write("big.sh",
+                  "#!/bin/sh\necho partial > big\nhead -c 70000 /dev/zero | tr '\\0' x\n");
+        box.setMode("big.sh", 0755);
+        box.write("wait.sh", "#!/bin/sh\ntouch b-started\nexec sleep 30\n");
+        box.setMode("wait.sh", 0755);
+        std::vector<std::string> arguments = {"--trace", "trace.json"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        e2e::Running run = box.start(arguments);
+        if (c.otherJob) {
+            ASSERT_TRUE(run.waitForFile(box.pathOf("b-started"))) << c.name;
+        }
+        // Half the pipe: tarvo is in the long write, which cannot end before
+        // the test reads.
+        ASSERT_TRUE(run.waitForOutput(32768)) << c.name;
+        run.signal(SIGINT);
+        const e2e::Result result = run.finish();
+        EXPECT_EQ(result.status, 128 + SIGINT) << c.name;
+        EXPECT_FALSE(box.exists("a.txt")) << c.name;
+        EXPECT_FALSE(box.exists("big")) << c.name;
+        EXPECT_FALSE(box.exists("a-after")) << c.name;
+        EXPECT_FALSE(box.exists("b.txt")) << c.name;
+        const std::string first =
+            c.otherJob || c.arguments[0] == "-j2" ? "./big.sh" : "echo partial > a.txt";
+        const std::string trace = box.read("trace.json");
+        EXPECT_NE(trace.find("\"command\": \"" + first + "\""), std::string::npos)
+            << c.name << trace;
+        EXPECT_EQ(trace.substr(trace.size() < 4 ? 0 : trace.size() - 4), "\n]}\n") << c.name;
+        EXPECT_NE(box.read("times.log").find(c.arguments[0] == "-j2" ? "\tbig\n" : "\ta.txt\n"),
+                  std::string::npos)
+            << c.name;
+    }
+}
+
+// A target that is a directory (a sub-build's) or a symbolic link is no
+// half-made file: an interrupt or a failure leaves a directory as it is and
+// says nothing of it, and a link is removed, or has its time set back, as the
+// link itself, never the file it points to (here a source).
+TEST(PartlyMade, DirectoriesAndLinksAreHandledAsWhatTheyAre) {
+    struct Case {
+        const char* name;
+        const char* target;
+        const char* commands;
+        int status;
+        const char* errors;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"InterruptedDirectory", "sub", "touch sub/x\n\tkill -INT $PPID", 128 + SIGINT, ""},
+             {"FailedDirectory", "sub", "touch sub/x\n\tfalse", 1,
+              "tarvo: sub: command failed with status 1\n"},
+             {"InterruptedLink", "link", "ln -s source.c link\n\tkill -INT $PPID", 128 + SIGINT,
+              "tarvo: link: removed, since its commands were interrupted\n"},
+             {"FailedLink", "link", "ln -s source.c link\n\tfalse", 1,
+              "tarvo: link: command failed with status 1\n"
+              "tarvo: link: its time is set back, since its commands failed\n"}}) {
+        Sandbox box;
+        box.write("tarvo", std::string(c.target) + ": in\n\t" + c.commands + "\n");
+        box.write("in", "");
+        box.setTime("in", e2e::kBaseTime + 60);
+        box.write("source.c", "int x;\n");
+        box.setTime("source.c", e2e::kBaseTime + 30);
+        box.makeDirectory("sub");
+        box.setTime("sub", e2e::kBaseTime);
+        const e2e::Result result = box.runKeepingErrors({c.target});
+        EXPECT_EQ(result.status, c.status) << c.name;
+        EXPECT_EQ(result.errors, c.errors) << c.name;
+        EXPECT_EQ(box.modificationTime("source.c"), e2e::kBaseTime + 30) << c.name;
+        if (std::string(c.target) == "sub") {
+            // The directory keeps the time its commands gave it.
+            EXPECT_GT(box.modificationTime("sub"), e2e::kBaseTime) << c.name;
+        }
+        struct stat link;
+        const bool linked = lstat(box.pathOf("link").c_str(), &link) == 0;
+        EXPECT_EQ(linked, std::string(c.name) == "FailedLink") << c.name;
+        if (linked) {
+            EXPECT_LT(link.st_mtime, e2e::kBaseTime) << "the link's own time is set back";
+        }
+    }
+}

@@ -222,6 +222,65 @@ TEST(Parallel, CommandsStartWithTheSignalMaskOfTheRun) {
     }
 }
 
+// The state of a process as /proc shows it ('T' when stopped); polled for ten
+// seconds at most until it is (or is not) the one given.
+bool reachesState(const std::string& processId, char state, bool wanted) {
+    for (int i = 0; i < 2000; ++i) {
+        std::string stat;
+        std::getline(std::ifstream("/proc/" + processId + "/stat"), stat);
+        const std::size_t close = stat.rfind(')');
+        if (close != std::string::npos && close + 2 < stat.size() &&
+            (stat[close + 2] == state) == wanted) {
+            return true;
+        }
+        const struct timespec pause = {0, 5 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
+    return false;
+}
+
+// Ctrl-Z stops tarvo and also the commands that run in groups of their own,
+// which the terminal does not reach; continued, tarvo continues them all.
+TEST(Parallel, CtrlZStopsAndContinuesEveryCommand) {
+    Sandbox box;
+    box.write("tarvo", "all: a b\n\na: tarvo\n\t./run.sh a\n\nb: tarvo\n\t./run.sh b\n");
+    box.write("run.sh", "#!/bin/sh\necho $$ > $1.new && mv $1.new $1.pid\nexec sleep 30\n");
+    box.setMode("run.sh", 0755);
+    e2e::Running run = box.start({"-j2"});
+    ASSERT_TRUE(run.waitForFile(box.pathOf("a.pid")));
+    ASSERT_TRUE(run.waitForFile(box.pathOf("b.pid")));
+    const std::string commands[] = {linesOf(box.read("a.pid"))[0], linesOf(box.read("b.pid"))[0]};
+    run.signalGroup(SIGTSTP);
+    ASSERT_TRUE(run.waitUntilStopped());
+    for (const std::string& command : commands) {
+        EXPECT_TRUE(reachesState(command, 'T', true)) << "a command runs on";
+    }
+    run.signal(SIGCONT);
+    for (const std::string& command : commands) {
+        EXPECT_TRUE(reachesState(command, 'T', false)) << "a command stays stopped";
+    }
+    run.signalGroup(SIGINT);
+    EXPECT_EQ(run.finish().status, 128 + SIGINT);
+}
+
+// Started with SIGCHLD ignored, tarvo still learns how its commands ended,
+// and they start with it ignored too, as tarvo was given it.
+TEST(Parallel, StartedWithChildSignalIgnored) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\tgrep SigIgn /proc/self/status\n\tfalse\n");
+    e2e::RunOptions options;
+    options.childSignalIgnored = true;
+    for (const char* jobs : {"-j1", "-j2"}) {
+        const e2e::Result result = box.run({jobs}, Sandbox::defaultEnvironment(), options);
+        const std::string echo = std::string(kBanner) + "grep SigIgn /proc/self/status \nSigIgn:\t";
+        ASSERT_EQ(result.output.substr(0, echo.size()), echo) << jobs << result.output;
+        const std::string mask = result.output.substr(echo.size(), 16);
+        EXPECT_NE(std::stoull(mask, nullptr, 16) & (1ULL << (SIGCHLD - 1)), 0u) << jobs << mask;
+        EXPECT_EQ(result.output.substr(echo.size() + 16), "\nfalse \n") << jobs;
+        EXPECT_EQ(result.status, 1) << jobs;
+    }
+}
+
 // Whether a process of that name runs with the directory as its current one.
 bool runsIn(const std::string& directory, const std::string& name) {
     char resolved[PATH_MAX];

@@ -288,7 +288,7 @@ TEST(Startup, IntermediateFileThatCannotBeCreated) {
     for (int i = 0; i < 1000; ++i) {
         box.makeDirectory("tarvo" + std::to_string(i) + ".$$$");
     }
-    const e2e::Result result = box.run({"-p"});
+    const e2e::Result result = box.run({});
     EXPECT_EQ(result.output,
               std::string(kBanner) +
                   "Error (tarvo): Unable to create the intermediate file tarvo999.$$$\n");

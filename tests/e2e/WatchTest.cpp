@@ -262,4 +262,27 @@ TEST(Trace, HoldsEveryCommandRun) {
     EXPECT_FALSE(box.exists("dry.json"));
 }
 
+// A trace or a record of times that cannot be written is said, once, and the
+// trace counts as a warning for --strict.
+TEST(Trace, WriteThatFailsIsSaid) {
+    Sandbox box;
+    box.write("tarvo", "all:\n\t@echo all\n");
+    for (const bool strict : {false, true}) {
+        std::vector<std::string> arguments = {"--trace", "/dev/full"};
+        if (strict) {
+            arguments.push_back("--strict");
+        }
+        const e2e::Result result = box.runKeepingErrors(arguments);
+        EXPECT_EQ(result.output, std::string(kBanner) + "all\n");
+        EXPECT_EQ(result.errors,
+                  std::string("tarvo: the trace could not be written: No space left on device\n") +
+                      (strict ? "tarvo: 1 warning, and --strict makes them fail the run\n" : ""));
+        EXPECT_EQ(result.status, strict ? 1 : 0);
+    }
+    box.write("tarvo", "TARVO_LOG = missing/times.log\nall:\n\t@echo all\n");
+    const e2e::Result unopened = box.runKeepingErrors({});
+    EXPECT_EQ(unopened.errors, "tarvo: cannot append to the record of times missing/times.log\n");
+    EXPECT_EQ(unopened.status, 0);
+}
+
 } // namespace

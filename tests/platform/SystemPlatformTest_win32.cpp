@@ -117,6 +117,31 @@ TEST_F(WindowsPlatform, RemoveFileDeletesOnlyTheNamedFile) {
     EXPECT_TRUE(fileExists("kept.txt"));
 }
 
+// What a path names itself, which decides how a half-made or failed target is
+// treated: a link to a file goes as the link and gets the time itself, never
+// the file it points to (where the system lets links be made at all).
+TEST_F(WindowsPlatform, EntryKindAndLinksHandledThemselves) {
+    writeFile("file.c", "");
+    setWriteTicks("file.c", kTicks2020);
+    ASSERT_TRUE(CreateDirectoryA("dir", nullptr));
+    EXPECT_EQ(platform.entryKind("file.c"), EntryKind::File);
+    EXPECT_EQ(platform.entryKind("dir"), EntryKind::Directory);
+    EXPECT_EQ(platform.entryKind("missing"), EntryKind::None);
+    EXPECT_FALSE(platform.removeFile("dir"));
+    // Without administrator rights only in developer mode (the flag); wine
+    // reports success and makes none.
+    if (!CreateSymbolicLinkA("link", "file.c", SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) ||
+        GetFileAttributesA("link") == INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    EXPECT_EQ(platform.entryKind("link"), EntryKind::Link);
+    EXPECT_TRUE(platform.setFileTime("link", kTicks2020 - 60 * kTicksPerSecond));
+    EXPECT_EQ(platform.fileTime("file.c"), kTicks2020);
+    EXPECT_TRUE(platform.removeFile("link"));
+    EXPECT_EQ(platform.entryKind("link"), EntryKind::None);
+    EXPECT_TRUE(fileExists("file.c"));
+}
+
 TEST_F(WindowsPlatform, TemporaryFileTakesTheFirstFreeNumber) {
     struct Case {
         std::vector<std::string> present;

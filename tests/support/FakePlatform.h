@@ -91,6 +91,14 @@ class FakePlatform : public Platform {
         const auto content = contents.find(path);
         return FileDigest{fileStamp(path),
                           ContentHash::of(content == contents.end() ? "" : content->second), clock};
+}
+
+    EntryKind entryKind(const std::string& path) override {
+        const auto kind = kinds.find(path);
+        if (kind != kinds.end()) {
+            return kind->second;
+        }
+        return times.count(path) != 0 ? EntryKind::File : EntryKind::None;
     }
 
     bool removeFile(const std::string& path) override {
@@ -133,6 +141,7 @@ class FakePlatform : public Platform {
     std::function<void(const std::string&)> onRun;  // sees each command as it starts
     std::vector<std::string> started;
     std::vector<std::string> timeQueries;
+    std::map<std::string, EntryKind> kinds;      // where not a file: by path
     std::set<std::string> unremovable;           // files that removeFile cannot remove
     std::string temporaryDirectory;              // where temporary files are made, "dir/" or empty
     std::vector<std::string> temporariesCreated; // their names, failures included
