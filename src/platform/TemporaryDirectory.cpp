@@ -1,6 +1,12 @@
 #include "platform/TemporaryDirectory.h"
 
+#ifdef _WIN32
 #include <windows.h>
+#else
+#include <cstdlib>
+#endif
+
+#ifdef _WIN32
 
 std::string temporaryDirectory() {
     char path[MAX_PATH + 1];
@@ -15,3 +21,16 @@ std::string temporaryDirectory() {
     }
     return directory;
 }
+
+#else
+
+std::string temporaryDirectory() {
+    const char* const set = std::getenv("TMPDIR");
+    std::string directory = set != nullptr && *set != '\0' ? set : "/tmp";
+    if (directory.back() != '/') {
+        directory += '/';
+    }
+    return directory;
+}
+
+#endif

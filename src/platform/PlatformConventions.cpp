@@ -1,7 +1,30 @@
 #include "platform/PlatformConventions.h"
 
+#ifndef _WIN32
 #include "platform/ProcessStartup.h"
 #include "platform/ShellQuoting.h"
+#endif
+
+#ifdef _WIN32
+
+bool temporaryNamesMatchCase() {
+    return false;
+}
+
+const char* directorySeparator() {
+    return "\\";
+}
+
+std::string makeCommand() {
+    return "TARVO";
+}
+
+// Such a line goes to cmd, which expands it.
+std::string environmentReference(const std::string& name) {
+    return "%" + name + "%";
+}
+
+#else
 
 bool temporaryNamesMatchCase() {
     return true;
@@ -22,3 +45,5 @@ std::string makeCommand() {
 std::string environmentReference(const std::string& name) {
     return "\"$" + name + "\"";
 }
+
+#endif

@@ -1,7 +1,14 @@
 #include "platform/FileLock.h"
 
+#ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+#else
+#include <cerrno>
+#include <sys/file.h>
+#endif
+
+#ifdef _WIN32
 
 namespace {
 
@@ -24,3 +31,22 @@ FileLock::~FileLock() {
         UnlockFileEx(handleOf(file_), 0, MAXDWORD, MAXDWORD, &whole);
     }
 }
+
+#else
+
+FileLock::FileLock(std::FILE* file, Mode mode, bool wait) : file_(file) {
+    const int operation = (mode == Mode::Shared ? LOCK_SH : LOCK_EX) | (wait ? 0 : LOCK_NB);
+    int result;
+    do {
+        result = flock(fileno(file_), operation);
+    } while (result != 0 && errno == EINTR);
+    held_ = result == 0;
+}
+
+FileLock::~FileLock() {
+    if (held_) {
+        flock(fileno(file_), LOCK_UN);
+    }
+}
+
+#endif
