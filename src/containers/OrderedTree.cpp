@@ -8,13 +8,6 @@ int TreeNode::compareNode(const TreeNode&) const {
     return 0;
 }
 
-void TreeNode::resetLinks() {
-    balance = 0;
-    left = nullptr;
-    right = nullptr;
-    parent = nullptr;
-}
-
 TreeNode* TreeNode::next() const {
     if (right != nullptr) {
         TreeNode* node = right;
@@ -55,7 +48,6 @@ TreeNode* OrderedTree::insert(TreeNode* entry) {
     } else {
         root = insertInto(root, entry);
     }
-    ++count;
     return entry;
 }
 
@@ -133,87 +125,6 @@ TreeNode* OrderedTree::rotateRight(TreeNode* node) {
         l->balance = b < a ? a + 1 : b + 2;
     }
     return l;
-}
-
-TreeNode* OrderedTree::remove(TreeNode* entry) {
-    root = removeFrom(root, entry);
-    --count;
-    return entry;
-}
-
-void OrderedTree::shrinkUpwards(TreeNode* parent, TreeNode* child) {
-    while (parent != nullptr) {
-        parent->balance += parent->left == child ? 1 : -1;
-        if (parent->balance != 0) {
-            return;
-        }
-        child = parent;
-        parent = parent->parent;
-    }
-}
-
-TreeNode* OrderedTree::removeFrom(TreeNode* node, TreeNode* entry) {
-    if (node == entry) {
-        TreeNode* replacement = nullptr;
-        if (entry->right != nullptr) {
-            replacement = entry->right;
-            while (replacement->left != nullptr) {
-                replacement = replacement->left;
-            }
-        } else {
-            replacement = entry->left;
-        }
-        if (replacement == nullptr) {
-            TreeNode* parent = entry->parent;
-            entry->resetLinks();
-            shrinkUpwards(parent, entry);
-            return nullptr;
-        }
-        TreeNode* subtree = removeFrom(entry, replacement);
-        if (subtree == entry) {
-            subtree = replacement;
-        }
-        replacement->left = entry->left;
-        replacement->right = entry->right;
-        if (replacement->left != nullptr) {
-            replacement->left->parent = replacement;
-        }
-        if (replacement->right != nullptr) {
-            replacement->right->parent = replacement;
-        }
-        replacement->parent = entry->parent;
-        if (entry->parent != nullptr) {
-            if (entry->parent->left == entry) {
-                entry->parent->left = replacement;
-            } else {
-                entry->parent->right = replacement;
-            }
-        }
-        replacement->balance = entry->balance;
-        entry->resetLinks();
-        return subtree;
-    }
-
-    const int order = entry->compareNode(*node);
-    bool goLeft = order < 0;
-    if (order == 0) {
-        const TreeNode* walk = node->previous();
-        while (walk != nullptr && walk != entry && entry->compareNode(*walk) == 0) {
-            walk = walk->previous();
-        }
-        goLeft = walk == entry;
-    }
-    if (goLeft) {
-        node->left = removeFrom(node->left, entry);
-    } else {
-        node->right = removeFrom(node->right, entry);
-    }
-    const int before = node->balance;
-    TreeNode* subtree = rebalance(node);
-    if (before != 0 && subtree->balance == 0) {
-        shrinkUpwards(subtree->parent, node);
-    }
-    return subtree;
 }
 
 TreeNode* OrderedTree::find(const std::string& key) const {

@@ -24,8 +24,6 @@ class TreeNode {
   protected:
     // Entries are destroyed through their own classes, never through the tree.
     ~TreeNode() = default;
-
-    void resetLinks();
     friend class OrderedTree;
 };
 
@@ -34,11 +32,9 @@ class TreeNode {
 class OrderedTree {
   public:
     TreeNode* insert(TreeNode* entry);
-    TreeNode* remove(TreeNode* entry);
     TreeNode* find(const std::string& key) const;
     TreeNode* first() const;
 
-    int count = 0;
     TreeNode* root = nullptr;
 
   private:
@@ -46,6 +42,4 @@ class OrderedTree {
     static TreeNode* rebalance(TreeNode* node);
     static TreeNode* rotateLeft(TreeNode* node);
     static TreeNode* rotateRight(TreeNode* node);
-    static TreeNode* removeFrom(TreeNode* node, TreeNode* entry);
-    static void shrinkUpwards(TreeNode* parent, TreeNode* child);
 };

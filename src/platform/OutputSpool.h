@@ -26,8 +26,6 @@ class OutputSpool {
 
     void append(const char* data, std::size_t size);
     bool empty() const { return filed_ == 0 && memory_.empty(); }
-    // Whether part of it lies in a temporary file.
-    bool spilled() const { return file_.created(); }
     // Writes all of it to the stream, in order, and removes its file.
     void writeTo(std::FILE* stream);
     // All of it as one string; removes its file.
