@@ -60,12 +60,16 @@ Job Rule::jobFor(const std::string& target) const {
 void Rule::expandSpecials(std::string&, const std::string&) const {}
 
 std::string InferenceRule::sourceOf(const std::string& target) const {
-    // Asked for every target the rule makes: one allocation.
-    const std::size_t dot = target.rfind('.');
-    const std::size_t stem = dot == std::string::npos ? target.size() : dot;
-    std::string source;
-    source.reserve(stem + sourceExtension.size());
-    source.append(target, 0, stem).append(sourceExtension);
+    // Asked for every target the rule makes: a short look back from the end,
+    // and one string of the final length.
+    std::size_t stem = target.size();
+    while (stem > 0 && target[stem - 1] != '.') {
+        --stem;
+    }
+    stem = stem == 0 ? target.size() : stem - 1;
+    std::string source(stem + sourceExtension.size(), '\0');
+    target.copy(source.data(), stem);
+    sourceExtension.copy(source.data() + stem, sourceExtension.size());
     return source;
 }
 

@@ -40,7 +40,7 @@ bool Walk::decide(Rule& rule, const std::string& name) {
         outcome_ = executor_.finish();
         endIfInterrupted();
     }
-    Rule& maker = makerOf(rule, name);
+    Rule& maker = rule.kind == Rule::Kind::Inference ? makerOf(rule, name) : rule;
     if (&maker == &rule) {
         return decideWith(rule, name);
     }
@@ -98,7 +98,10 @@ Rule& Walk::makerOf(Rule& rule, const std::string& name) {
     InferenceRule& inference = static_cast<InferenceRule&>(rule);
     // A rule alone for its extension makes the target; its decision says
     // when the source is missing.
-    const std::vector<Rule*>& others = namesakesOf(inference);
+    if (!inference.namesakes) {
+        inference.namesakes = rules_.othersNamedLike(inference);
+    }
+    const std::vector<Rule*>& others = *inference.namesakes;
     if (others.empty() || canBeHad(inference.sourceOf(name))) {
         return rule;
     }
@@ -130,7 +133,15 @@ bool Walk::gather(Rule& rule, const std::string& name, const std::string& source
     evidence.clear();
     frame.after.clear();
     if (rule.kind == Rule::Kind::Inference) {
-        makeSource(static_cast<InferenceRule&>(rule), name, source, frame);
+        evidence.fromSource = true;
+        Evidence::Dependency dependency;
+        dependency.name = source;
+        dependsOn(name, source, static_cast<const InferenceRule*>(&rule));
+        if (Rule* maker = ruleFor(source)) {
+            dependency.hasRule = true;
+            dependency.made = makeDependency(*maker, source, frame.after, false);
+        }
+        evidence.dependencies.push_back(dependency);
     } else {
         makeDependencies(static_cast<const TargetRule&>(rule), name, frame);
     }
@@ -191,19 +202,6 @@ void Walk::makeDependencies(const TargetRule& rule, const std::string& name, Fra
         }
         frame.evidence.dependencies.push_back(dependency);
     }
-}
-
-void Walk::makeSource(InferenceRule& rule, const std::string& name, const std::string& source,
-                      Frame& frame) {
-    frame.evidence.fromSource = true;
-    Evidence::Dependency dependency;
-    dependency.name = source;
-    dependsOn(name, source, &rule);
-    if (Rule* maker = ruleFor(source)) {
-        dependency.hasRule = true;
-        dependency.made = makeDependency(*maker, source, frame.after, false);
-    }
-    frame.evidence.dependencies.push_back(dependency);
 }
 
 void Walk::gatherListed(const Rule& rule, const std::string& name, Frame& frame) {
@@ -408,7 +406,7 @@ void Walk::stop(int status) {
 bool Walk::enter(Target& target, const Rule& rule, const std::string& name) {
     if (chain_.size() >= kMaxDepth) {
         stop(reportError(message::kDependenciesTooDeep, static_cast<int>(kMaxDepth),
-                         chain_.front().second.c_str(), name.c_str()));
+                         chain_.front().second->c_str(), name.c_str()));
         return false;
     }
     // The chain ignores letter case, also where decisions are remembered by
@@ -417,16 +415,16 @@ bool Walk::enter(Target& target, const Rule& rule, const std::string& name) {
     std::size_t start = 0;
     if (!target.onChain) {
         while (start < chain_.size() &&
-               !(chain_[start].first == &rule && sameName(chain_[start].second, name))) {
+               !(chain_[start].first == &rule && sameName(*chain_[start].second, name))) {
             ++start;
         }
         if (start == chain_.size()) {
             target.onChain = true;
-            chain_.emplace_back(&rule, name);
+            chain_.emplace_back(&rule, &name);
             return true;
         }
     } else {
-        while (!(chain_[start].first == &rule && sameName(chain_[start].second, name))) {
+        while (!(chain_[start].first == &rule && sameName(*chain_[start].second, name))) {
             ++start;
         }
     }
@@ -435,7 +433,7 @@ bool Walk::enter(Target& target, const Rule& rule, const std::string& name) {
     }
     std::string cycle;
     for (std::size_t i = start; i < chain_.size(); ++i) {
-        cycle += chain_[i].second;
+        cycle += *chain_[i].second;
         cycle += " -> ";
     }
     cycle += name;

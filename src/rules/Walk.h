@@ -165,8 +165,6 @@ class Walk {
     // needs; false when the run stopped meanwhile.
     bool gather(Rule& rule, const std::string& name, const std::string& source, Frame& frame);
     void makeDependencies(const TargetRule& rule, const std::string& name, Frame& frame);
-    void makeSource(InferenceRule& rule, const std::string& name, const std::string& source,
-                    Frame& frame);
     // The names that the target's dependency file lists, up to the first one
     // newer than the target; those after it are neither waited for nor checked.
     void gatherListed(const Rule& rule, const std::string& name, Frame& frame);
@@ -239,7 +237,9 @@ class Walk {
     // The job of this run that makes each file, by any rule; noted only where
     // each target is made once, since a one-job run has made it already.
     NameTable<JobId, kFileNamesIgnoreCase> jobsMaking_;
-    std::vector<std::pair<const Rule*, std::string>> chain_;
+    // The names stay in place while they are on the chain: each is held by
+    // the make that put it there.
+    std::vector<std::pair<const Rule*, const std::string*>> chain_;
     // One for each level of the chain; a deque, since decisions in progress
     // refer to theirs.
     std::deque<Frame> frames_;

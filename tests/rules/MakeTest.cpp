@@ -91,6 +91,23 @@ TEST(RuleTableLookup, ExactNameThenSuffix) {
     EXPECT_EQ(table.lookup(".obj"), suffix);
 }
 
+// The source replaces everything from the target's last "." on.
+TEST(InferenceRuleSource, ReplacesTheLastExtension) {
+    const InferenceRule rule(".c", ".obj");
+    const std::pair<const char*, const char*> cases[] = {
+        {"main.obj", "main.c"},
+        {"src\\x.y.obj", "src\\x.y.c"},
+        {".obj", ".c"},
+        {"noextension", "noextension.c"},
+        {"dir.d/name", "dir.c"},
+        {"a.", "a.c"},
+        {"long-name-beyond-sso.obj", "long-name-beyond-sso.c"},
+    };
+    for (const auto& [target, source] : cases) {
+        EXPECT_EQ(rule.sourceOf(target), source) << target;
+    }
+}
+
 TEST(RuleTableLookup, FirstOfTwoEqualKeysWins) {
     RuleTable table;
     TargetRule* first = new TargetRule("app");
