@@ -14,7 +14,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -161,8 +160,9 @@ class Walk {
     const std::vector<Rule*>& namesakesOf(InferenceRule& rule);
     // Whether a source has a rule or a file.
     bool canBeHad(const std::string& source);
-    // Makes the dependencies and looks at the evidence that the decision
-    // needs; false when the run stopped meanwhile.
+    // Makes the dependencies (or the source, which the caller forms for an
+    // inference rule) and looks at what else the decision needs; false when
+    // the run stopped meanwhile.
     bool gather(Rule& rule, const std::string& name, const std::string& source, Frame& frame);
     void makeDependencies(const TargetRule& rule, const std::string& name, Frame& frame);
     // The names that the target's dependency file lists, up to the first one
