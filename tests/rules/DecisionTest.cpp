@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ struct DecisionCase {
     // where it is up to date.
     std::string explained;
 };
+
+void PrintTo(const DecisionCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 Evidence evidenceOf(const DecisionCase& c) {
     Evidence evidence;
@@ -165,6 +170,10 @@ struct StepCase {
     bool listed;
 };
 
+void PrintTo(const StepCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class Steps : public ::testing::TestWithParam<StepCase> {};
 
 TEST_P(Steps, LookOnlyWhileTheDecisionIsOpen) {
@@ -184,26 +193,5 @@ const StepCase kSteps[] = {
 
 INSTANTIATE_TEST_SUITE_P(Decision, Steps, ::testing::ValuesIn(kSteps),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Decision, NewerMeansStrictlyLater) {
-    EXPECT_FALSE(isNewer(10, 10));
-    EXPECT_TRUE(isNewer(11, 10));
-    EXPECT_TRUE(isNewer(1, 0));
-    EXPECT_FALSE(isNewer(0, 0));
-    EXPECT_FALSE(isNewer(0x7FFFFFFFFFFFFFFFu, 0x8000000000000000u));
-}
-
-// What names no file and no rule: never a mark, and never a name with a rule.
-TEST(Decision, MissingNames) {
-    const Evidence evidence =
-        evidenceOf({"", false, 5, {{"gone", 0}, {"=made", 0}, {".WAIT", 0}, {"here", 3}}, {}, ""});
-    std::vector<std::string> missing;
-    for (const Evidence::Dependency& dependency : evidence.dependencies) {
-        if (dependency.missing()) {
-            missing.emplace_back(dependency.name);
-        }
-    }
-    EXPECT_EQ(missing, std::vector<std::string>{"gone"});
-}
 
 } // namespace
