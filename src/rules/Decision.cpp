@@ -1,5 +1,54 @@
 #include "rules/Decision.h"
 
+namespace {
+
+Decision outOfDate(Decision::Cause cause, std::string_view name = std::string_view(),
+                   FileTime time = 0, FileTime targetTime = 0,
+                   std::string_view listedIn = std::string_view()) {
+    Decision decision;
+    decision.outOfDate = true;
+    decision.cause = cause;
+    decision.name = name;
+    decision.time = time;
+    decision.targetTime = targetTime;
+    decision.listedIn = listedIn;
+    return decision;
+}
+
+} // namespace
+
+Decision decide(const Evidence& evidence) {
+    // Made for its effects, a rule without dependencies is out of date
+    // whatever the times say.
+    if (evidence.dependencies.empty() && !evidence.fromSource) {
+        return outOfDate(Decision::Cause::NoDependencies);
+    }
+    // A made dependency settles it before any time does.
+    const Evidence::Dependency* newer = nullptr;
+    for (const Evidence::Dependency& dependency : evidence.dependencies) {
+        if (dependency.made) {
+            return outOfDate(evidence.fromSource ? Decision::Cause::SourceMade
+                                                 : Decision::Cause::DependencyMade,
+                             dependency.name);
+        }
+        if (newer == nullptr && isNewer(dependency.time, evidence.targetTime)) {
+            newer = &dependency;
+        }
+    }
+    if (newer != nullptr) {
+        return outOfDate(evidence.fromSource ? Decision::Cause::SourceNewer
+                                             : Decision::Cause::DependencyNewer,
+                         newer->name, newer->time, evidence.targetTime);
+    }
+    for (const Evidence::Listed& listed : evidence.listed) {
+        if (isNewer(listed.time, evidence.targetTime)) {
+            return outOfDate(Decision::Cause::DependencyNewer, listed.name, listed.time,
+                             evidence.targetTime, evidence.listedBy);
+        }
+    }
+    return Decision();
+}
+
 std::string explanation(const std::string& target, const Decision& decision) {
     std::string text = target + ": ";
     switch (decision.cause) {
@@ -8,7 +57,8 @@ std::string explanation(const std::string& target, const Decision& decision) {
     case Decision::Cause::DependencyMade:
     case Decision::Cause::SourceMade:
         text += decision.cause == Decision::Cause::SourceMade ? "source " : "dependency ";
-        text += decision.name + " has just been made";
+        text += decision.name;
+        text += " has just been made";
         break;
     case Decision::Cause::DependencyNewer:
     case Decision::Cause::SourceNewer:
@@ -17,10 +67,13 @@ std::string explanation(const std::string& target, const Decision& decision) {
             break;
         }
         text += decision.cause == Decision::Cause::SourceNewer ? "source " : "dependency ";
-        text += decision.name + " (" + fileTimeText(decision.time) +
-                ") is newer than the target (" + fileTimeText(decision.targetTime) + ")";
+        text += decision.name;
+        text += " (" + fileTimeText(decision.time) + ") is newer than the target (" +
+                fileTimeText(decision.targetTime) + ")";
         if (!decision.listedIn.empty()) {
-            text += ", as " + decision.listedIn + " lists it";
+            text += ", as ";
+            text += decision.listedIn;
+            text += " lists it";
         }
         break;
     case Decision::Cause::NoDependencies:

@@ -1,14 +1,68 @@
 #pragma once
 
-#include "exec/Job.h"
 #include "platform/FileTime.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
-// What one decision found: whether the target is out of date and the evidence
-// why, and the jobs of its dependencies that were made, which must end before
-// its own starts.
+// What the walk found out about one target, the whole ground of its decision.
+// The walk gathers it in steps, each only while the ones before leave the
+// decision open (see needsTimes and needsListed): a made dependency settles it
+// without a look at any time, and a newer one before any dependency file is
+// read. The names are views of what the rules and the walk hold for the time
+// of one decision.
+//
+// Further evidence joins without reshaping: what is known of one dependency
+// (its content, say) goes into Dependency, and what a record of earlier runs
+// says of the target (the command that made it) into a part of its own beside
+// the others.
+struct Evidence {
+    struct Dependency {
+        std::string_view name;
+        // A .WAIT mark, which parts the list into groups made one after the
+        // other; no dependency.
+        bool waitMark = false;
+        bool hasRule = false;
+        // Its rule found it out of date in this run: its commands have run,
+        // or will before the target's.
+        bool made = false;
+        // 0 where there is no file, and where the time was not looked at: only
+        // while no dependency was made, or where the name has no rule.
+        FileTime time = 0;
+
+        // A name that there is no way to have: no file and no rule.
+        bool missing() const { return !waitMark && !hasRule && time == 0; }
+    };
+    // A name that the target's dependency file lists.
+    struct Listed {
+        std::string_view name;
+        FileTime time = 0;
+    };
+
+    void clear() {
+        fromSource = false;
+        targetTime = 0;
+        dependencies.clear();
+        listedBy = std::string_view();
+        listed.clear();
+    }
+
+    // The one dependency is the source that an inference rule makes the
+    // target from.
+    bool fromSource = false;
+    // 0 where there is no file, and where it was not looked at.
+    FileTime targetTime = 0;
+    // In the order of the makefile, .WAIT marks included.
+    std::vector<Dependency> dependencies;
+    // The dependency file, where it was read, and the names it lists up to the
+    // first that is newer than the target.
+    std::string_view listedBy;
+    std::vector<Listed> listed;
+};
+
+// Whether the target is out of date, and why: the first cause that the
+// evidence shows. The names are views of the evidence's.
 struct Decision {
     enum class Cause {
         None,
@@ -19,30 +73,46 @@ struct Decision {
         NoDependencies,
     };
 
-    // Records the first cause found; later ones leave the evidence as it is.
-    void found(Cause why, const std::string& what, FileTime whatTime = 0, FileTime target = 0,
-               const std::string& listedBy = std::string()) {
-        outOfDate = true;
-        if (cause == Cause::None) {
-            cause = why;
-            name = what;
-            time = whatTime;
-            targetTime = target;
-            listedIn = listedBy;
-        }
-    }
-
     bool outOfDate = false;
     Cause cause = Cause::None;
     // The dependency or source that the cause names.
-    std::string name;
+    std::string_view name;
     // Its time and the target's, where the cause is a newer file.
     FileTime time = 0;
     FileTime targetTime = 0;
     // The dependency file that listed the name, if one did.
-    std::string listedIn;
-    std::vector<JobId> after;
+    std::string_view listedIn;
 };
+
+// The decision over the evidence. It looks at nothing else.
+Decision decide(const Evidence& evidence);
+
+// How far the walk looks. Times count whole: all 64 bits, unsigned, so that no
+// time is too late or too fine to compare.
+inline bool isNewer(FileTime time, FileTime than) {
+    return time > than;
+}
+// Whether the times of the target and its dependencies can change the
+// decision: not once a dependency was made.
+inline bool needsTimes(const Evidence& evidence) {
+    for (const Evidence::Dependency& dependency : evidence.dependencies) {
+        if (dependency.made) {
+            return false;
+        }
+    }
+    return true;
+}
+// Whether the names of the dependency file can change the decision: not once
+// a dependency was made or is newer. Those are looked at up to the first one
+// newer than the target; the names after it are neither waited for nor checked.
+inline bool needsListed(const Evidence& evidence) {
+    for (const Evidence::Dependency& dependency : evidence.dependencies) {
+        if (dependency.made || isNewer(dependency.time, evidence.targetTime)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // Why the target is out of date, as --explain says it: "target: reason".
 std::string explanation(const std::string& target, const Decision& decision);

@@ -40,7 +40,7 @@ bool Walk::decide(Rule& rule, const std::string& name) {
         outcome_ = executor_.finish();
         endIfInterrupted();
     }
-    Rule& maker = rule.makerOf(name, *this);
+    Rule& maker = rule.kind == Rule::Kind::Inference ? makerOf(rule, name) : rule;
     if (&maker == &rule) {
         return decideWith(rule, name);
     }
@@ -63,17 +63,26 @@ bool Walk::decideWith(Rule& rule, const std::string& name) {
         return false;
     }
     const std::uint64_t generation = files_.generation();
-    Decision decision = rule.isOutOfDate(name, *this);
-    decision.outOfDate = decision.outOfDate || policy_.allOutOfDate;
-    if (stopped_) {
+    if (frames_.size() < chain_.size()) {
+        frames_.emplace_back();
+        frames_.back().evidence.dependencies.reserve(4);
+    }
+    Frame& frame = frames_[chain_.size() - 1];
+    // The source of an inference rule, which the evidence views.
+    const std::string source = rule.kind == Rule::Kind::Inference
+                                   ? static_cast<const InferenceRule&>(rule).sourceOf(name)
+                                   : std::string();
+    if (!gather(rule, name, source, frame)) {
         return false;
     }
+    Decision decision = ::decide(frame.evidence);
+    decision.outOfDate = decision.outOfDate || policy_.allOutOfDate;
     record.step = decision.cause == Decision::Cause::NoDependencies;
     if (observer_ != nullptr) {
         report(rule, name, decision);
     }
     if (decision.outOfDate) {
-        record.job = runCommands(rule, name, decision);
+        record.job = runCommands(rule, name, decision, frame.after);
         if (record.job && policy_.eachTargetOnce) {
             jobsMaking_[name] = *record.job;
         }
@@ -82,14 +91,141 @@ bool Walk::decideWith(Rule& rule, const std::string& name) {
     return decision.outOfDate;
 }
 
-bool Walk::makeDependency(Rule& rule, const std::string& name, Decision& decision,
+Rule& Walk::makerOf(Rule& rule, const std::string& name) {
+    if (rule.kind != Rule::Kind::Inference) {
+        return rule;
+    }
+    InferenceRule& inference = static_cast<InferenceRule&>(rule);
+    // A rule alone for its extension makes the target; its decision says
+    // when the source is missing.
+    if (!inference.namesakes) {
+        inference.namesakes = rules_.othersNamedLike(inference);
+    }
+    const std::vector<Rule*>& others = *inference.namesakes;
+    if (others.empty() || canBeHad(inference.sourceOf(name))) {
+        return rule;
+    }
+    // With .cpp.o found first, C objects still come from .c.o: the first
+    // other rule for the extension, in the order a lookup meets them, whose
+    // source exists or has a rule.
+    for (Rule* other : others) {
+        const std::string source = other->sourceOf(name);
+        if (!source.empty() && canBeHad(source)) {
+            return *other;
+        }
+    }
+    return rule;
+}
+
+const std::vector<Rule*>& Walk::namesakesOf(InferenceRule& rule) {
+    if (!rule.namesakes) {
+        rule.namesakes = rules_.othersNamedLike(rule);
+    }
+    return *rule.namesakes;
+}
+
+bool Walk::canBeHad(const std::string& source) {
+    return ruleFor(source) != nullptr || files_.fileTime(source) != 0;
+}
+
+bool Walk::gather(Rule& rule, const std::string& name, const std::string& source, Frame& frame) {
+    Evidence& evidence = frame.evidence;
+    evidence.clear();
+    frame.after.clear();
+    if (rule.kind == Rule::Kind::Inference) {
+        evidence.fromSource = true;
+        Evidence::Dependency dependency;
+        dependency.name = source;
+        dependsOn(name, source, static_cast<const InferenceRule*>(&rule));
+        if (Rule* maker = ruleFor(source)) {
+            dependency.hasRule = true;
+            dependency.made = makeDependency(*maker, source, frame.after, false);
+        }
+        evidence.dependencies.push_back(dependency);
+    } else {
+        makeDependencies(static_cast<const TargetRule&>(rule), name, frame);
+    }
+    if (stopped_) {
+        return false;
+    }
+    const bool times = needsTimes(evidence);
+    if (times) {
+        evidence.targetTime = files_.fileTime(name);
+    }
+    // A name without a rule is looked at whatever the decision, to say before
+    // any command runs that it cannot be had.
+    if (evidence.fromSource) {
+        Evidence::Dependency& dependency = evidence.dependencies.front();
+        if (times) {
+            dependency.time = files_.fileTime(source);
+        }
+        if (dependency.missing()) {
+            reportNoSource(static_cast<InferenceRule&>(rule), name, evidence.targetTime);
+        }
+    } else {
+        // One entry for each item of the list, in its order.
+        const ListItem* item = static_cast<const TargetRule&>(rule).dependencies.head();
+        for (Evidence::Dependency& dependency : evidence.dependencies) {
+            if (!dependency.waitMark && (times || !dependency.hasRule)) {
+                dependency.time = files_.fileTime(item->text());
+                if (dependency.missing()) {
+                    reportMissing(item->text(), name);
+                }
+            }
+            item = item->next();
+        }
+    }
+    if (times && dependencyFiles_ != nullptr && needsListed(evidence)) {
+        gatherListed(rule, name, frame);
+    }
+    return true;
+}
+
+void Walk::makeDependencies(const TargetRule& rule, const std::string& name, Frame& frame) {
+    for (const ListItem* item = rule.dependencies.head(); item != nullptr; item = item->next()) {
+        Evidence::Dependency dependency;
+        dependency.name = item->text();
+        if (TargetRule::isWaitMark(item->text())) {
+            dependency.waitMark = true;
+            frame.evidence.dependencies.push_back(dependency);
+            waitFor(frame.after);
+            continue;
+        }
+        dependsOn(name, item->text(), nullptr);
+        if (Rule* maker = ruleFor(item->text())) {
+            dependency.hasRule = true;
+            dependency.made =
+                makeDependency(*maker, item->text(), frame.after, item->next() != nullptr);
+            if (stopped_) {
+                return;
+            }
+        }
+        frame.evidence.dependencies.push_back(dependency);
+    }
+}
+
+void Walk::gatherListed(const Rule& rule, const std::string& name, Frame& frame) {
+    Evidence& evidence = frame.evidence;
+    frame.dependencyFile = dependencyFileOf(rule, name);
+    evidence.listedBy = frame.dependencyFile;
+    for (const std::string& listed : namesListedIn(frame.dependencyFile)) {
+        checkListedName(name, listed);
+        const FileTime time = listedTime(listed);
+        evidence.listed.push_back({listed, time});
+        if (isNewer(time, evidence.targetTime)) {
+            return;
+        }
+    }
+}
+
+bool Walk::makeDependency(Rule& rule, const std::string& name, std::vector<JobId>& after,
                           bool siblingsFollow) {
     if (!decide(rule, name)) {
         return false;
     }
     const Target& record = targetOf(rule, name);
     if (record.job) {
-        decision.after.push_back(*record.job);
+        after.push_back(*record.job);
         if (siblingsFollow && record.step && policy_.stepsEndBeforeSiblings) {
             outcome_ = executor_.waitFor(*record.job);
         }
@@ -101,15 +237,11 @@ Rule* Walk::ruleFor(const std::string& name) const {
     return rules_.lookup(name);
 }
 
-std::vector<Rule*> Walk::othersNamedLike(const Rule& rule) const {
-    return rules_.othersNamedLike(rule);
-}
-
-void Walk::waitForMade(const Decision& decision) {
+void Walk::waitFor(const std::vector<JobId>& jobs) {
     if (!policy_.eachTargetOnce) {
         return;
     }
-    for (const JobId job : decision.after) {
+    for (const JobId job : jobs) {
         outcome_ = executor_.waitFor(job);
     }
 }
@@ -119,6 +251,23 @@ void Walk::reportMissing(const std::string& dependency, const std::string& targe
         diagnostics_.warn("%s: no file and no rule to make it (needed by %s)", dependency.c_str(),
                           target.c_str());
     }
+}
+
+void Walk::reportNoSource(InferenceRule& rule, const std::string& target, FileTime targetTime) {
+    if (!missingMeansMissing() || targetTime != 0 ||
+        !diagnostics_.firstTime("no source for " + target)) {
+        return;
+    }
+    std::string sources = rule.sourceOf(target);
+    const std::vector<Rule*>& others = namesakesOf(rule);
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        const std::string source = others[i]->sourceOf(target);
+        if (!source.empty()) {
+            sources += i + 1 == others.size() ? " or " : ", ";
+            sources += source;
+        }
+    }
+    diagnostics_.warn("%s: no %s and no rule to make it", target.c_str(), sources.c_str());
 }
 
 std::string Walk::dependencyFileOf(const Rule& rule, const std::string& target) const {
@@ -157,7 +306,7 @@ void Walk::checkListedName(const std::string& target, const std::string& listed)
 }
 
 bool Walk::makesFile(Rule& rule, const std::string& name) {
-    Rule& maker = rule.makerOf(name, *this);
+    Rule& maker = makerOf(rule, name);
     if (maker.commands.head() == nullptr) {
         return false;
     }
@@ -181,7 +330,7 @@ bool Walk::reaches(const std::string& from, const std::string& to,
         return false;
     }
     bool reached = false;
-    rule->makerOf(from, *this).forEachDependency(from, [&](const std::string& name) {
+    makerOf(*rule, from).forEachDependency(from, [&](const std::string& name) {
         reached = reached || reaches(name, to, known, depth + 1);
     });
     known[from] = reached;
@@ -196,21 +345,33 @@ void Walk::dependsOn(const std::string& target, const std::string& dependency,
 }
 
 std::optional<JobId> Walk::runCommands(const Rule& rule, const std::string& target,
-                                       const Decision& decision) {
+                                       const Decision& decision, const std::vector<JobId>& after) {
     if (status() != 0 && !policy_.keepGoing) {
         return std::nullopt;
     }
     Job job = rule.jobFor(target);
-    job.after = decision.after;
+    job.after = after;
     job.targetTime = files_.fileTime(target);
     if (policy_.explain && decision.outOfDate) {
         job.reason = explanation(target, decision);
     }
-    rule.watch(job, *this);
+    if (rule.kind == Rule::Kind::Inference) {
+        watchOutput(job);
+    }
     handedOver_ = true;
     const Submitted submitted = executor_.submit(std::move(job));
     outcome_ = submitted.status;
     return submitted.job;
+}
+
+void Walk::watchOutput(Job& job) {
+    FileTimeCache& files = files_;
+    Diagnostics& diagnostics = diagnostics_;
+    job.whenMade = [&files, &diagnostics, target = job.target] {
+        if (files.fileTime(target) == 0 && diagnostics.firstTime("missing " + target)) {
+            diagnostics.warn("%s: still missing after its commands ran", target.c_str());
+        }
+    };
 }
 
 void Walk::report(const Rule& rule, const std::string& name, const Decision& decision) {
@@ -245,7 +406,7 @@ void Walk::stop(int status) {
 bool Walk::enter(Target& target, const Rule& rule, const std::string& name) {
     if (chain_.size() >= kMaxDepth) {
         stop(reportError(message::kDependenciesTooDeep, static_cast<int>(kMaxDepth),
-                         chain_.front().second.c_str(), name.c_str()));
+                         chain_.front().second->c_str(), name.c_str()));
         return false;
     }
     // The chain ignores letter case, also where decisions are remembered by
@@ -254,16 +415,16 @@ bool Walk::enter(Target& target, const Rule& rule, const std::string& name) {
     std::size_t start = 0;
     if (!target.onChain) {
         while (start < chain_.size() &&
-               !(chain_[start].first == &rule && sameName(chain_[start].second, name))) {
+               !(chain_[start].first == &rule && sameName(*chain_[start].second, name))) {
             ++start;
         }
         if (start == chain_.size()) {
             target.onChain = true;
-            chain_.emplace_back(&rule, name);
+            chain_.emplace_back(&rule, &name);
             return true;
         }
     } else {
-        while (!(chain_[start].first == &rule && sameName(chain_[start].second, name))) {
+        while (!(chain_[start].first == &rule && sameName(*chain_[start].second, name))) {
             ++start;
         }
     }
@@ -272,7 +433,7 @@ bool Walk::enter(Target& target, const Rule& rule, const std::string& name) {
     }
     std::string cycle;
     for (std::size_t i = start; i < chain_.size(); ++i) {
-        cycle += chain_[i].second;
+        cycle += *chain_[i].second;
         cycle += " -> ";
     }
     cycle += name;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@ class Executor;
 class InferenceRule;
 class Rule;
 class RuleTable;
+class TargetRule;
 class WalkObserver;
 
 // One walk over the targets of a run: it decides, target by target, what is
@@ -73,58 +75,13 @@ class Walk {
     // bounded well within the smallest stack the tool runs on.
     static constexpr std::size_t kMaxDepth = 1000;
 
-    // --- What the rules' decisions ask of the walk.
-
-    // One decision for the name with the rule, or with the rule that the rule
-    // names to stand in for it: nothing once the run is stopped or when the
-    // rule is already making the name (a cycle); a decision taken while no
-    // file changed is reused; otherwise the rule finds the evidence and the
-    // commands run when the target is out of date. True when it is.
-    bool decide(Rule& rule, const std::string& name);
-    // Makes a dependency (or source) with its own rule; when it was made, its
-    // job joins those that the decision waits for.
-    bool makeDependency(Rule& rule, const std::string& name, Decision& decision,
-                        bool siblingsFollow);
-    Rule* ruleFor(const std::string& name) const;
-    // The other rules with the same name as the rule, in the order a lookup meets them.
-    std::vector<Rule*> othersNamedLike(const Rule& rule) const;
     FileTime fileTime(const std::string& name) { return files_.fileTime(name); }
-    bool readsDependencyFiles() const { return dependencyFiles_ != nullptr; }
-    // The dependency file of the target, where the walk reads them.
-    std::string dependencyFileOf(const Rule& rule, const std::string& target) const;
-    // The names that the dependency file at `path` lists.
-    const std::vector<std::string>& namesListedIn(const std::string& path);
-    // The time of a name that a dependency file lists. A file that a job of
-    // this run writes (a generated header) has the time that the one-job run
-    // would see only once that job has ended.
-    FileTime listedTime(const std::string& name);
-    // Says once per name when the target's dependency file lists a name that a
-    // rule of this makefile makes, but nothing in the makefile makes the target
-    // depend on it: the target may then be decided, or made beside it, before
-    // the name is made.
-    void checkListedName(const std::string& target, const std::string& listed);
-    // Tells the observer, if any, that the target depends on the name.
-    void dependsOn(const std::string& target, const std::string& dependency,
-                   const InferenceRule* via) const;
-
-    // At a .WAIT among the dependencies, the jobs of those before it end
-    // before any name after it is made.
-    void waitForMade(const Decision& decision);
-
-    // Where the walk says what cannot be made, and the files it looks at,
-    // for the checks a job makes once its commands have run.
-    Diagnostics& diagnostics() const { return diagnostics_; }
-    FileTimeCache& files() const { return files_; }
-    // Whether a name missing now is a slip worth saying: not once a job whose
-    // commands only seemingly run has been handed over.
-    bool missingMeansMissing() const { return !policy_.imaginesCommands || !handedOver_; }
-    // Says once per name that a dependency has neither a file nor a rule.
-    void reportMissing(const std::string& dependency, const std::string& target);
 
     // Hands the job of the target to the executor, unless the build has
     // failed (or the walk keeps going); returns its id, if one was submitted.
-    std::optional<JobId> runCommands(const Rule& rule, const std::string& target,
-                                     const Decision& decision = Decision());
+    std::optional<JobId> runCommands(const Rule& rule, const std::string& target) {
+        return runCommands(rule, target, Decision(), {});
+    }
 
     // The status of the build: 0, the exit code of a failed command, or 1 after
     // an error of the tool's own. While it is not 0 no command runs.
@@ -178,8 +135,75 @@ class Walk {
         bool entered_;
     };
 
+    // What one decision in progress holds: its evidence, the jobs that the
+    // target's job waits for, and the dependency file's name, which the
+    // evidence views. One per level of the chain, kept for the run so that
+    // deciding allocates nothing.
+    struct Frame {
+        Evidence evidence;
+        std::vector<JobId> after;
+        std::string dependencyFile;
+    };
+
+    // One decision for the name with the rule, or with the rule that the rule
+    // names to stand in for it: nothing once the run is stopped or when the
+    // rule is already making the name (a cycle); a decision taken while no
+    // file changed is reused; otherwise the evidence is gathered, and the
+    // commands run when the target is out of date. True when it is.
+    bool decide(Rule& rule, const std::string& name);
     // The decision of the rule itself, once the rule that makes the name is known.
     bool decideWith(Rule& rule, const std::string& name);
+    // The rule that decides for the name in the rule's stead: an inference rule
+    // whose source can be had neither way hands over to the first rule of its
+    // namesakes whose source can; itself otherwise.
+    Rule& makerOf(Rule& rule, const std::string& name);
+    const std::vector<Rule*>& namesakesOf(InferenceRule& rule);
+    // Whether a source has a rule or a file.
+    bool canBeHad(const std::string& source);
+    // Makes the dependencies (or the source, which the caller forms for an
+    // inference rule) and looks at what else the decision needs; false when
+    // the run stopped meanwhile.
+    bool gather(Rule& rule, const std::string& name, const std::string& source, Frame& frame);
+    void makeDependencies(const TargetRule& rule, const std::string& name, Frame& frame);
+    // The names that the target's dependency file lists, up to the first one
+    // newer than the target; those after it are neither waited for nor checked.
+    void gatherListed(const Rule& rule, const std::string& name, Frame& frame);
+    // Makes a dependency (or source) with its own rule; when it was made, its
+    // job joins those that the target's job waits for. True when it was made.
+    bool makeDependency(Rule& rule, const std::string& name, std::vector<JobId>& after,
+                        bool siblingsFollow);
+    // At a .WAIT among the dependencies, the jobs of those before it end
+    // before any name after it is made.
+    void waitFor(const std::vector<JobId>& jobs);
+    Rule* ruleFor(const std::string& name) const;
+    // The dependency file of the target, where the walk reads them.
+    std::string dependencyFileOf(const Rule& rule, const std::string& target) const;
+    // The names that the dependency file at `path` lists.
+    const std::vector<std::string>& namesListedIn(const std::string& path);
+    // The time of a name that a dependency file lists. A file that a job of
+    // this run writes (a generated header) has the time that the one-job run
+    // would see only once that job has ended.
+    FileTime listedTime(const std::string& name);
+    // Says once per name when the target's dependency file lists a name that a
+    // rule of this makefile makes, but nothing in the makefile makes the target
+    // depend on it: the target may then be decided, or made beside it, before
+    // the name is made.
+    void checkListedName(const std::string& target, const std::string& listed);
+    // Tells the observer, if any, that the target depends on the name.
+    void dependsOn(const std::string& target, const std::string& dependency,
+                   const InferenceRule* via) const;
+    // Whether a name missing now is a slip worth saying: not once a job whose
+    // commands only seemingly run has been handed over.
+    bool missingMeansMissing() const { return !policy_.imaginesCommands || !handedOver_; }
+    // Says once per name that a dependency has neither a file nor a rule.
+    void reportMissing(const std::string& dependency, const std::string& target);
+    // Says which sources were looked for, when the target does not exist.
+    void reportNoSource(InferenceRule& rule, const std::string& target, FileTime targetTime);
+    std::optional<JobId> runCommands(const Rule& rule, const std::string& target,
+                                     const Decision& decision, const std::vector<JobId>& after);
+    // A command that writes its output elsewhere (cc -c src/main.c writes
+    // ./main.o) otherwise surfaces only as a failure of a later step.
+    void watchOutput(Job& job);
     // The record of the rule making the name; it stays in place for the run.
     Target& targetOf(const Rule& rule, const std::string& name);
     // Puts the rule and name on the chain. When the same rule is already making
@@ -213,7 +237,12 @@ class Walk {
     // The job of this run that makes each file, by any rule; noted only where
     // each target is made once, since a one-job run has made it already.
     NameTable<JobId, kFileNamesIgnoreCase> jobsMaking_;
-    std::vector<std::pair<const Rule*, std::string>> chain_;
+    // The names stay in place while they are on the chain: each is held by
+    // the make that put it there.
+    std::vector<std::pair<const Rule*, const std::string*>> chain_;
+    // One for each level of the chain; a deque, since decisions in progress
+    // refer to theirs.
+    std::deque<Frame> frames_;
     int error_ = 0;
     // What the executor reported last.
     int outcome_ = 0;

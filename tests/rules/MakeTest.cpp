@@ -61,7 +61,7 @@ class MakeTest : public ::testing::Test {
             return false;
         }
         const CapturedOutput captured(stdout);
-        const bool result = context.decide(*rule, name);
+        const bool result = context.make(name) == Walk::Outcome::OutOfDate;
         output += captured.text();
         return result;
     }
@@ -89,6 +89,23 @@ TEST(RuleTableLookup, ExactNameThenSuffix) {
     EXPECT_EQ(table.lookup("other"), nullptr);
     EXPECT_EQ(table.lookup("main.c"), nullptr);
     EXPECT_EQ(table.lookup(".obj"), suffix);
+}
+
+// The source replaces everything from the target's last "." on.
+TEST(InferenceRuleSource, ReplacesTheLastExtension) {
+    const InferenceRule rule(".c", ".obj");
+    const std::pair<const char*, const char*> cases[] = {
+        {"main.obj", "main.c"},
+        {"src\\x.y.obj", "src\\x.y.c"},
+        {".obj", ".c"},
+        {"noextension", "noextension.c"},
+        {"dir.d/name", "dir.c"},
+        {"a.", "a.c"},
+        {"long-name-beyond-sso.obj", "long-name-beyond-sso.c"},
+    };
+    for (const auto& [target, source] : cases) {
+        EXPECT_EQ(rule.sourceOf(target), source) << target;
+    }
 }
 
 TEST(RuleTableLookup, FirstOfTwoEqualKeysWins) {
@@ -145,47 +162,6 @@ TEST(RuleTableLookup, AnswersAsTheTreeDoes) {
     }
 }
 
-struct DecisionCase {
-    const char* name;
-    FileTime targetTime; // 0: no file
-    FileTime dependencyTime;
-    bool runs;
-};
-
-class TargetDecision : public MakeTest, public ::testing::WithParamInterface<DecisionCase> {};
-
-TEST_P(TargetDecision, ComparesFileTimes) {
-    const DecisionCase& c = GetParam();
-    target("t", {"d"}, {"build"});
-    if (c.targetTime != 0) {
-        platform.times["t"] = c.targetTime;
-    }
-    if (c.dependencyTime != 0) {
-        platform.times["d"] = c.dependencyTime;
-    }
-    EXPECT_EQ(make("t"), c.runs);
-    EXPECT_EQ(platform.started, c.runs ? Names{"build "} : Names{});
-    EXPECT_EQ(platform.timeQueries, (Names{"t", "d"}));
-    EXPECT_EQ(output, c.runs ? "build \n" : "");
-}
-
-const DecisionCase kDecisionCases[] = {
-    {"TargetMissingDependencyPresent", 0, 5, true},
-    {"BothMissing", 0, 0, false},
-    {"DependencyNewer", 5, 6, true},
-    {"EqualTimes", 5, 5, false},
-    {"DependencyOlder", 6, 5, false},
-    {"DependencyMissing", 5, 0, false},
-    // All 64 bits count, unsigned: no time is too late or too fine to compare.
-    {"LateDependencyIsNewer", 5, 0x80000001u, true},
-    {"LateTargetIsNewer", 0x80000001u, 5, false},
-    {"HighHalfDecides", 0xFFFFFFFFu, 0x100000000u, true},
-    {"LatestTimes", 0xFFFFFFFFFFFFFFFEu, 0xFFFFFFFFFFFFFFFFu, true},
-};
-
-INSTANTIATE_TEST_SUITE_P(Make, TargetDecision, ::testing::ValuesIn(kDecisionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 TEST_F(MakeTest, RuleWithoutDependenciesAlwaysRuns) {
     target("clean", {}, {"rm x"});
     platform.times["clean"] = 99;
@@ -194,12 +170,11 @@ TEST_F(MakeTest, RuleWithoutDependenciesAlwaysRuns) {
     EXPECT_EQ(platform.started, (Names{"rm x ", "rm x "}));
 }
 
-TEST_F(MakeTest, TimesAreTakenOncePerNameAndTheWalkStopsAtTheFirstNewer) {
+// The decision itself is tried in DecisionTest; here the walk gathers its evidence.
+TEST_F(MakeTest, TimesAreTakenOncePerNameTheTargetFirst) {
     target("t", {"a", "b", "c"}, {"build"});
     platform.times = {{"t", 10}, {"a", 5}, {"b", 11}, {"c", 12}};
     EXPECT_TRUE(make("t"));
-    // The comparison stops at b; c is looked at only because the commands
-    // run, to say beforehand a name that cannot be had.
     EXPECT_EQ(platform.timeQueries, (Names{"t", "a", "b", "c"}));
 }
 
@@ -223,7 +198,7 @@ TEST_F(MakeTest, InferenceRuleMakesTheObjectAndForcesTheProgram) {
     EXPECT_EQ(platform.started, (Names{"cl -c main.c ", "link main.obj /out:app.exe "}));
     // app.exe's time is read for its job only, after the decision; main.obj's
     // again once its commands ran, to tell whether they made it.
-    EXPECT_EQ(platform.timeQueries, (Names{"main.c", "main.obj", "main.obj", "app.exe"}));
+    EXPECT_EQ(platform.timeQueries, (Names{"main.obj", "main.c", "main.obj", "app.exe"}));
 }
 
 TEST_F(MakeTest, InferenceRuleDecision) {
