@@ -197,11 +197,11 @@ std::uint32_t CommandRunner::run(CommandRun& command, const Job& job, CommandObs
     if (observer != nullptr) {
         observer->started(command.id_, job.target, command.text(), true);
     }
-    return platform_.runProcess(command.text());
+    return platform_.runProcess(command.text(), programs_);
 }
 
 void CommandRunner::start(CommandRun& command, const Job& job, CommandObserver* observer) {
-    command.id_ = platform_.startProcess(command.text());
+    command.id_ = platform_.startProcess(command.text(), programs_);
     if (observer != nullptr) {
         observer->started(command.id_, job.target, command.text(), false);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FoundPrograms.h"
 #include "platform/TemporaryFile.h"
 
 #include <cstdint>
@@ -109,5 +110,6 @@ class CommandRunner {
 
     Platform& platform_;
     const bool keepTemporaries_;
+    FoundPrograms programs_;
     std::uint64_t runs_ = 0; // ids of the commands run one at a time
 };
