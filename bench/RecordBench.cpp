@@ -78,8 +78,8 @@ void hashThroughput() {
 // written long before it is read.
 class MemoryPlatform : public Platform {
   public:
-    std::uint32_t runProcess(const std::string&) override { std::abort(); }
-    std::uint64_t startProcess(const std::string&) override { std::abort(); }
+    std::uint32_t runProcess(const std::string&, FoundPrograms&) override { std::abort(); }
+    std::uint64_t startProcess(const std::string&, FoundPrograms&) override { std::abort(); }
     EndedProcess waitForProcess() override { std::abort(); }
     FileTime fileTime(const std::string&) override { return kWritten; }
     FileStamp fileStamp(const std::string& path) override {

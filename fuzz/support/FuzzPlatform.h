@@ -18,8 +18,8 @@ class FuzzPlatform : public FakePlatform {
   public:
     static constexpr std::uint32_t kFailureCode = 3;
 
-    std::uint32_t runProcess(const std::string& commandLine) override {
-        const std::uint32_t code = FakePlatform::runProcess(commandLine);
+    std::uint32_t runProcess(const std::string& commandLine, FoundPrograms& programs) override {
+        const std::uint32_t code = FakePlatform::runProcess(commandLine, programs);
         return commandLine.find("fail") != std::string::npos ? kFailureCode : code;
     }
 

@@ -1,7 +1,7 @@
 #include "driver/CompilationDatabase.h"
 
 #include "containers/NameCompare.h"
-#include "exec/RebuiltCommand.h"
+#include "exec/CommandRun.h"
 #include "text/JsonText.h"
 
 #include <algorithm>

@@ -1,8 +1,7 @@
 #include "exec/DryRunExecutor.h"
 
-#include "exec/CommandBlock.h"
+#include "exec/CommandRun.h"
 #include "exec/Job.h"
-#include "exec/RebuiltCommand.h"
 #include "platform/Platform.h"
 #include "text/ErrorReport.h"
 
@@ -15,11 +14,10 @@ void DryRunExecutor::run(const Job& job) {
     if (status_ != 0 || quiet_) {
         return;
     }
-    const CommandBlock block(job);
-    block.explain();
+    explainJob(job);
     for (const JobCommand& command : job.commands) {
         if (!command.opensInlineFile()) {
-            block.echo(rebuildCommand(command.line).text);
+            echoCommand(rebuildCommand(command.line).text);
             continue;
         }
         if (!command.inlineTerminated) {
@@ -31,7 +29,7 @@ void DryRunExecutor::run(const Job& job) {
         // inline files of the one before, so the names come round again.
         const std::string pending =
             command.line.substr(0, command.inlineAt) + platform_.freeTemporaryName();
-        block.echo(rebuildCommand(pending).text);
-        block.echoInlineLines(command.inlineLines);
+        echoCommand(rebuildCommand(pending).text);
+        echoInlineLines(command.inlineLines);
     }
 }

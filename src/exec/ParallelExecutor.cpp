@@ -1,11 +1,7 @@
 #include "exec/ParallelExecutor.h"
 
-#include "exec/CommandBlock.h"
 #include "exec/CommandObserver.h"
-#include "exec/CommandToStart.h"
 #include "exec/JobOutcomes.h"
-#include "exec/PartlyMade.h"
-#include "exec/RebuiltCommand.h"
 #include "platform/Interrupts.h"
 #include "platform/Platform.h"
 
@@ -92,27 +88,22 @@ void ParallelExecutor::cut(JobId id) {
     }
     entry.cut = true;
     if (entry.next > 0) {
-        removePartlyMade(platform_, entry.job);
+        commands_.removePartlyMade(entry.job);
     }
 }
 
 void ParallelExecutor::startCommand(JobId id) {
     Entry& entry = jobs_[id];
     const bool first = entry.next == 0;
-    const JobCommand& command = entry.job.commands[entry.next++];
-    std::optional<CommandToStart> ready =
-        commandToStart(platform_, entry.job, command, keepTemporaries_);
-    if (!ready) {
+    std::optional<CommandRun> command =
+        commands_.prepare(entry.job, entry.job.commands[entry.next++]);
+    if (!command) {
         fail(id, 1);
         return;
     }
-    const RebuiltCommand rebuilt = rebuildCommand(ready->line);
-    const std::uint64_t process = platform_.startProcess(rebuilt.text);
-    if (observer_ != nullptr) {
-        observer_->started(process, entry.job.target, rebuilt.text, false);
-    }
-    running_[process] = {
-        id, rebuilt.text, rebuilt.echo, rebuilt.stopOnError, first, std::move(ready->inlineFile)};
+    commands_.start(*command, entry.job, observer_);
+    const std::uint64_t process = command->id();
+    running_.emplace(process, Running{id, first, std::move(*command)});
 }
 
 bool ParallelExecutor::startsJobs() const {
@@ -162,44 +153,24 @@ void ParallelExecutor::endJob(JobId id) {
 
 void ParallelExecutor::ended(EndedProcess process) {
     const auto found = running_.find(process.id);
-    Running command = std::move(found->second);
+    Running running = std::move(found->second);
     running_.erase(found);
-    // The command has ended: its inline file goes, unless it is kept.
-    command.inlineFile.release();
     // An interrupt has reached the commands that run; none starts after them,
     // and this one may have been cut short.
     if (interruptPending()) {
         interrupted_ = true;
-        cut(command.job);
+        cut(running.job);
     }
-    const Job& job = jobs_[command.job].job;
-    const CommandBlock block(job);
+    const Job& job = jobs_[running.job].job;
     if (observer_ != nullptr) {
         observer_->writing();
     }
-    if (command.first) {
-        block.explain();
+    running.command.showBlock(job, running.first, process.output, process.errors);
+    const int status = commands_.end(running.command, job, process.exitCode, observer_);
+    if (status != 0) {
+        fail(running.job, status);
     }
-    if (command.echo) {
-        block.echo(command.text);
-    }
-    block.output(process.output, process.errors);
-    const bool failed = process.exitCode != 0 && command.stopOnError;
-    if (failed && !interrupted_) {
-        block.failed(static_cast<int>(process.exitCode));
-        setBackFailed(platform_, job);
-    }
-    if (observer_ != nullptr) {
-        observer_->ended(process.id, job.target, command.text,
-                         failed ? static_cast<int>(process.exitCode) : 0);
-    }
-    if (failed) {
-        fail(command.job, static_cast<int>(process.exitCode));
-    }
-    if (!keepTemporaries_) {
-        platform_.sweepTemporaries();
-    }
-    continueJob(command.job);
+    continueJob(running.job);
     startReady();
 }
 

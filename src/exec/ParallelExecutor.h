@@ -1,8 +1,8 @@
 #pragma once
 
+#include "exec/CommandRun.h"
 #include "exec/Executor.h"
 #include "exec/JobSlots.h"
-#include "platform/TemporaryFile.h"
 
 #include <cstdint>
 #include <deque>
@@ -26,7 +26,7 @@ class ParallelExecutor : public Executor {
   public:
     ParallelExecutor(Platform& platform, unsigned slots, bool keepTemporaries,
                      Jobserver* jobserver = nullptr)
-        : platform_(platform), slots_(slots, jobserver), keepTemporaries_(keepTemporaries) {}
+        : platform_(platform), commands_(platform, keepTemporaries), slots_(slots, jobserver) {}
 
     Submitted submit(Job job) override;
     int finish() override;
@@ -46,11 +46,8 @@ class ParallelExecutor : public Executor {
     };
     struct Running {
         JobId job;
-        std::string text;
-        bool echo;
-        bool stopOnError;
         bool first; // the job's first command: its block explains the job
-        TemporaryFile inlineFile;
+        CommandRun command;
     };
 
     // Whether a job that has not started yet may start: no failure, or one
@@ -75,8 +72,8 @@ class ParallelExecutor : public Executor {
     void waitOnce();
 
     Platform& platform_;
+    CommandRunner commands_;
     JobSlots slots_;
-    const bool keepTemporaries_;
     std::vector<Entry> jobs_;
     std::deque<JobId> ready_;
     std::map<std::uint64_t, Running> running_;

@@ -94,12 +94,12 @@ ChildProcesses::~ChildProcesses() {
     }
 }
 
-std::uint64_t ChildProcesses::start(const std::string& commandLine) {
+std::uint64_t ChildProcesses::start(const std::string& commandLine, FoundPrograms& programs) {
     std::fflush(stdout);
     watchChildren();
     const std::uint64_t id = nextId_++;
     for (;;) {
-        const int error = tryStart(id, commandLine);
+        const int error = tryStart(id, commandLine, programs);
         if (error == 0) {
             return id;
         }
@@ -109,7 +109,8 @@ std::uint64_t ChildProcesses::start(const std::string& commandLine) {
     }
 }
 
-int ChildProcesses::tryStart(std::uint64_t id, const std::string& commandLine) {
+int ChildProcesses::tryStart(std::uint64_t id, const std::string& commandLine,
+                             FoundPrograms& programs) {
     int out[2];
     int err[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
@@ -134,7 +135,7 @@ int ChildProcesses::tryStart(std::uint64_t id, const std::string& commandLine) {
         const SignalBlock block;
         interrupted = interruptPending();
         if (!interrupted) {
-            error = launchProcess(commandLine, {true, out[1], err[1]}, true, child);
+            error = launchProcess(commandLine, programs, {true, out[1], err[1]}, true, child);
             if (error == 0) {
                 noteChildGroupStarted(child);
             }

@@ -20,7 +20,7 @@ class ChildProcesses {
     ChildProcesses& operator=(const ChildProcesses&) = delete;
     ~ChildProcesses();
 
-    std::uint64_t start(const std::string& commandLine);
+    std::uint64_t start(const std::string& commandLine, FoundPrograms& programs);
     EndedProcess wait() { return *waitOr(-1, -1); }
     // Waits as wait() does, but returns nothing once the descriptor `wake`
     // (-1: none) turns readable first, or once `milliseconds` (-1: no limit)
@@ -37,7 +37,7 @@ class ChildProcesses {
 
     // Starts the command, or notes it as ended at once after an interrupt;
     // otherwise the system's error.
-    int tryStart(std::uint64_t id, const std::string& commandLine);
+    int tryStart(std::uint64_t id, const std::string& commandLine, FoundPrograms& programs);
     // Frees descriptors for another start: raises the limit, or else waits for
     // a command to end and keeps it for waitOr. False when neither can be.
     bool makeRoom();

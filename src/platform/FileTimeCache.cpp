@@ -1,16 +1,16 @@
 #include "platform/FileTimeCache.h"
 
-std::uint32_t FileTimeCache::runProcess(const std::string& commandLine) {
+std::uint32_t FileTimeCache::runProcess(const std::string& commandLine, FoundPrograms& programs) {
     invalidate();
-    const std::uint32_t code = system_.runProcess(commandLine);
+    const std::uint32_t code = system_.runProcess(commandLine, programs);
     // The command may still have been writing when the cache was emptied.
     invalidate();
     return code;
 }
 
-std::uint64_t FileTimeCache::startProcess(const std::string& commandLine) {
+std::uint64_t FileTimeCache::startProcess(const std::string& commandLine, FoundPrograms& programs) {
     invalidate();
-    return system_.startProcess(commandLine);
+    return system_.startProcess(commandLine, programs);
 }
 
 EndedProcess FileTimeCache::waitForProcess() {

@@ -16,8 +16,8 @@ class FileTimeCache : public Platform {
   public:
     explicit FileTimeCache(Platform& system) : system_(system) {}
 
-    std::uint32_t runProcess(const std::string& commandLine) override;
-    std::uint64_t startProcess(const std::string& commandLine) override;
+    std::uint32_t runProcess(const std::string& commandLine, FoundPrograms& programs) override;
+    std::uint64_t startProcess(const std::string& commandLine, FoundPrograms& programs) override;
     EndedProcess waitForProcess() override;
     std::optional<EndedProcess> waitForProcessOr(std::intptr_t wake, int milliseconds) override;
     FileTime fileTime(const std::string& path) override;

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+class FoundPrograms;
+
 // A process started by startProcess that has ended, with what it wrote.
 struct EndedProcess {
     std::uint64_t id = 0;
@@ -36,12 +38,13 @@ class Platform {
     virtual ~Platform() = default;
 
     // Runs one command line and returns its exit code. Standard output is
-    // flushed before the child starts.
-    virtual std::uint32_t runProcess(const std::string& commandLine) = 0;
+    // flushed before the child starts. The program is started by the path
+    // that `programs`, the run's, has found for it.
+    virtual std::uint32_t runProcess(const std::string& commandLine, FoundPrograms& programs) = 0;
     // Starts a command line as runProcess does, but without waiting for it, and
     // with its standard output and standard error collected; returns its id. A
     // command that cannot be started ends at once, the tool's message its output.
-    virtual std::uint64_t startProcess(const std::string& commandLine) = 0;
+    virtual std::uint64_t startProcess(const std::string& commandLine, FoundPrograms& programs) = 0;
     // Waits until one of the processes started has ended and returns it. Called
     // only while one is running.
     virtual EndedProcess waitForProcess() = 0;

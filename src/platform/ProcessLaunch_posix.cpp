@@ -1,5 +1,6 @@
 #include "platform/ProcessLaunch_posix.h"
 
+#include "platform/FoundPrograms.h"
 #include "platform/Interrupts_posix.h"
 #include "platform/ShellQuoting.h"
 #include "text/Words.h"
@@ -111,18 +112,22 @@ std::vector<char*> argumentsOf(const std::vector<std::string>& words) {
     return argv;
 }
 
-int spawn(const std::vector<std::string>& words, const FileActions& actions,
+// `path` is the program's, or null for the search of the path to find it.
+int spawn(const char* path, const std::vector<std::string>& words, const FileActions& actions,
           const SpawnAttributes& attributes, pid_t& child) {
     std::vector<char*> argv = argumentsOf(words);
-    return posix_spawnp(&child, argv[0], actions.get(), attributes.get(), argv.data(), environ);
+    return path != nullptr
+               ? posix_spawn(&child, path, actions.get(), attributes.get(), argv.data(), environ)
+               : posix_spawnp(&child, argv[0], actions.get(), attributes.get(), argv.data(),
+                              environ);
 }
 
 // The forked child, up to the program: what spawn's attributes and actions do,
 // and SIGCHLD ignored, which they cannot ask for. tarvo runs one thread, so
 // the child may search the path as spawn does. The error of a start that
 // fails goes to `report`.
-[[noreturn]] void startForked(char* const* argv, const ChildStreams& streams, bool ownGroup,
-                              int report) {
+[[noreturn]] void startForked(const char* path, char* const* argv, const ChildStreams& streams,
+                              bool ownGroup, int report) {
     struct sigaction action;
     for (int signal = 1; signal < NSIG; ++signal) {
         if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN &&
@@ -147,7 +152,11 @@ int spawn(const std::vector<std::string>& words, const FileActions& actions,
     ready = ready && (streams.error < 0 || dup2(streams.error, 2) == 2);
     if (ready) {
         sigprocmask(SIG_SETMASK, &startingSignalMask(), nullptr);
-        execvp(argv[0], argv);
+        if (path != nullptr) {
+            execv(path, argv);
+        } else {
+            execvp(argv[0], argv);
+        }
     }
     const int error = errno;
     const ssize_t written = write(report, &error, sizeof error);
@@ -157,8 +166,8 @@ int spawn(const std::vector<std::string>& words, const FileActions& actions,
 
 // Starts the program as spawn does, but forked, for a child that must start
 // with SIGCHLD ignored.
-int startWithChildSignalIgnored(const std::vector<std::string>& words, const ChildStreams& streams,
-                                bool ownGroup, pid_t& child) {
+int startWithChildSignalIgnored(const char* path, const std::vector<std::string>& words,
+                                const ChildStreams& streams, bool ownGroup, pid_t& child) {
     std::vector<char*> argv = argumentsOf(words);
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) {
@@ -172,7 +181,7 @@ int startWithChildSignalIgnored(const std::vector<std::string>& words, const Chi
     const pid_t forked = fork();
     if (forked == 0) {
         close(report[0]);
-        startForked(argv.data(), streams, ownGroup, report[1]);
+        startForked(path, argv.data(), streams, ownGroup, report[1]);
     }
     const int forkError = errno;
     sigprocmask(SIG_SETMASK, &previous, nullptr);
@@ -195,17 +204,35 @@ int startWithChildSignalIgnored(const std::vector<std::string>& words, const Chi
     return 0;
 }
 
-int start(const std::vector<std::string>& words, const ChildStreams& streams, bool ownGroup,
-          const FileActions& actions, const SpawnAttributes& attributes, pid_t& child) {
+int start(const char* path, const std::vector<std::string>& words, const ChildStreams& streams,
+          bool ownGroup, const FileActions& actions, const SpawnAttributes& attributes,
+          pid_t& child) {
     return childSignalIgnoredAtStart()
-               ? startWithChildSignalIgnored(words, streams, ownGroup, child)
-               : spawn(words, actions, attributes, child);
+               ? startWithChildSignalIgnored(path, words, streams, ownGroup, child)
+               : spawn(path, words, actions, attributes, child);
+}
+
+// Starts the program by the path found for it once, which spares a search of
+// the path at every command; when that fails, the program may have moved or
+// gone since, and the start searches for it as it would have.
+int startProgram(const std::vector<std::string>& words, FoundPrograms& programs,
+                 const ChildStreams& streams, bool ownGroup, const FileActions& actions,
+                 const SpawnAttributes& attributes, pid_t& child) {
+    const std::string* path = programs.find(words[0]);
+    if (path != nullptr &&
+        start(path->c_str(), words, streams, ownGroup, actions, attributes, child) == 0) {
+        return 0;
+    }
+    if (path != nullptr) {
+        programs.forget(words[0]);
+    }
+    return start(nullptr, words, streams, ownGroup, actions, attributes, child);
 }
 
 } // namespace
 
-int launchProcess(const std::string& commandLine, const ChildStreams& streams, bool ownGroup,
-                  pid_t& child) {
+int launchProcess(const std::string& commandLine, FoundPrograms& programs,
+                  const ChildStreams& streams, bool ownGroup, pid_t& child) {
     FileActions actions;
     actions.setUp(streams);
     if (actions.error() != 0) {
@@ -220,12 +247,12 @@ int launchProcess(const std::string& commandLine, const ChildStreams& streams, b
     if (!needsShell(commandLine)) {
         const std::vector<std::string> words = splitWords(commandLine);
         if (!words.empty()) {
-            error = start(words, streams, ownGroup, actions, attributes, child);
+            error = startProgram(words, programs, streams, ownGroup, actions, attributes, child);
         }
     }
     if (error != 0 && shellMayStart(error)) {
-        error = start({"/bin/sh", "-c", shellLine(commandLine)}, streams, ownGroup, actions,
-                      attributes, child);
+        error = start(nullptr, {"/bin/sh", "-c", shellLine(commandLine)}, streams, ownGroup,
+                      actions, attributes, child);
     }
     return error;
 }

@@ -10,8 +10,8 @@ class SystemPlatform : public Platform {
     SystemPlatform();
     ~SystemPlatform() override;
 
-    std::uint32_t runProcess(const std::string& commandLine) override;
-    std::uint64_t startProcess(const std::string& commandLine) override;
+    std::uint32_t runProcess(const std::string& commandLine, FoundPrograms& programs) override;
+    std::uint64_t startProcess(const std::string& commandLine, FoundPrograms& programs) override;
     EndedProcess waitForProcess() override;
     std::optional<EndedProcess> waitForProcessOr(std::intptr_t wake, int milliseconds) override;
     FileTime fileTime(const std::string& path) override;

@@ -45,7 +45,8 @@ FileTime fileTimeOf(const char* path) {
 
 // Starts the command line and waits for it. Returns 0, or the error number
 // when it could not be started.
-int launchAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
+int launchAndWait(const std::string& commandLine, FoundPrograms& programs,
+                  std::uint32_t& exitCode) {
     pid_t child = 0;
     {
         // Interrupts are held back while the child is started and noted, so
@@ -56,7 +57,7 @@ int launchAndWait(const std::string& commandLine, std::uint32_t& exitCode) {
             exitCode = 1;
             return 0;
         }
-        const int error = launchProcess(commandLine, ChildStreams(), false, child);
+        const int error = launchProcess(commandLine, programs, ChildStreams(), false, child);
         if (error != 0) {
             return error;
         }
@@ -149,8 +150,9 @@ SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
 
 SystemPlatform::~SystemPlatform() = default;
 
-std::uint64_t SystemPlatform::startProcess(const std::string& commandLine) {
-    return parts_->children.start(commandLine);
+std::uint64_t SystemPlatform::startProcess(const std::string& commandLine,
+                                           FoundPrograms& programs) {
+    return parts_->children.start(commandLine, programs);
 }
 
 EndedProcess SystemPlatform::waitForProcess() {
@@ -161,10 +163,10 @@ std::optional<EndedProcess> SystemPlatform::waitForProcessOr(std::intptr_t wake,
     return parts_->children.waitOr(static_cast<int>(wake), milliseconds);
 }
 
-std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
+std::uint32_t SystemPlatform::runProcess(const std::string& commandLine, FoundPrograms& programs) {
     std::fflush(stdout);
     std::uint32_t exitCode = 0;
-    const int error = launchAndWait(commandLine, exitCode);
+    const int error = launchAndWait(commandLine, programs, exitCode);
     return error == 0 ? exitCode : refused(commandLine, error);
 }
 

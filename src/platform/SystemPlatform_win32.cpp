@@ -69,7 +69,9 @@ SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
 
 SystemPlatform::~SystemPlatform() = default;
 
-std::uint64_t SystemPlatform::startProcess(const std::string& commandLine) {
+// CreateProcess searches for the program itself, as it always has (see
+// FoundPrograms): nothing is found ahead of it.
+std::uint64_t SystemPlatform::startProcess(const std::string& commandLine, FoundPrograms&) {
     return parts_->children.start(commandLine);
 }
 
@@ -83,7 +85,7 @@ std::optional<EndedProcess> SystemPlatform::waitForProcessOr(std::intptr_t, int 
     return parts_->children.waitOr(milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
 }
 
-std::uint32_t SystemPlatform::runProcess(const std::string& commandLine) {
+std::uint32_t SystemPlatform::runProcess(const std::string& commandLine, FoundPrograms&) {
     std::fflush(stdout);
     PROCESS_INFORMATION process;
     // Noted before the start, so that a Ctrl-C arriving meanwhile waits for the

@@ -1,4 +1,5 @@
 #include "platform/FileTimeCache.h"
+#include "platform/FoundPrograms.h"
 #include "support/FakePlatform.h"
 #include "support/TempDirectory.h"
 
@@ -12,7 +13,10 @@ using Names = std::vector<std::string>;
 
 TEST(FileTimeCache, AsksOnceUntilSomethingMayHaveChangedFiles) {
     const std::function<void(FileTimeCache&)> changes[] = {
-        [](FileTimeCache& cache) { cache.runProcess("touch a"); },
+        [](FileTimeCache& cache) {
+            FoundPrograms programs;
+            cache.runProcess("touch a", programs);
+        },
         [](FileTimeCache& cache) { cache.removeFile("a"); },
         [](FileTimeCache& cache) { cache.createTemporaryFile(TemporaryFile::Content::Text); },
         [](FileTimeCache& cache) { cache.sweepTemporaries(); },
@@ -65,7 +69,8 @@ TEST(FileTimeCache, StampsAreAskedOncePerGenerationAndGiveTheTime) {
     fake.times["c"] = 3;
     EXPECT_EQ(cache.fileTime("c"), 3u);
     EXPECT_EQ(cache.fileStamp("c"), fake.FakePlatform::fileStamp("c"));
-    cache.runProcess("x");
+    FoundPrograms programs;
+    cache.runProcess("x", programs);
     fake.contents["a"] = "four";
     EXPECT_NE(cache.fileStamp("a"), stamp);
     EXPECT_EQ(fake.stampQueries, (Names{"a", "gone", "c", "a"}));
@@ -78,7 +83,8 @@ TEST(FileTimeCache, PassesEverythingThrough) {
     fake.temporaryDirectory = directory.prefix();
     fake.exitCodes["x"] = 3;
     FileTimeCache cache(fake);
-    EXPECT_EQ(cache.runProcess("x"), 3u);
+    FoundPrograms programs;
+    EXPECT_EQ(cache.runProcess("x", programs), 3u);
     EXPECT_EQ(fake.started, Names{"x"});
     EXPECT_EQ(cache.createTemporaryFile(TemporaryFile::Content::Text).name(),
               directory.prefix() + "tarvo0.$$$");

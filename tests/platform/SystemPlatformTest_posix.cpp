@@ -2,6 +2,7 @@
 #include "platform/File.h"
 #include "platform/FileLock.h"
 #include "platform/FileTime.h"
+#include "platform/FoundPrograms.h"
 #include "platform/Interrupts.h"
 #include "platform/SystemPlatform.h"
 #include "platform/TemporarySweeper_posix.h"
@@ -81,6 +82,7 @@ class SystemPlatformTest : public ::testing::Test {
     }
 
     SystemPlatform platform;
+    FoundPrograms programs;
     std::string directory_;
     char previous_[4096];
 };
@@ -239,20 +241,20 @@ TEST_F(SystemPlatformTest, SweepRemovesMatchesAndSkipsWhatItCannot) {
 }
 
 TEST_F(SystemPlatformTest, ExitCodesDirectShellAndSignals) {
-    EXPECT_EQ(platform.runProcess("true"), 0u);
-    EXPECT_EQ(platform.runProcess("false "), 1u);
-    EXPECT_EQ(platform.runProcess("exit 4"), 4u); // no such program: the shell runs it
-    EXPECT_EQ(platform.runProcess("sh -c 'exit 7'"), 7u);
-    EXPECT_EQ(platform.runProcess("sh -c 'kill -TERM $$'"), 128u + 15u);
-    EXPECT_EQ(platform.runProcess("no-such-program-anywhere"), 127u);
-    EXPECT_EQ(platform.runProcess(""), 0u);
+    EXPECT_EQ(platform.runProcess("true", programs), 0u);
+    EXPECT_EQ(platform.runProcess("false ", programs), 1u);
+    EXPECT_EQ(platform.runProcess("exit 4", programs), 4u); // no such program: the shell runs it
+    EXPECT_EQ(platform.runProcess("sh -c 'exit 7'", programs), 7u);
+    EXPECT_EQ(platform.runProcess("sh -c 'kill -TERM $$'", programs), 128u + 15u);
+    EXPECT_EQ(platform.runProcess("no-such-program-anywhere", programs), 127u);
+    EXPECT_EQ(platform.runProcess("", programs), 0u);
 }
 
 TEST_F(SystemPlatformTest, TemporaryNamesReachTheCommandIntact) {
     touch("tarvo3.$$$");
-    EXPECT_EQ(platform.runProcess("test -f tarvo3.$$$"), 0u);
-    EXPECT_EQ(platform.runProcess("test -f tarvo3.$$$ && true"), 0u);
-    EXPECT_EQ(platform.runProcess("cp tarvo3.$$$ copy.txt"), 0u);
+    EXPECT_EQ(platform.runProcess("test -f tarvo3.$$$", programs), 0u);
+    EXPECT_EQ(platform.runProcess("test -f tarvo3.$$$ && true", programs), 0u);
+    EXPECT_EQ(platform.runProcess("cp tarvo3.$$$ copy.txt", programs), 0u);
     struct stat info;
     EXPECT_EQ(lstat("copy.txt", &info), 0);
 }
@@ -346,6 +348,107 @@ TEST_F(SweeperTest, ManySweepsInALargeDirectory) {
         ASSERT_FALSE(exists(name)) << i;
     }
     EXPECT_TRUE(exists("file2999.o"));
+}
+
+// Sets PATH while it lives.
+class PathSetting {
+  public:
+    explicit PathSetting(const std::string& value) {
+        const char* previous = std::getenv("PATH");
+        had_ = previous != nullptr;
+        if (had_) {
+            previous_ = previous;
+        }
+        setenv("PATH", value.c_str(), 1);
+    }
+    ~PathSetting() {
+        if (had_) {
+            setenv("PATH", previous_.c_str(), 1);
+        } else {
+            unsetenv("PATH");
+        }
+    }
+    PathSetting(const PathSetting&) = delete;
+    PathSetting& operator=(const PathSetting&) = delete;
+
+  private:
+    bool had_ = false;
+    std::string previous_;
+};
+
+void writeScript(const std::string& path, int exitCode, mode_t mode = 0755) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fprintf(file, "#!/bin/sh\nexit %d\n", exitCode);
+    std::fclose(file);
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+}
+
+struct SearchCase {
+    const char* name;
+    const char* path; // "D" stands for the test's directory
+    const char* program;
+    const char* found; // empty: nothing
+};
+
+class ProgramSearch : public SystemPlatformTest,
+                      public ::testing::WithParamInterface<SearchCase> {};
+
+// a/prog cannot be executed, b/prog is a directory, c/prog and ./prog are
+// programs: the search finds what the system would start.
+TEST_P(ProgramSearch, FindsWhatTheSystemWouldStart) {
+    const SearchCase& c = GetParam();
+    for (const char* directory : {"a", "b", "b/prog", "c"}) {
+        ASSERT_EQ(mkdir(directory, 0755), 0);
+    }
+    writeScript("a/prog", 0, 0644);
+    writeScript("c/prog", 0);
+    writeScript("prog", 0);
+    std::string path = c.path;
+    for (std::size_t at = 0; (at = path.find('D', at)) != std::string::npos;
+         at += directory_.size()) {
+        path.replace(at, 1, directory_);
+    }
+    const PathSetting setting(path);
+    const std::string* found = programs.find(c.program);
+    std::string expected = c.found;
+    if (!expected.empty() && expected[0] == 'D') {
+        expected.replace(0, 1, directory_);
+    }
+    EXPECT_EQ(found != nullptr ? *found : std::string(), expected);
+}
+
+const SearchCase kSearchCases[] = {
+    {"SkipsWhatCannotStart", "D/a:D/b:D/c", "prog", "D/c/prog"},
+    {"FirstDirectoryWins", "D/c:D/a", "prog", "D/c/prog"},
+    {"NothingFound", "D/a:D/b", "prog", ""},
+    {"EmptyEntryIsTheCurrentDirectory", "D/a::D/c", "prog", "./prog"},
+    {"DirectoryPartIsNeverSearched", "D/c", "c/prog", ""},
+    {"MissingDirectory", "D/none:D/c", "prog", "D/c/prog"},
+};
+
+INSTANTIATE_TEST_SUITE_P(SystemPlatformTest, ProgramSearch, ::testing::ValuesIn(kSearchCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A program is searched for once; a start by the path found that fails, since
+// the program has moved, leaves the search to the start again, and one made
+// after a start did not find it is found by the next.
+TEST_F(SystemPlatformTest, ProgramsAreSearchedForOnceAndAgainWhenTheyMove) {
+    ASSERT_EQ(mkdir("a", 0755), 0);
+    ASSERT_EQ(mkdir("b", 0755), 0);
+    const PathSetting setting(directory_ + "/a:" + directory_ + "/b");
+    writeScript("a/prog", 3);
+    EXPECT_EQ(platform.runProcess("prog", programs), 3u);
+    ASSERT_NE(programs.find("prog"), nullptr);
+    EXPECT_EQ(*programs.find("prog"), directory_ + "/a/prog");
+    ASSERT_EQ(rename("a/prog", "b/prog"), 0);
+    EXPECT_EQ(*programs.find("prog"), directory_ + "/a/prog"); // not searched again
+    EXPECT_EQ(platform.runProcess("prog", programs), 3u);
+    EXPECT_EQ(programs.find("prog"), nullptr);
+
+    EXPECT_EQ(platform.runProcess("late", programs), 127u);
+    writeScript("b/late", 4);
+    EXPECT_EQ(platform.runProcess("late", programs), 4u);
 }
 
 } // namespace

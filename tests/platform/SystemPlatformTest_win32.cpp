@@ -1,5 +1,6 @@
 #include "containers/ContentHash.h"
 #include "platform/File.h"
+#include "platform/FoundPrograms.h"
 #include "platform/ScratchDirectory_win32.h"
 #include "platform/SystemPlatform.h"
 #include "support/CapturedOutput.h"
@@ -24,6 +25,7 @@ class WindowsPlatform : public testing::Test {
   protected:
     ScratchDirectory scratch;
     SystemPlatform platform;
+    FoundPrograms programs;
 };
 
 TEST_F(WindowsPlatform, FileTimeOfMissingFileIsZero) {
@@ -194,7 +196,7 @@ TEST_F(WindowsPlatform, TemporaryFilesAreHeldUntilReleased) {
     std::fputs("line\n", inlineFile.stream());
     EXPECT_TRUE(inlineFile.closeStream());
     // A command reads it while the run holds it; no sweep removes it meanwhile.
-    EXPECT_EQ(platform.runProcess("cmd /C findstr line tarvo0.$$$ >nul"), 0u);
+    EXPECT_EQ(platform.runProcess("cmd /C findstr line tarvo0.$$$ >nul", programs), 0u);
     platform.sweepTemporaries();
     EXPECT_TRUE(fileExists("tarvo0.$$$"));
     EXPECT_FALSE(DeleteFileA("tarvo0.$$$"));
@@ -247,8 +249,8 @@ TEST_F(WindowsPlatform, SweepSkipsEntriesItCannotDelete) {
 
 TEST_F(WindowsPlatform, RunProcessStartsProgramsDirectly) {
     // cmd.exe itself is a program: its exit code comes back whole.
-    EXPECT_EQ(platform.runProcess("cmd /C exit 7"), 7u);
-    EXPECT_EQ(platform.runProcess("cmd.exe /C exit 300"), 300u);
+    EXPECT_EQ(platform.runProcess("cmd /C exit 7", programs), 7u);
+    EXPECT_EQ(platform.runProcess("cmd.exe /C exit 300", programs), 300u);
 }
 
 TEST_F(WindowsPlatform, RunProcessFallsBackToTheInterpreter) {
@@ -265,10 +267,10 @@ TEST_F(WindowsPlatform, RunProcessFallsBackToTheInterpreter) {
         {"if " + std::string(300, 'x') + "==" + std::string(300, 'x') + " exit 5", 5},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(platform.runProcess(c.commandLine), c.exitCode) << c.commandLine;
+        EXPECT_EQ(platform.runProcess(c.commandLine, programs), c.exitCode) << c.commandLine;
     }
     EXPECT_TRUE(fileExists("made.txt"));
-    EXPECT_EQ(platform.runProcess("del made.txt"), 0u);
+    EXPECT_EQ(platform.runProcess("del made.txt", programs), 0u);
     EXPECT_FALSE(fileExists("made.txt"));
 }
 
@@ -279,7 +281,7 @@ TEST_F(WindowsPlatform, RunProcessReportsACommandTheSystemRefuses) {
     std::string output;
     {
         const CapturedOutput captured(stdout);
-        exitCode = platform.runProcess(tooLong);
+        exitCode = platform.runProcess(tooLong, programs);
         output = captured.text();
     }
     EXPECT_EQ(exitCode, 1u);
@@ -311,7 +313,7 @@ TEST_F(WindowsPlatform, StartedProcessesEndWithWhatTheyWrote) {
     };
     std::vector<std::uint64_t> ids;
     for (const Case& c : cases) {
-        ids.push_back(platform.startProcess(c.commandLine));
+        ids.push_back(platform.startProcess(c.commandLine, programs));
     }
     for (std::size_t ended = 0; ended < ids.size(); ++ended) {
         EndedProcess process = platform.waitForProcess();
@@ -327,7 +329,7 @@ TEST_F(WindowsPlatform, StartedProcessesEndWithWhatTheyWrote) {
 
 TEST_F(WindowsPlatform, StartProcessReportsACommandTheSystemRefuses) {
     const std::string tooLong = "x" + std::string(40000, 'y');
-    const std::uint64_t id = platform.startProcess(tooLong);
+    const std::uint64_t id = platform.startProcess(tooLong, programs);
     EndedProcess process = platform.waitForProcess();
     EXPECT_EQ(process.id, id);
     EXPECT_EQ(process.exitCode, 1u);

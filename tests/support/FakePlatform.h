@@ -19,7 +19,7 @@
 // ends first, in the order of their starts when several end together.
 class FakePlatform : public Platform {
   public:
-    std::uint32_t runProcess(const std::string& commandLine) override {
+    std::uint32_t runProcess(const std::string& commandLine, FoundPrograms&) override {
         started.push_back(commandLine);
         if (onRun) {
             onRun(commandLine);
@@ -29,7 +29,7 @@ class FakePlatform : public Platform {
         return code == exitCodes.end() ? 0 : code->second;
     }
 
-    std::uint64_t startProcess(const std::string& commandLine) override {
+    std::uint64_t startProcess(const std::string& commandLine, FoundPrograms&) override {
         started.push_back(commandLine);
         if (onRun) {
             onRun(commandLine);
@@ -91,7 +91,7 @@ class FakePlatform : public Platform {
         const auto content = contents.find(path);
         return FileDigest{fileStamp(path),
                           ContentHash::of(content == contents.end() ? "" : content->second), clock};
-}
+    }
 
     EntryKind entryKind(const std::string& path) override {
         const auto kind = kinds.find(path);
