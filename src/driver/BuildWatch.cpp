@@ -30,6 +30,7 @@ BuildWatch::BuildWatch(const Options& options, std::string logPath, bool lineDra
                 standardErrorLine(options.progress == Options::Progress::Yes)) {
             progress_ = std::make_unique<ProgressLine>(std::move(line), clock_, options.jobs);
             erasedByNotes_ = std::make_unique<NotesEraseLine>(*progress_);
+            diagnostics_.drawnBelow(progress_.get());
             setEnvironmentVariable(kLineDrawnAbove, "drawn");
         }
     }
@@ -41,13 +42,14 @@ BuildWatch::BuildWatch(const Options& options, std::string logPath, bool lineDra
 
 BuildWatch::~BuildWatch() {
     finish();
+    diagnostics_.drawnBelow(nullptr);
 }
 
 int BuildWatch::open() {
     if (!options_.traceFile.empty()) {
         File file(std::fopen(options_.traceFile.c_str(), "wb"));
         if (!file) {
-            return reportError(message::kUnableToCreateTrace, options_.traceFile.c_str());
+            return diagnostics_.error(message::kUnableToCreateTrace, options_.traceFile.c_str());
         }
         trace_ = std::make_unique<TraceWriter>(std::move(file), clock_);
         observers_.add(*trace_);
@@ -66,7 +68,7 @@ void BuildWatch::plan(const std::vector<std::string>& targets, RuleTable& rules,
         return;
     }
     CollectingExecutor executor;
-    Diagnostics silent(true);
+    Diagnostics silent(Diagnostics::Silence::Everything);
     // The real walk reports a cycle; this one passes over it quietly.
     WalkPolicy planning;
     planning.eachTargetOnce = policy.eachTargetOnce;

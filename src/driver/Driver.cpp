@@ -32,7 +32,6 @@
 #include "rules/WalkPolicy.h"
 #include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
-#include "text/Note.h"
 
 #include <algorithm>
 #include <climits>
@@ -181,7 +180,7 @@ Execution chooseExecution(const Options& options, const MakefileSettings& settin
 // Makes each target in turn. Returns the target that has no rule, or null;
 // the run ends at once then, and when the walk has stopped.
 const std::string* walkTargets(const std::vector<std::string>& targets, Walk& walk,
-                               bool saysUpToDate) {
+                               bool saysUpToDate, Diagnostics& diagnostics) {
     for (const std::string& target : targets) {
         switch (walk.make(target)) {
         case Walk::Outcome::NoRule:
@@ -194,7 +193,7 @@ const std::string* walkTargets(const std::vector<std::string>& targets, Walk& wa
             // A target that does not exist is not up to date: what stood in its
             // way has been said.
             if (saysUpToDate && walk.status() == 0 && walk.fileTime(target) != 0) {
-                note("%s is up to date", target.c_str());
+                diagnostics.note("%s is up to date", target.c_str());
             }
             break;
         case Walk::Outcome::OutOfDate:
@@ -205,7 +204,7 @@ const std::string* walkTargets(const std::vector<std::string>& targets, Walk& wa
 }
 
 // The names sorted, so that the note reads the same however many jobs ran.
-void noteTargets(const char* what, std::vector<std::string> targets) {
+void noteTargets(Diagnostics& diagnostics, const char* what, std::vector<std::string> targets) {
     if (targets.empty()) {
         return;
     }
@@ -215,7 +214,7 @@ void noteTargets(const char* what, std::vector<std::string> targets) {
         names += ' ';
         names += target;
     }
-    note("%s:%s", what, names.c_str());
+    diagnostics.note("%s:%s", what, names.c_str());
 }
 
 Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
@@ -257,12 +256,12 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
         watch.plan(targets, rules, files, settings.dependencyFiles, execution.policy);
         watch.attach(*execution.executor);
     }
-    const std::string* missing = walkTargets(targets, walk, !options.graph);
+    const std::string* missing = walkTargets(targets, walk, !options.graph, diagnostics);
     const int status = missing == nullptr && !walk.stopped() ? walk.finish() : walk.status();
     // Every command has ended: what follows stands below the build's output.
     watch.finish();
     if (missing != nullptr) {
-        return {reportError(message::kNoRule, missing->c_str()), true};
+        return {diagnostics.error(message::kNoRule, missing->c_str()), true};
     }
     if (walk.stopped()) {
         return {status, true};
@@ -275,8 +274,8 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     if (options.graph) {
         graph.write(stdout, files);
     }
-    noteTargets("these targets failed", outcomes.failedTargets());
-    noteTargets("these targets were skipped, as they depend on a failed one",
+    noteTargets(diagnostics, "these targets failed", outcomes.failedTargets());
+    noteTargets(diagnostics, "these targets were skipped, as they depend on a failed one",
                 outcomes.skippedTargets());
     return {status, false};
 }
@@ -284,11 +283,12 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
 // Prints compile_commands.json for the targets; their commands, up to date
 // or not, are gathered and none runs.
 Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable& rules,
-                              Platform& platform, const std::string& dependencyFiles) {
+                              Platform& platform, const std::string& dependencyFiles,
+                              Diagnostics& diagnostics) {
     FileTimeCache files(platform);
     CollectingExecutor executor;
     // Nothing is built: names that no command makes are not missing yet.
-    Diagnostics quiet(true);
+    Diagnostics quiet(Diagnostics::Silence::WarningsAndNotes);
     WalkPolicy policy;
     policy.eachTargetOnce = true;
     policy.stepsEndBeforeSiblings = true;
@@ -300,8 +300,8 @@ Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable
     }
     CompilationDatabase database;
     walk.observe(database);
-    if (const std::string* missing = walkTargets(targets, walk, false)) {
-        return {reportError(message::kNoRule, missing->c_str()), true};
+    if (const std::string* missing = walkTargets(targets, walk, false, quiet)) {
+        return {diagnostics.error(message::kNoRule, missing->c_str()), true};
     }
     std::error_code error;
     const std::string directory = std::filesystem::current_path(error).string();
@@ -313,33 +313,33 @@ Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable
 // Notes the ignored options; true, with the status, when an option ends the
 // run before any makefile is read (one that cannot be followed, a directory
 // that cannot be entered).
-bool endsBeforeMakefile(const Options& options, int& status) {
+bool endsBeforeMakefile(const Options& options, Diagnostics& diagnostics, int& status) {
     for (const std::string& ignored : options.ignored) {
         const bool dryRunMeant = ignored.size() == 2 && (ignored[1] == 'n' || ignored[1] == 'N');
-        note("option %s ignored%s", ignored.c_str(),
-             dryRunMeant ? " (for a dry run, use --dry-run)" : "");
+        diagnostics.note("option %s ignored%s", ignored.c_str(),
+                         dryRunMeant ? " (for a dry run, use --dry-run)" : "");
     }
     if (!options.unknown.empty()) {
         const std::string nearest = nearestLongOption(options.unknown);
         const std::string hint =
             nearest.empty() ? std::string() : " (did you mean " + nearest + "?)";
-        status = reportError(message::kUnknownOption, options.unknown.c_str(), hint.c_str());
+        status = diagnostics.error(message::kUnknownOption, options.unknown.c_str(), hint.c_str());
         return true;
     }
     if (!options.invalid.empty()) {
-        status = reportError(message::kInvalidOption, options.invalid.c_str());
+        status = diagnostics.error(message::kInvalidOption, options.invalid.c_str());
         return true;
     }
     if (options.dryRun && !options.traceFile.empty()) {
-        status = reportError(message::kTraceWithDryRun);
+        status = diagnostics.error(message::kTraceWithDryRun);
         return true;
     }
     if (!options.directory.empty()) {
         std::error_code error;
         std::filesystem::current_path(options.directory, error);
         if (error) {
-            status = reportError(message::kUnableToChangeDirectory, options.directory.c_str(),
-                                 error.message().c_str());
+            status = diagnostics.error(message::kUnableToChangeDirectory, options.directory.c_str(),
+                                       error.message().c_str());
             return true;
         }
     }
@@ -373,7 +373,7 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
         std::fputs("TARVO version 1.0\n\n", stdout);
     }
     int status = 0;
-    if (endsBeforeMakefile(options, status)) {
+    if (endsBeforeMakefile(options, diagnostics, status)) {
         return status;
     }
     // A dry run or a graph leaves every file as it is, other runs' leftovers too.
@@ -396,7 +396,7 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
     std::string makefileName = options.makefileName;
     File makefile = openMakefile(makefileName);
     if (!makefile) {
-        return reportError(message::kUnableToOpenFile, makefileName.c_str());
+        return diagnostics.error(message::kUnableToOpenFile, makefileName.c_str());
     }
 
     // A run that only looks (a listing, a database or a graph too) writes
@@ -406,7 +406,7 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
             ? platform.createPrivateTemporaryFile(TemporaryFile::Content::Binary)
             : platform.createTemporaryFile(TemporaryFile::Content::Binary);
     if (!records.created()) {
-        return reportError(message::kUnableToCreateIntermediate, records.name().c_str());
+        return diagnostics.error(message::kUnableToCreateIntermediate, records.name().c_str());
     }
     IntermediateFile intermediate(records.stream());
     {
@@ -415,7 +415,7 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
     }
     if (!intermediate.finish()) {
         records.release();
-        return reportError(message::kUnableToWriteIntermediate, records.name().c_str());
+        return diagnostics.error(message::kUnableToWriteIntermediate, records.name().c_str());
     }
     makefile.reset();
 
@@ -438,11 +438,11 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
             targets.push_back(*parser.defaultTarget());
         }
         const MakefileSettings settings = settingsOf(macros);
-        const Made made =
-            options.compilationDatabase
-                ? writeCompilationDatabase(targets, rules, platform, settings.dependencyFiles)
-                : makeTargets(targets, rules, platform, options, environment, settings,
-                              diagnostics);
+        const Made made = options.compilationDatabase
+                              ? writeCompilationDatabase(targets, rules, platform,
+                                                         settings.dependencyFiles, diagnostics)
+                              : makeTargets(targets, rules, platform, options, environment,
+                                            settings, diagnostics);
         status = made.status;
         if (made.endsAtOnce) {
             return status;
@@ -467,8 +467,8 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     Diagnostics diagnostics;
     const int status = runOnce(options, environment, platform, limits, diagnostics);
     if (options.strict && diagnostics.warnings() > 0 && status == 0) {
-        note("%d warning%s, and --strict makes them fail the run", diagnostics.warnings(),
-             diagnostics.warnings() == 1 ? "" : "s");
+        diagnostics.note("%d warning%s, and --strict makes them fail the run",
+                         diagnostics.warnings(), diagnostics.warnings() == 1 ? "" : "s");
         return 1;
     }
     return status;

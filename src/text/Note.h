@@ -1,6 +1,8 @@
 #pragma once
 
 #include "text/PrintfFormat.h"
+#include "text/TransientLine.h"
+
 #include <cstdarg>
 
 // Prints "tarvo: ", the message made from the format and its arguments as
@@ -10,15 +12,6 @@
 void note(const char* format, ...) PRINTF_FORMAT(1, 2);
 // The same, with the arguments as a list.
 void noteList(const char* format, va_list arguments);
-
-// A line drawn at the bottom of standard error that output scrolls past (the
-// progress line). Every note erases it first, so that no note is ever glued
-// to it; the line is drawn again when it next changes.
-class TransientLine {
-  public:
-    virtual ~TransientLine() = default;
-    virtual void erase() = 0;
-};
 
 // While it lives, notes erase the line before they are written.
 class NotesEraseLine {
