@@ -1,7 +1,7 @@
 #include "driver/BuildWatch.h"
 
 #include "driver/CommandLine.h"
-#include "exec/CollectingExecutor.h"
+#include "driver/WalkForMode.h"
 #include "exec/Executor.h"
 #include "exec/ProgressLine.h"
 #include "exec/TimeLog.h"
@@ -12,8 +12,6 @@
 #include "platform/ProcessStartup.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
-#include "rules/Walk.h"
-#include "rules/WalkPolicy.h"
 #include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 #include "text/Note.h"
@@ -62,27 +60,16 @@ int BuildWatch::open() {
 }
 
 void BuildWatch::plan(const std::vector<std::string>& targets, RuleTable& rules,
-                      FileTimeCache& files, const std::string& dependencyFiles,
-                      const WalkPolicy& policy) {
+                      FileTimeCache& files, const WalkSettings& settings) {
     if (!progress_) {
         return;
     }
-    CollectingExecutor executor;
-    Diagnostics silent(Diagnostics::Silence::Everything);
-    // The real walk reports a cycle; this one passes over it quietly.
-    WalkPolicy planning;
-    planning.eachTargetOnce = policy.eachTargetOnce;
-    planning.stepsEndBeforeSiblings = policy.stepsEndBeforeSiblings;
-    planning.passesOverCycles = true;
-    Walk walk(rules, files, executor, planning, silent);
-    if (!dependencyFiles.empty()) {
-        walk.readDependencyFiles(dependencyFiles);
-    }
+    WalkForMode planning(RunMode::Plan, settings, rules, files, diagnostics_);
     for (const std::string& target : targets) {
-        walk.make(target);
+        planning.walk().make(target);
     }
     std::vector<std::pair<std::string, std::size_t>> commands;
-    for (const Job& job : executor.jobs()) {
+    for (const Job& job : planning.gatheredJobs()) {
         commands.emplace_back(job.target, job.commands.size());
     }
     const std::unordered_map<std::string, double> recorded =

@@ -6,12 +6,11 @@
 #include "driver/CompilationDatabase.h"
 #include "driver/DotGraph.h"
 #include "driver/Makeflags.h"
+#include "driver/RunMode.h"
 #include "driver/Usage.h"
-#include "exec/CollectingExecutor.h"
-#include "exec/DryRunExecutor.h"
+#include "driver/WalkForMode.h"
+#include "exec/Executor.h"
 #include "exec/JobOutcomes.h"
-#include "exec/ParallelExecutor.h"
-#include "exec/SequentialExecutor.h"
 #include "platform/File.h"
 #include "platform/FileTimeCache.h"
 #include "platform/InterruptCleanup.h"
@@ -29,12 +28,10 @@
 #include "rules/RuleParser.h"
 #include "rules/RuleTable.h"
 #include "rules/Walk.h"
-#include "rules/WalkPolicy.h"
 #include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -116,14 +113,11 @@ std::string makeflagsIn(const std::vector<std::string>& environment) {
     return environmentValue(environment, "MAKEFLAGS");
 }
 
-// The jobserver that a run of commands shares: its own with -jN, else the
-// one that MAKEFLAGS names, if any. A run without -j and without one in
-// MAKEFLAGS creates and reads nothing. The commands get MAKEFLAGS naming it,
-// with k when the run keeps going.
+// The jobserver that a build shares: its own with -jN, else the one that
+// MAKEFLAGS names, if any. A run without -j and without one in MAKEFLAGS
+// creates and reads nothing. The commands get MAKEFLAGS naming it, with k when
+// the run keeps going.
 std::unique_ptr<Jobserver> jobserverFor(const Options& options, const std::string& makeflags) {
-    if (options.graph || options.dryRun) {
-        return nullptr;
-    }
     CreatedJobserver jobserver;
     if (!options.jobsGiven) {
         jobserver.jobserver = openJobserver(makeflags);
@@ -138,43 +132,18 @@ std::unique_ptr<Jobserver> jobserverFor(const Options& options, const std::strin
     return std::move(jobserver.jobserver);
 }
 
-// The executor of the run, and the walk that goes with it.
-struct Execution {
-    std::unique_ptr<Executor> executor;
-    WalkPolicy policy;
-};
-
-// The executor runs its commands on the walk's file-time cache, which tells
-// the walk when files may have changed.
-Execution chooseExecution(const Options& options, const MakefileSettings& settings,
-                          FileTimeCache& files, Jobserver* jobserver) {
-    Execution execution;
-    execution.policy.explain = options.explain;
-    if (options.graph || options.dryRun) {
-        execution.executor = std::make_unique<DryRunExecutor>(files, options.graph);
-        execution.policy.passesOverCycles = options.graph;
-        execution.policy.imaginesCommands = true;
-        return execution;
-    }
-    if (options.jobs > 1) {
-        execution.executor = std::make_unique<ParallelExecutor>(files, options.jobs,
-                                                                options.keepTemporaries, jobserver);
-        execution.policy.eachTargetOnce = true;
-    } else if (jobserver != nullptr && !options.jobsGiven) {
-        // As many at once as the jobserver's tokens allow.
-        execution.executor =
-            std::make_unique<ParallelExecutor>(files, UINT_MAX, options.keepTemporaries, jobserver);
-        execution.policy.eachTargetOnce = true;
-    } else {
-        execution.executor = std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
-    }
-    if (options.keepGoing) {
-        execution.policy.keepGoing = true;
-        execution.policy.eachTargetOnce = true;
-    }
-    execution.policy.stepsEndBeforeSiblings =
-        execution.policy.eachTargetOnce && !settings.orderByDependenciesOnly;
-    return execution;
+WalkSettings walkSettingsOf(const Options& options, const MakefileSettings& makefile,
+                            Jobserver* jobserver) {
+    WalkSettings settings;
+    settings.jobs = options.jobs;
+    settings.jobsGiven = options.jobsGiven;
+    settings.keepTemporaries = options.keepTemporaries;
+    settings.keepGoing = options.keepGoing;
+    settings.explain = options.explain;
+    settings.orderByDependenciesOnly = makefile.orderByDependenciesOnly;
+    settings.dependencyFiles = makefile.dependencyFiles;
+    settings.jobserver = jobserver;
+    return settings;
 }
 
 // Makes each target in turn. Returns the target that has no rule, or null;
@@ -217,15 +186,17 @@ void noteTargets(Diagnostics& diagnostics, const char* what, std::vector<std::st
     diagnostics.note("%s:%s", what, names.c_str());
 }
 
-Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
-                 const Options& options, const std::vector<std::string>& environment,
-                 const MakefileSettings& settings, Diagnostics& diagnostics) {
+// A build, a dry run or a graph of the targets.
+Made makeTargets(RunMode mode, const std::vector<std::string>& targets, RuleTable& rules,
+                 Platform& platform, const Options& options,
+                 const std::vector<std::string>& environment, const MakefileSettings& makefile,
+                 Diagnostics& diagnostics) {
     FileTimeCache files(platform);
-    const bool onlyLooks = options.graph || options.dryRun;
-    BuildWatch watch(options, onlyLooks ? std::string() : settings.logPath,
+    const bool builds = !onlyLooks(mode);
+    BuildWatch watch(options, builds ? makefile.logPath : std::string(),
                      !environmentValue(environment, BuildWatch::kLineDrawnAbove).empty(),
                      diagnostics);
-    if (!onlyLooks && watch.open() != 0) {
+    if (builds && watch.open() != 0) {
         return {1, true};
     }
     // An interrupted run leaves no progress line behind, and keeps the record
@@ -234,29 +205,28 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     // The build takes an interrupt up at its next step, so that a target half
     // made between two commands goes too; a run that only looks ends at once.
     std::optional<InterruptDeferral> deferral;
-    if (!onlyLooks) {
+    if (builds) {
         deferral.emplace();
     }
     // Made before the executor, which holds its tokens until it goes.
-    const std::unique_ptr<Jobserver> jobserver = jobserverFor(options, makeflagsIn(environment));
-    const Execution execution = chooseExecution(options, settings, files, jobserver.get());
-    Walk walk(rules, files, *execution.executor, execution.policy, diagnostics);
-    if (!settings.dependencyFiles.empty()) {
-        walk.readDependencyFiles(settings.dependencyFiles);
-    }
+    const std::unique_ptr<Jobserver> jobserver =
+        builds ? jobserverFor(options, makeflagsIn(environment)) : nullptr;
+    const WalkSettings settings = walkSettingsOf(options, makefile, jobserver.get());
+    WalkForMode walking(mode, settings, rules, files, diagnostics);
+    Walk& walk = walking.walk();
     DotGraph graph;
-    if (options.graph) {
+    if (mode == RunMode::Graph) {
         walk.observe(graph);
     }
     JobOutcomes outcomes;
-    if (execution.policy.keepGoing) {
-        execution.executor->keepGoing(outcomes);
+    if (walking.policy().keepGoing) {
+        walking.executor().keepGoing(outcomes);
     }
-    if (!onlyLooks) {
-        watch.plan(targets, rules, files, settings.dependencyFiles, execution.policy);
-        watch.attach(*execution.executor);
+    if (builds) {
+        watch.plan(targets, rules, files, settings);
+        watch.attach(walking.executor());
     }
-    const std::string* missing = walkTargets(targets, walk, !options.graph, diagnostics);
+    const std::string* missing = walkTargets(targets, walk, mode != RunMode::Graph, diagnostics);
     const int status = missing == nullptr && !walk.stopped() ? walk.finish() : walk.status();
     // Every command has ended: what follows stands below the build's output.
     watch.finish();
@@ -267,11 +237,11 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
         return {status, true};
     }
     // GNU make's -k keeps going; this one keeps the temporary files.
-    if (status != 0 && options.keepTemporaries && !options.keepGoing && !onlyLooks) {
+    if (status != 0 && options.keepTemporaries && !options.keepGoing && builds) {
         diagnostics.warn("-k keeps the temporary files; to go on after a failed command, as "
                          "GNU make's -k does, use --keep-going");
     }
-    if (options.graph) {
+    if (mode == RunMode::Graph) {
         graph.write(stdout, files);
     }
     noteTargets(diagnostics, "these targets failed", outcomes.failedTargets());
@@ -283,29 +253,20 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
 // Prints compile_commands.json for the targets; their commands, up to date
 // or not, are gathered and none runs.
 Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable& rules,
-                              Platform& platform, const std::string& dependencyFiles,
-                              Diagnostics& diagnostics) {
+                              Platform& platform, const Options& options,
+                              const MakefileSettings& makefile, Diagnostics& diagnostics) {
     FileTimeCache files(platform);
-    CollectingExecutor executor;
-    // Nothing is built: names that no command makes are not missing yet.
-    Diagnostics quiet(Diagnostics::Silence::WarningsAndNotes);
-    WalkPolicy policy;
-    policy.eachTargetOnce = true;
-    policy.stepsEndBeforeSiblings = true;
-    policy.allOutOfDate = true;
-    policy.passesOverCycles = true;
-    Walk walk(rules, files, executor, policy, quiet);
-    if (!dependencyFiles.empty()) {
-        walk.readDependencyFiles(dependencyFiles);
-    }
+    WalkForMode walking(RunMode::CompilationDatabase, walkSettingsOf(options, makefile, nullptr),
+                        rules, files, diagnostics);
+    Walk& walk = walking.walk();
     CompilationDatabase database;
     walk.observe(database);
-    if (const std::string* missing = walkTargets(targets, walk, false, quiet)) {
+    if (const std::string* missing = walkTargets(targets, walk, false, diagnostics)) {
         return {diagnostics.error(message::kNoRule, missing->c_str()), true};
     }
     std::error_code error;
     const std::string directory = std::filesystem::current_path(error).string();
-    const std::string text = database.text(executor.jobs(), directory);
+    const std::string text = database.text(walking.gatheredJobs(), directory);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return {walk.status(), false};
 }
@@ -359,6 +320,81 @@ MakefileSettings settingsOf(const MacroTable& macros) {
     return settings;
 }
 
+// What reading the makefile came to.
+struct Read {
+    // A status that ends the run at once: the makefile or the intermediate
+    // file could not be opened, or pass 1 or pass 2 failed.
+    Made made;
+    // With -p: the makefile has been listed, and nothing is made.
+    bool listed = false;
+    // The targets to make: those named, else the makefile's first.
+    std::vector<std::string> targets;
+};
+
+Read endsAtOnce(int status) {
+    Read read;
+    read.made = {status, true};
+    return read;
+}
+
+// Pass 1 into the intermediate file, then its listing (-p) or pass 2 into the rules.
+Read readMakefile(const Options& options, RunMode mode, Platform& platform, MacroTable& macros,
+                  RuleTable& rules, Diagnostics& diagnostics) {
+    std::string makefileName = options.makefileName;
+    File makefile = openMakefile(makefileName);
+    if (!makefile) {
+        return endsAtOnce(diagnostics.error(message::kUnableToOpenFile, makefileName.c_str()));
+    }
+    // A run that only looks, or lists, writes nothing where it looks, not even
+    // there: it works in a read-only directory.
+    TemporaryFile records =
+        onlyLooks(mode) || options.print
+            ? platform.createPrivateTemporaryFile(TemporaryFile::Content::Binary)
+            : platform.createTemporaryFile(TemporaryFile::Content::Binary);
+    if (!records.created()) {
+        return endsAtOnce(
+            diagnostics.error(message::kUnableToCreateIntermediate, records.name().c_str()));
+    }
+    IntermediateFile intermediate(records.stream());
+    int status = 0;
+    {
+        ConditionEvaluator evaluator;
+        Preprocessor preprocessor(macros, evaluator, diagnostics);
+        status = preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate);
+    }
+    if (!intermediate.finish()) {
+        records.release();
+        return endsAtOnce(
+            diagnostics.error(message::kUnableToWriteIntermediate, records.name().c_str()));
+    }
+    makefile.reset();
+
+    if (options.print && !writesResultAlone(mode)) {
+        intermediate.list(stdout);
+        records.release();
+        Read read;
+        read.made.status = status;
+        read.listed = true;
+        return read;
+    }
+    RuleParser parser(rules, diagnostics);
+    // Pass 2 reads the records even after pass 1 failed; its own error wins.
+    const int parsed = parser.parseRules(intermediate);
+    if (parsed != 0) {
+        status = parsed;
+    }
+    records.release();
+    if (status != 0) {
+        return endsAtOnce(status);
+    }
+    Read read;
+    read.targets = options.targets;
+    if (read.targets.empty() && parser.defaultTarget()) {
+        read.targets.push_back(*parser.defaultTarget());
+    }
+    return read;
+}
+
 // The run, up to its status; runTarvo adds what --strict asks.
 int runOnce(const Options& options, const std::vector<std::string>& environment, Platform& platform,
             const RunLimits& limits, Diagnostics& diagnostics) {
@@ -367,17 +403,16 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
         std::fputs(options.help ? kUsageText : versionText().c_str(), stdout);
         return 0;
     }
-    // The graph, or the database, is all that the run writes on standard output.
-    const bool onlyLooks = options.graph || options.compilationDatabase;
-    if (!onlyLooks) {
+    const RunMode mode = runModeOf(options);
+    if (!writesResultAlone(mode)) {
         std::fputs("TARVO version 1.0\n\n", stdout);
     }
     int status = 0;
     if (endsBeforeMakefile(options, diagnostics, status)) {
         return status;
     }
-    // A dry run or a graph leaves every file as it is, other runs' leftovers too.
-    const bool sweeps = !options.keepTemporaries && !options.dryRun && !onlyLooks;
+    // A run that only looks leaves every file as it is, other runs' leftovers too.
+    const bool sweeps = !options.keepTemporaries && !onlyLooks(mode);
     // Registered for this call only: the platform may be gone once it returns.
     const InterruptCleanup cleanup([&platform, sweeps] {
         if (sweeps) {
@@ -389,70 +424,28 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
     if (limits.expansionBytes != 0) {
         macros.setExpansionLimit(limits.expansionBytes);
     }
-    ConditionEvaluator evaluator;
-    RuleTable rules;
     defineMacros(macros, options, environment);
-
-    std::string makefileName = options.makefileName;
-    File makefile = openMakefile(makefileName);
-    if (!makefile) {
-        return diagnostics.error(message::kUnableToOpenFile, makefileName.c_str());
+    RuleTable rules;
+    const Read read = readMakefile(options, mode, platform, macros, rules, diagnostics);
+    if (read.made.endsAtOnce) {
+        return read.made.status;
     }
-
-    // A run that only looks (a listing, a database or a graph too) writes
-    // nothing where it looks, not even there: it works in a read-only directory.
-    TemporaryFile records =
-        options.dryRun || onlyLooks || options.print
-            ? platform.createPrivateTemporaryFile(TemporaryFile::Content::Binary)
-            : platform.createTemporaryFile(TemporaryFile::Content::Binary);
-    if (!records.created()) {
-        return diagnostics.error(message::kUnableToCreateIntermediate, records.name().c_str());
-    }
-    IntermediateFile intermediate(records.stream());
-    {
-        Preprocessor preprocessor(macros, evaluator, diagnostics);
-        status = preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate);
-    }
-    if (!intermediate.finish()) {
-        records.release();
-        return diagnostics.error(message::kUnableToWriteIntermediate, records.name().c_str());
-    }
-    makefile.reset();
-
-    if (options.print && !onlyLooks) {
-        intermediate.list(stdout);
-        records.release();
-    } else {
-        RuleParser parser(rules, diagnostics);
-        // Pass 2 reads the records even after pass 1 failed; its own error wins.
-        const int parsed = parser.parseRules(intermediate);
-        if (parsed != 0) {
-            status = parsed;
-        }
-        records.release();
-        if (status != 0) {
-            return status;
-        }
-        std::vector<std::string> targets = options.targets;
-        if (targets.empty() && parser.defaultTarget()) {
-            targets.push_back(*parser.defaultTarget());
-        }
+    Made made = read.made;
+    if (!read.listed) {
         const MakefileSettings settings = settingsOf(macros);
-        const Made made = options.compilationDatabase
-                              ? writeCompilationDatabase(targets, rules, platform,
-                                                         settings.dependencyFiles, diagnostics)
-                              : makeTargets(targets, rules, platform, options, environment,
-                                            settings, diagnostics);
-        status = made.status;
+        made = mode == RunMode::CompilationDatabase
+                   ? writeCompilationDatabase(read.targets, rules, platform, options, settings,
+                                              diagnostics)
+                   : makeTargets(mode, read.targets, rules, platform, options, environment,
+                                 settings, diagnostics);
         if (made.endsAtOnce) {
-            return status;
+            return made.status;
         }
     }
-
     if (sweeps) {
         platform.sweepTemporaries();
     }
-    return status;
+    return made.status;
 }
 
 } // namespace
