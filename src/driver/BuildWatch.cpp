@@ -33,7 +33,7 @@ BuildWatch::BuildWatch(const Options& options, std::string logPath, bool lineDra
         }
     }
     if (!logPath_.empty()) {
-        log_ = std::make_unique<TimeLog>(logPath_, clock_);
+        log_ = std::make_unique<TimeLog>(logPath_, clock_, diagnostics_);
         observers_.add(*log_);
     }
 }
@@ -74,7 +74,7 @@ void BuildWatch::plan(const std::vector<std::string>& targets, RuleTable& rules,
     }
     const std::unordered_map<std::string, double> recorded =
         logPath_.empty() ? std::unordered_map<std::string, double>()
-                         : TimeLog::readDurations(logPath_);
+                         : TimeLog::readDurations(logPath_, diagnostics_);
     progress_->plan(commands, recorded);
 }
 

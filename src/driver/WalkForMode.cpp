@@ -100,6 +100,7 @@ WalkForMode::WalkForMode(RunMode mode, const WalkSettings& settings, RuleTable& 
     : policy_(policyFor(mode, settings)), quiet_(quietFor(mode)),
       executor_(executorFor(mode, settings, files)),
       walk_(rules, files, *executor_, policy_, quiet_ ? *quiet_ : diagnostics) {
+    executor_->reportThrough(quiet_ ? *quiet_ : diagnostics);
     if (!settings.dependencyFiles.empty()) {
         walk_.readDependencyFiles(settings.dependencyFiles);
     }

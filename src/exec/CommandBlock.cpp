@@ -2,7 +2,7 @@
 
 #include "exec/Job.h"
 #include "platform/OutputSpool.h"
-#include "text/Note.h"
+#include "text/Diagnostics.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -55,7 +55,7 @@ std::string windowsStatus(int status) {
 
 void CommandBlock::explain() const {
     if (!job_.reason.empty()) {
-        note("%s", job_.reason.c_str());
+        diagnostics_.note("%s", job_.reason.c_str());
     }
 }
 
@@ -82,6 +82,6 @@ void CommandBlock::output(OutputSpool& output, OutputSpool& errors) const {
 }
 
 void CommandBlock::failed(int status) const {
-    note("%s: command failed with status %d%s", job_.target.c_str(), status,
-         windowsStatus(status).c_str());
+    diagnostics_.note("%s: command failed with status %d%s", job_.target.c_str(), status,
+                      windowsStatus(status).c_str());
 }

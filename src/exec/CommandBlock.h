@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+class Diagnostics;
 class OutputSpool;
 struct Job;
 
@@ -15,7 +16,7 @@ struct Job;
 // the output of commands running at once never mixes.
 class CommandBlock {
   public:
-    explicit CommandBlock(const Job& job) : job_(job) {}
+    CommandBlock(const Job& job, Diagnostics& diagnostics) : job_(job), diagnostics_(diagnostics) {}
 
     // Says why the job's target is out of date, when that is to be explained.
     void explain() const;
@@ -30,4 +31,5 @@ class CommandBlock {
 
   private:
     const Job& job_;
+    Diagnostics& diagnostics_;
 };

@@ -4,6 +4,7 @@
 #include "exec/RebuiltCommand.h"
 #include "platform/CommandLimits.h"
 #include "platform/Platform.h"
+#include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 
 #include <cstdio>
@@ -13,7 +14,7 @@ namespace {
 // A line that the system would refuse, or cmd cut or run as nothing, is not
 // started. It is measured as it would start, rebuilt, which makes it at most
 // one byte longer.
-bool fitsCommandLimits(const Job& job, const std::string& line) {
+bool fitsCommandLimits(const Job& job, const std::string& line, Diagnostics& diagnostics) {
     if (line.size() < fittingCommandLength()) {
         return true;
     }
@@ -21,20 +22,21 @@ bool fitsCommandLimits(const Job& job, const std::string& line) {
     if (!exceeded) {
         return true;
     }
-    reportError(exceeded->interpreter ? message::kTooLongForInterpreter
-                                      : message::kTooLongForSystem,
-                job.target.c_str(), static_cast<unsigned long>(exceeded->length),
-                static_cast<unsigned long>(exceeded->limit));
+    diagnostics.error(exceeded->interpreter ? message::kTooLongForInterpreter
+                                            : message::kTooLongForSystem,
+                      job.target.c_str(), static_cast<unsigned long>(exceeded->length),
+                      static_cast<unsigned long>(exceeded->limit));
     return false;
 }
 
 } // namespace
 
 std::optional<CommandToStart> commandToStart(Platform& platform, const Job& job,
-                                             const JobCommand& command, bool keep) {
+                                             const JobCommand& command, bool keep,
+                                             Diagnostics& diagnostics) {
     CommandToStart ready;
     if (!command.opensInlineFile()) {
-        if (!fitsCommandLimits(job, command.line)) {
+        if (!fitsCommandLimits(job, command.line, diagnostics)) {
             return std::nullopt;
         }
         ready.line = command.line;
@@ -43,7 +45,7 @@ std::optional<CommandToStart> commandToStart(Platform& platform, const Job& job,
     ready.inlineFile = platform.createTemporaryFile(TemporaryFile::Content::Text);
     TemporaryFile& file = ready.inlineFile;
     if (!file.created()) {
-        reportError(message::kUnableToCreateInline, file.name().c_str());
+        diagnostics.error(message::kUnableToCreateInline, file.name().c_str());
         return std::nullopt;
     }
     if (keep) {
@@ -57,15 +59,15 @@ std::optional<CommandToStart> commandToStart(Platform& platform, const Job& job,
         // The rule's lines ended before the terminator: the command would see
         // the rest of the makefile as its file, so it is not run.
         file.closeStream();
-        reportError(message::kInlineNotTerminated, job.target.c_str(), command.line.c_str());
+        diagnostics.error(message::kInlineNotTerminated, job.target.c_str(), command.line.c_str());
         return std::nullopt;
     }
     if (!file.closeStream()) {
-        reportError(message::kUnableToWriteInline, file.name().c_str());
+        diagnostics.error(message::kUnableToWriteInline, file.name().c_str());
         return std::nullopt;
     }
     ready.line = command.line.substr(0, command.inlineAt) + file.name();
-    if (!fitsCommandLimits(job, ready.line)) {
+    if (!fitsCommandLimits(job, ready.line, diagnostics)) {
         return std::nullopt;
     }
     return ready;

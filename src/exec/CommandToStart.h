@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+class Diagnostics;
 class Platform;
 struct Job;
 struct JobCommand;
@@ -22,4 +23,5 @@ struct CommandToStart {
 // A line longer than where it starts accepts is refused. Returns nothing after
 // an error, which has been reported.
 std::optional<CommandToStart> commandToStart(Platform& platform, const Job& job,
-                                             const JobCommand& command, bool keep);
+                                             const JobCommand& command, bool keep,
+                                             Diagnostics& diagnostics);

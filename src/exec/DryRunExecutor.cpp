@@ -15,7 +15,7 @@ void DryRunExecutor::run(const Job& job) {
     if (status_ != 0 || quiet_) {
         return;
     }
-    const CommandBlock block(job);
+    const CommandBlock block(job, diagnostics());
     block.explain();
     for (const JobCommand& command : job.commands) {
         if (!command.opensInlineFile()) {
@@ -23,8 +23,8 @@ void DryRunExecutor::run(const Job& job) {
             continue;
         }
         if (!command.inlineTerminated) {
-            status_ = reportError(message::kInlineNotTerminated, job.target.c_str(),
-                                  command.line.c_str());
+            status_ = diagnostics().error(message::kInlineNotTerminated, job.target.c_str(),
+                                          command.line.c_str());
             return;
         }
         // The name a real run would take now; each of its commands sweeps the

@@ -92,7 +92,7 @@ void ParallelExecutor::cut(JobId id) {
     }
     entry.cut = true;
     if (entry.next > 0) {
-        removePartlyMade(platform_, entry.job);
+        removePartlyMade(platform_, entry.job, diagnostics());
     }
 }
 
@@ -101,7 +101,7 @@ void ParallelExecutor::startCommand(JobId id) {
     const bool first = entry.next == 0;
     const JobCommand& command = entry.job.commands[entry.next++];
     std::optional<CommandToStart> ready =
-        commandToStart(platform_, entry.job, command, keepTemporaries_);
+        commandToStart(platform_, entry.job, command, keepTemporaries_, diagnostics());
     if (!ready) {
         fail(id, 1);
         return;
@@ -173,7 +173,7 @@ void ParallelExecutor::ended(EndedProcess process) {
         cut(command.job);
     }
     const Job& job = jobs_[command.job].job;
-    const CommandBlock block(job);
+    const CommandBlock block(job, diagnostics());
     if (observer_ != nullptr) {
         observer_->writing();
     }
@@ -187,7 +187,7 @@ void ParallelExecutor::ended(EndedProcess process) {
     const bool failed = process.exitCode != 0 && command.stopOnError;
     if (failed && !interrupted_) {
         block.failed(static_cast<int>(process.exitCode));
-        setBackFailed(platform_, job);
+        setBackFailed(platform_, job, diagnostics());
     }
     if (observer_ != nullptr) {
         observer_->ended(process.id, job.target, command.text,

@@ -2,7 +2,7 @@
 
 #include "exec/Job.h"
 #include "platform/Platform.h"
-#include "text/Note.h"
+#include "text/Diagnostics.h"
 
 namespace {
 
@@ -15,18 +15,19 @@ bool isMadeFile(Platform& files, const Job& job) {
 
 } // namespace
 
-void removePartlyMade(Platform& files, const Job& job) {
+void removePartlyMade(Platform& files, const Job& job, Diagnostics& diagnostics) {
     if (!isMadeFile(files, job) || files.fileTime(job.target) == job.targetTime) {
         return;
     }
     if (files.removeFile(job.target)) {
-        note("%s: removed, since its commands were interrupted", job.target.c_str());
+        diagnostics.note("%s: removed, since its commands were interrupted", job.target.c_str());
     } else {
-        note("%s: could not be removed, though its commands were interrupted", job.target.c_str());
+        diagnostics.note("%s: could not be removed, though its commands were interrupted",
+                         job.target.c_str());
     }
 }
 
-void setBackFailed(Platform& files, const Job& job) {
+void setBackFailed(Platform& files, const Job& job, Diagnostics& diagnostics) {
     if (!isMadeFile(files, job)) {
         return;
     }
@@ -36,8 +37,9 @@ void setBackFailed(Platform& files, const Job& job) {
     }
     const FileTime before = job.targetTime != 0 ? job.targetTime : kOldestFileTime;
     if (files.setFileTime(job.target, before)) {
-        note("%s: its time is set back, since its commands failed", job.target.c_str());
+        diagnostics.note("%s: its time is set back, since its commands failed", job.target.c_str());
     } else {
-        note("%s: its time could not be set back after its commands failed", job.target.c_str());
+        diagnostics.note("%s: its time could not be set back after its commands failed",
+                         job.target.c_str());
     }
 }

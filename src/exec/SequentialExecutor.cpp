@@ -23,7 +23,7 @@ Submitted SequentialExecutor::submit(Job job) {
 }
 
 bool SequentialExecutor::run(const Job& job) {
-    const CommandBlock block(job);
+    const CommandBlock block(job, diagnostics());
     if (!job.reason.empty()) {
         if (observer_ != nullptr) {
             observer_->writing();
@@ -37,7 +37,7 @@ bool SequentialExecutor::run(const Job& job) {
             observer_->writing();
         }
         std::optional<CommandToStart> ready =
-            commandToStart(platform_, job, command, keepTemporaries_);
+            commandToStart(platform_, job, command, keepTemporaries_, diagnostics());
         if (!ready) {
             fail(1);
             return false;
@@ -73,7 +73,7 @@ void SequentialExecutor::stopIfInterrupted(const Job& job, bool begun) {
         return;
     }
     if (begun) {
-        removePartlyMade(platform_, job);
+        removePartlyMade(platform_, job, diagnostics());
     }
     endIfInterrupted();
 }
@@ -99,7 +99,7 @@ int SequentialExecutor::runCommand(const CommandBlock& block, const Job& job,
     if (status != 0) {
         if (command.stopOnError && !interruptPending()) {
             block.failed(status);
-            setBackFailed(platform_, job);
+            setBackFailed(platform_, job, diagnostics());
         } else if (!command.stopOnError) {
             status = 0;
         }

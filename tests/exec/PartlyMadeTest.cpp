@@ -3,6 +3,7 @@
 #include "exec/Job.h"
 #include "support/CapturedOutput.h"
 #include "support/FakePlatform.h"
+#include "text/Diagnostics.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +23,11 @@ TEST(PartlyMade, SaysWhetherTheTargetWasRemoved) {
         Job job;
         job.target = "out.o";
         job.targetTime = 5;
+        Diagnostics diagnostics;
         std::string errors;
         {
             const CapturedOutput captured(stderr);
-            removePartlyMade(platform, job);
+            removePartlyMade(platform, job, diagnostics);
             errors = captured.text();
         }
         EXPECT_EQ(platform.times.count("out.o"), removable ? 0u : 1u);
