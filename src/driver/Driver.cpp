@@ -117,12 +117,13 @@ std::string makeflagsIn(const std::vector<std::string>& environment) {
 // MAKEFLAGS names, if any. A run without -j and without one in MAKEFLAGS
 // creates and reads nothing. The commands get MAKEFLAGS naming it, with k when
 // the run keeps going.
-std::unique_ptr<Jobserver> jobserverFor(const Options& options, const std::string& makeflags) {
+std::unique_ptr<Jobserver> jobserverFor(const Options& options, const std::string& makeflags,
+                                        Diagnostics& diagnostics) {
     CreatedJobserver jobserver;
     if (!options.jobsGiven) {
-        jobserver.jobserver = openJobserver(makeflags);
+        jobserver.jobserver = openJobserver(makeflags, diagnostics);
     } else if (options.jobs > 1) {
-        jobserver = createJobserver(options.jobs, options.jobserverStyle);
+        jobserver = createJobserver(options.jobs, options.jobserverStyle, diagnostics);
     }
     const std::string forCommands =
         makeflagsForCommands(makeflags, jobserver.makeflags, options.keepGoing);
@@ -210,7 +211,7 @@ Made makeTargets(RunMode mode, const std::vector<std::string>& targets, RuleTabl
     }
     // Made before the executor, which holds its tokens until it goes.
     const std::unique_ptr<Jobserver> jobserver =
-        builds ? jobserverFor(options, makeflagsIn(environment)) : nullptr;
+        builds ? jobserverFor(options, makeflagsIn(environment), diagnostics) : nullptr;
     const WalkSettings settings = walkSettingsOf(options, makefile, jobserver.get());
     WalkForMode walking(mode, settings, rules, files, diagnostics);
     Walk& walk = walking.walk();
@@ -319,6 +320,20 @@ MakefileSettings settingsOf(const MacroTable& macros) {
         macros.isDefined("TARVO_ORDER") && sameName(macros.valueOf("TARVO_ORDER"), "dependencies");
     return settings;
 }
+
+// While it lives, the platform notes through the run's diagnostics.
+class PlatformReports {
+  public:
+    PlatformReports(Platform& platform, Diagnostics& diagnostics) : platform_(platform) {
+        platform_.reportThrough(&diagnostics);
+    }
+    ~PlatformReports() { platform_.reportThrough(nullptr); }
+    PlatformReports(const PlatformReports&) = delete;
+    PlatformReports& operator=(const PlatformReports&) = delete;
+
+  private:
+    Platform& platform_;
+};
 
 // What reading the makefile came to.
 struct Read {
@@ -458,6 +473,7 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     options.dryRun = options.dryRun || inherited.dryRun;
     options.keepGoing = options.keepGoing || inherited.keepGoing;
     Diagnostics diagnostics;
+    const PlatformReports reports(platform, diagnostics);
     const int status = runOnce(options, environment, platform, limits, diagnostics);
     if (options.strict && diagnostics.warnings() > 0 && status == 0) {
         diagnostics.note("%d warning%s, and --strict makes them fail the run",

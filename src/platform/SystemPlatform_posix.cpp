@@ -149,6 +149,10 @@ SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
 
 SystemPlatform::~SystemPlatform() = default;
 
+void SystemPlatform::reportThrough(Diagnostics* diagnostics) {
+    parts_->children.reportThrough(diagnostics);
+}
+
 std::uint64_t SystemPlatform::startProcess(const std::string& commandLine) {
     return parts_->children.start(commandLine);
 }

@@ -69,6 +69,9 @@ SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
 
 SystemPlatform::~SystemPlatform() = default;
 
+// Nothing here is noted: a start that the system refuses is the command's output.
+void SystemPlatform::reportThrough(Diagnostics*) {}
+
 std::uint64_t SystemPlatform::startProcess(const std::string& commandLine) {
     return parts_->children.start(commandLine);
 }
