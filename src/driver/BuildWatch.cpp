@@ -14,7 +14,6 @@
 #include "rules/RuleTable.h"
 #include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
-#include "text/Note.h"
 
 #include <cstring>
 #include <unordered_map>
@@ -27,7 +26,6 @@ BuildWatch::BuildWatch(const Options& options, std::string logPath, bool lineDra
         if (std::unique_ptr<ConsoleLine> line =
                 standardErrorLine(options.progress == Options::Progress::Yes)) {
             progress_ = std::make_unique<ProgressLine>(std::move(line), clock_, options.jobs);
-            erasedByNotes_ = std::make_unique<NotesEraseLine>(*progress_);
             diagnostics_.drawnBelow(progress_.get());
             setEnvironmentVariable(kLineDrawnAbove, "drawn");
         }

@@ -10,7 +10,6 @@
 class Diagnostics;
 class Executor;
 class FileTimeCache;
-class NotesEraseLine;
 class ProgressLine;
 class RuleTable;
 class TimeLog;
@@ -54,7 +53,6 @@ class BuildWatch {
     std::string logPath_;
     CommandObservers observers_;
     std::unique_ptr<ProgressLine> progress_;
-    std::unique_ptr<NotesEraseLine> erasedByNotes_;
     std::unique_ptr<TimeLog> log_;
     std::unique_ptr<TraceWriter> trace_;
 };
