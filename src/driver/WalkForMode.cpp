@@ -98,9 +98,9 @@ std::unique_ptr<Diagnostics> quietFor(RunMode mode) {
 WalkForMode::WalkForMode(RunMode mode, const WalkSettings& settings, RuleTable& rules,
                          FileTimeCache& files, Diagnostics& diagnostics)
     : policy_(policyFor(mode, settings)), quiet_(quietFor(mode)),
-      executor_(executorFor(mode, settings, files)),
-      walk_(rules, files, *executor_, policy_, quiet_ ? *quiet_ : diagnostics) {
-    executor_->reportThrough(quiet_ ? *quiet_ : diagnostics);
+      diagnostics_(quiet_ ? *quiet_ : diagnostics), executor_(executorFor(mode, settings, files)),
+      walk_(rules, files, *executor_, policy_, diagnostics_) {
+    executor_->reportThrough(diagnostics_);
     if (!settings.dependencyFiles.empty()) {
         walk_.readDependencyFiles(settings.dependencyFiles);
     }

@@ -54,6 +54,8 @@ class WalkForMode {
   private:
     const WalkPolicy policy_;
     std::unique_ptr<Diagnostics> quiet_;
+    // The run's diagnostics, or the quiet ones of this mode.
+    Diagnostics& diagnostics_;
     std::unique_ptr<Executor> executor_;
     Walk walk_;
 };
