@@ -1,7 +1,7 @@
 #include "driver/BuildWatch.h"
 
 #include "driver/CommandLine.h"
-#include "exec/CollectingExecutor.h"
+#include "driver/WalkForMode.h"
 #include "exec/Executor.h"
 #include "exec/ProgressLine.h"
 #include "exec/TimeLog.h"
@@ -12,11 +12,8 @@
 #include "platform/ProcessStartup.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
-#include "rules/Walk.h"
-#include "rules/WalkPolicy.h"
 #include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
-#include "text/Note.h"
 
 #include <cstring>
 #include <unordered_map>
@@ -29,25 +26,26 @@ BuildWatch::BuildWatch(const Options& options, std::string logPath, bool lineDra
         if (std::unique_ptr<ConsoleLine> line =
                 standardErrorLine(options.progress == Options::Progress::Yes)) {
             progress_ = std::make_unique<ProgressLine>(std::move(line), clock_, options.jobs);
-            erasedByNotes_ = std::make_unique<NotesEraseLine>(*progress_);
+            diagnostics_.drawnBelow(progress_.get());
             setEnvironmentVariable(kLineDrawnAbove, "drawn");
         }
     }
     if (!logPath_.empty()) {
-        log_ = std::make_unique<TimeLog>(logPath_, clock_);
+        log_ = std::make_unique<TimeLog>(logPath_, clock_, diagnostics_);
         observers_.add(*log_);
     }
 }
 
 BuildWatch::~BuildWatch() {
     finish();
+    diagnostics_.drawnBelow(nullptr);
 }
 
 int BuildWatch::open() {
     if (!options_.traceFile.empty()) {
         File file(std::fopen(options_.traceFile.c_str(), "wb"));
         if (!file) {
-            return reportError(message::kUnableToCreateTrace, options_.traceFile.c_str());
+            return diagnostics_.error(message::kUnableToCreateTrace, options_.traceFile.c_str());
         }
         trace_ = std::make_unique<TraceWriter>(std::move(file), clock_);
         observers_.add(*trace_);
@@ -60,32 +58,21 @@ int BuildWatch::open() {
 }
 
 void BuildWatch::plan(const std::vector<std::string>& targets, RuleTable& rules,
-                      FileTimeCache& files, const std::string& dependencyFiles,
-                      const WalkPolicy& policy) {
+                      FileTimeCache& files, const WalkSettings& settings) {
     if (!progress_) {
         return;
     }
-    CollectingExecutor executor;
-    Diagnostics silent(true);
-    // The real walk reports a cycle; this one passes over it quietly.
-    WalkPolicy planning;
-    planning.eachTargetOnce = policy.eachTargetOnce;
-    planning.stepsEndBeforeSiblings = policy.stepsEndBeforeSiblings;
-    planning.passesOverCycles = true;
-    Walk walk(rules, files, executor, planning, silent);
-    if (!dependencyFiles.empty()) {
-        walk.readDependencyFiles(dependencyFiles);
-    }
+    WalkForMode planning(RunMode::Plan, settings, rules, files, diagnostics_);
     for (const std::string& target : targets) {
-        walk.make(target);
+        planning.walk().make(target);
     }
     std::vector<std::pair<std::string, std::size_t>> commands;
-    for (const Job& job : executor.jobs()) {
+    for (const Job& job : planning.gatheredJobs()) {
         commands.emplace_back(job.target, job.commands.size());
     }
     const std::unordered_map<std::string, double> recorded =
         logPath_.empty() ? std::unordered_map<std::string, double>()
-                         : TimeLog::readDurations(logPath_);
+                         : TimeLog::readDurations(logPath_, diagnostics_);
     progress_->plan(commands, recorded);
 }
 

@@ -10,12 +10,11 @@
 class Diagnostics;
 class Executor;
 class FileTimeCache;
-class NotesEraseLine;
 class ProgressLine;
 class RuleTable;
 class TimeLog;
 class TraceWriter;
-struct WalkPolicy;
+struct WalkSettings;
 struct Options;
 
 // What watches a build: the progress line, the record of times (TARVO_LOG)
@@ -40,7 +39,7 @@ class BuildWatch {
     // Tells the progress line what the targets are expected to run, from a
     // walk that only decides.
     void plan(const std::vector<std::string>& targets, RuleTable& rules, FileTimeCache& files,
-              const std::string& dependencyFiles, const WalkPolicy& policy);
+              const WalkSettings& settings);
     void attach(Executor& executor);
     // Clears the progress line, so that what follows stands where it did.
     void clearLine();
@@ -54,7 +53,6 @@ class BuildWatch {
     std::string logPath_;
     CommandObservers observers_;
     std::unique_ptr<ProgressLine> progress_;
-    std::unique_ptr<NotesEraseLine> erasedByNotes_;
     std::unique_ptr<TimeLog> log_;
     std::unique_ptr<TraceWriter> trace_;
 };

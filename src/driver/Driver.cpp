@@ -6,12 +6,11 @@
 #include "driver/CompilationDatabase.h"
 #include "driver/DotGraph.h"
 #include "driver/Makeflags.h"
+#include "driver/RunMode.h"
 #include "driver/Usage.h"
-#include "exec/CollectingExecutor.h"
-#include "exec/DryRunExecutor.h"
+#include "driver/WalkForMode.h"
+#include "exec/Executor.h"
 #include "exec/JobOutcomes.h"
-#include "exec/ParallelExecutor.h"
-#include "exec/SequentialExecutor.h"
 #include "platform/File.h"
 #include "platform/FileTimeCache.h"
 #include "platform/InterruptCleanup.h"
@@ -29,13 +28,10 @@
 #include "rules/RuleParser.h"
 #include "rules/RuleTable.h"
 #include "rules/Walk.h"
-#include "rules/WalkPolicy.h"
 #include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
-#include "text/Note.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -117,19 +113,17 @@ std::string makeflagsIn(const std::vector<std::string>& environment) {
     return environmentValue(environment, "MAKEFLAGS");
 }
 
-// The jobserver that a run of commands shares: its own with -jN, else the
-// one that MAKEFLAGS names, if any. A run without -j and without one in
-// MAKEFLAGS creates and reads nothing. The commands get MAKEFLAGS naming it,
-// with k when the run keeps going.
-std::unique_ptr<Jobserver> jobserverFor(const Options& options, const std::string& makeflags) {
-    if (options.graph || options.dryRun) {
-        return nullptr;
-    }
+// The jobserver that a build shares: its own with -jN, else the one that
+// MAKEFLAGS names, if any. A run without -j and without one in MAKEFLAGS
+// creates and reads nothing. The commands get MAKEFLAGS naming it, with k when
+// the run keeps going.
+std::unique_ptr<Jobserver> jobserverFor(const Options& options, const std::string& makeflags,
+                                        Diagnostics& diagnostics) {
     CreatedJobserver jobserver;
     if (!options.jobsGiven) {
-        jobserver.jobserver = openJobserver(makeflags);
+        jobserver.jobserver = openJobserver(makeflags, diagnostics);
     } else if (options.jobs > 1) {
-        jobserver = createJobserver(options.jobs, options.jobserverStyle);
+        jobserver = createJobserver(options.jobs, options.jobserverStyle, diagnostics);
     }
     const std::string forCommands =
         makeflagsForCommands(makeflags, jobserver.makeflags, options.keepGoing);
@@ -139,49 +133,24 @@ std::unique_ptr<Jobserver> jobserverFor(const Options& options, const std::strin
     return std::move(jobserver.jobserver);
 }
 
-// The executor of the run, and the walk that goes with it.
-struct Execution {
-    std::unique_ptr<Executor> executor;
-    WalkPolicy policy;
-};
-
-// The executor runs its commands on the walk's file-time cache, which tells
-// the walk when files may have changed.
-Execution chooseExecution(const Options& options, const MakefileSettings& settings,
-                          FileTimeCache& files, Jobserver* jobserver) {
-    Execution execution;
-    execution.policy.explain = options.explain;
-    if (options.graph || options.dryRun) {
-        execution.executor = std::make_unique<DryRunExecutor>(files, options.graph);
-        execution.policy.passesOverCycles = options.graph;
-        execution.policy.imaginesCommands = true;
-        return execution;
-    }
-    if (options.jobs > 1) {
-        execution.executor = std::make_unique<ParallelExecutor>(files, options.jobs,
-                                                                options.keepTemporaries, jobserver);
-        execution.policy.eachTargetOnce = true;
-    } else if (jobserver != nullptr && !options.jobsGiven) {
-        // As many at once as the jobserver's tokens allow.
-        execution.executor =
-            std::make_unique<ParallelExecutor>(files, UINT_MAX, options.keepTemporaries, jobserver);
-        execution.policy.eachTargetOnce = true;
-    } else {
-        execution.executor = std::make_unique<SequentialExecutor>(files, options.keepTemporaries);
-    }
-    if (options.keepGoing) {
-        execution.policy.keepGoing = true;
-        execution.policy.eachTargetOnce = true;
-    }
-    execution.policy.stepsEndBeforeSiblings =
-        execution.policy.eachTargetOnce && !settings.orderByDependenciesOnly;
-    return execution;
+WalkSettings walkSettingsOf(const Options& options, const MakefileSettings& makefile,
+                            Jobserver* jobserver) {
+    WalkSettings settings;
+    settings.jobs = options.jobs;
+    settings.jobsGiven = options.jobsGiven;
+    settings.keepTemporaries = options.keepTemporaries;
+    settings.keepGoing = options.keepGoing;
+    settings.explain = options.explain;
+    settings.orderByDependenciesOnly = makefile.orderByDependenciesOnly;
+    settings.dependencyFiles = makefile.dependencyFiles;
+    settings.jobserver = jobserver;
+    return settings;
 }
 
 // Makes each target in turn. Returns the target that has no rule, or null;
 // the run ends at once then, and when the walk has stopped.
 const std::string* walkTargets(const std::vector<std::string>& targets, Walk& walk,
-                               bool saysUpToDate) {
+                               bool saysUpToDate, Diagnostics& diagnostics) {
     for (const std::string& target : targets) {
         switch (walk.make(target)) {
         case Walk::Outcome::NoRule:
@@ -194,7 +163,7 @@ const std::string* walkTargets(const std::vector<std::string>& targets, Walk& wa
             // A target that does not exist is not up to date: what stood in its
             // way has been said.
             if (saysUpToDate && walk.status() == 0 && walk.fileTime(target) != 0) {
-                note("%s is up to date", target.c_str());
+                diagnostics.note("%s is up to date", target.c_str());
             }
             break;
         case Walk::Outcome::OutOfDate:
@@ -205,7 +174,7 @@ const std::string* walkTargets(const std::vector<std::string>& targets, Walk& wa
 }
 
 // The names sorted, so that the note reads the same however many jobs ran.
-void noteTargets(const char* what, std::vector<std::string> targets) {
+void noteTargets(Diagnostics& diagnostics, const char* what, std::vector<std::string> targets) {
     if (targets.empty()) {
         return;
     }
@@ -215,18 +184,20 @@ void noteTargets(const char* what, std::vector<std::string> targets) {
         names += ' ';
         names += target;
     }
-    note("%s:%s", what, names.c_str());
+    diagnostics.note("%s:%s", what, names.c_str());
 }
 
-Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Platform& platform,
-                 const Options& options, const std::vector<std::string>& environment,
-                 const MakefileSettings& settings, Diagnostics& diagnostics) {
+// A build, a dry run or a graph of the targets.
+Made makeTargets(RunMode mode, const std::vector<std::string>& targets, RuleTable& rules,
+                 Platform& platform, const Options& options,
+                 const std::vector<std::string>& environment, const MakefileSettings& makefile,
+                 Diagnostics& diagnostics) {
     FileTimeCache files(platform);
-    const bool onlyLooks = options.graph || options.dryRun;
-    BuildWatch watch(options, onlyLooks ? std::string() : settings.logPath,
+    const bool builds = !onlyLooks(mode);
+    BuildWatch watch(options, builds ? makefile.logPath : std::string(),
                      !environmentValue(environment, BuildWatch::kLineDrawnAbove).empty(),
                      diagnostics);
-    if (!onlyLooks && watch.open() != 0) {
+    if (builds && watch.open() != 0) {
         return {1, true};
     }
     // An interrupted run leaves no progress line behind, and keeps the record
@@ -235,48 +206,47 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
     // The build takes an interrupt up at its next step, so that a target half
     // made between two commands goes too; a run that only looks ends at once.
     std::optional<InterruptDeferral> deferral;
-    if (!onlyLooks) {
+    if (builds) {
         deferral.emplace();
     }
     // Made before the executor, which holds its tokens until it goes.
-    const std::unique_ptr<Jobserver> jobserver = jobserverFor(options, makeflagsIn(environment));
-    const Execution execution = chooseExecution(options, settings, files, jobserver.get());
-    Walk walk(rules, files, *execution.executor, execution.policy, diagnostics);
-    if (!settings.dependencyFiles.empty()) {
-        walk.readDependencyFiles(settings.dependencyFiles);
-    }
+    const std::unique_ptr<Jobserver> jobserver =
+        builds ? jobserverFor(options, makeflagsIn(environment), diagnostics) : nullptr;
+    const WalkSettings settings = walkSettingsOf(options, makefile, jobserver.get());
+    WalkForMode walking(mode, settings, rules, files, diagnostics);
+    Walk& walk = walking.walk();
     DotGraph graph;
-    if (options.graph) {
+    if (mode == RunMode::Graph) {
         walk.observe(graph);
     }
     JobOutcomes outcomes;
-    if (execution.policy.keepGoing) {
-        execution.executor->keepGoing(outcomes);
+    if (walking.policy().keepGoing) {
+        walking.executor().keepGoing(outcomes);
     }
-    if (!onlyLooks) {
-        watch.plan(targets, rules, files, settings.dependencyFiles, execution.policy);
-        watch.attach(*execution.executor);
+    if (builds) {
+        watch.plan(targets, rules, files, settings);
+        watch.attach(walking.executor());
     }
-    const std::string* missing = walkTargets(targets, walk, !options.graph);
+    const std::string* missing = walkTargets(targets, walk, mode != RunMode::Graph, diagnostics);
     const int status = missing == nullptr && !walk.stopped() ? walk.finish() : walk.status();
     // Every command has ended: what follows stands below the build's output.
     watch.finish();
     if (missing != nullptr) {
-        return {reportError(message::kNoRule, missing->c_str()), true};
+        return {diagnostics.error(message::kNoRule, missing->c_str()), true};
     }
     if (walk.stopped()) {
         return {status, true};
     }
     // GNU make's -k keeps going; this one keeps the temporary files.
-    if (status != 0 && options.keepTemporaries && !options.keepGoing && !onlyLooks) {
+    if (status != 0 && options.keepTemporaries && !options.keepGoing && builds) {
         diagnostics.warn("-k keeps the temporary files; to go on after a failed command, as "
                          "GNU make's -k does, use --keep-going");
     }
-    if (options.graph) {
+    if (mode == RunMode::Graph) {
         graph.write(stdout, files);
     }
-    noteTargets("these targets failed", outcomes.failedTargets());
-    noteTargets("these targets were skipped, as they depend on a failed one",
+    noteTargets(diagnostics, "these targets failed", outcomes.failedTargets());
+    noteTargets(diagnostics, "these targets were skipped, as they depend on a failed one",
                 outcomes.skippedTargets());
     return {status, false};
 }
@@ -284,28 +254,20 @@ Made makeTargets(const std::vector<std::string>& targets, RuleTable& rules, Plat
 // Prints compile_commands.json for the targets; their commands, up to date
 // or not, are gathered and none runs.
 Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable& rules,
-                              Platform& platform, const std::string& dependencyFiles) {
+                              Platform& platform, const Options& options,
+                              const MakefileSettings& makefile, Diagnostics& diagnostics) {
     FileTimeCache files(platform);
-    CollectingExecutor executor;
-    // Nothing is built: names that no command makes are not missing yet.
-    Diagnostics quiet(true);
-    WalkPolicy policy;
-    policy.eachTargetOnce = true;
-    policy.stepsEndBeforeSiblings = true;
-    policy.allOutOfDate = true;
-    policy.passesOverCycles = true;
-    Walk walk(rules, files, executor, policy, quiet);
-    if (!dependencyFiles.empty()) {
-        walk.readDependencyFiles(dependencyFiles);
-    }
+    WalkForMode walking(RunMode::CompilationDatabase, walkSettingsOf(options, makefile, nullptr),
+                        rules, files, diagnostics);
+    Walk& walk = walking.walk();
     CompilationDatabase database;
     walk.observe(database);
-    if (const std::string* missing = walkTargets(targets, walk, false)) {
-        return {reportError(message::kNoRule, missing->c_str()), true};
+    if (const std::string* missing = walkTargets(targets, walk, false, diagnostics)) {
+        return {diagnostics.error(message::kNoRule, missing->c_str()), true};
     }
     std::error_code error;
     const std::string directory = std::filesystem::current_path(error).string();
-    const std::string text = database.text(executor.jobs(), directory);
+    const std::string text = database.text(walking.gatheredJobs(), directory);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return {walk.status(), false};
 }
@@ -313,33 +275,33 @@ Made writeCompilationDatabase(const std::vector<std::string>& targets, RuleTable
 // Notes the ignored options; true, with the status, when an option ends the
 // run before any makefile is read (one that cannot be followed, a directory
 // that cannot be entered).
-bool endsBeforeMakefile(const Options& options, int& status) {
+bool endsBeforeMakefile(const Options& options, Diagnostics& diagnostics, int& status) {
     for (const std::string& ignored : options.ignored) {
         const bool dryRunMeant = ignored.size() == 2 && (ignored[1] == 'n' || ignored[1] == 'N');
-        note("option %s ignored%s", ignored.c_str(),
-             dryRunMeant ? " (for a dry run, use --dry-run)" : "");
+        diagnostics.note("option %s ignored%s", ignored.c_str(),
+                         dryRunMeant ? " (for a dry run, use --dry-run)" : "");
     }
     if (!options.unknown.empty()) {
         const std::string nearest = nearestLongOption(options.unknown);
         const std::string hint =
             nearest.empty() ? std::string() : " (did you mean " + nearest + "?)";
-        status = reportError(message::kUnknownOption, options.unknown.c_str(), hint.c_str());
+        status = diagnostics.error(message::kUnknownOption, options.unknown.c_str(), hint.c_str());
         return true;
     }
     if (!options.invalid.empty()) {
-        status = reportError(message::kInvalidOption, options.invalid.c_str());
+        status = diagnostics.error(message::kInvalidOption, options.invalid.c_str());
         return true;
     }
     if (options.dryRun && !options.traceFile.empty()) {
-        status = reportError(message::kTraceWithDryRun);
+        status = diagnostics.error(message::kTraceWithDryRun);
         return true;
     }
     if (!options.directory.empty()) {
         std::error_code error;
         std::filesystem::current_path(options.directory, error);
         if (error) {
-            status = reportError(message::kUnableToChangeDirectory, options.directory.c_str(),
-                                 error.message().c_str());
+            status = diagnostics.error(message::kUnableToChangeDirectory, options.directory.c_str(),
+                                       error.message().c_str());
             return true;
         }
     }
@@ -359,6 +321,95 @@ MakefileSettings settingsOf(const MacroTable& macros) {
     return settings;
 }
 
+// While it lives, the platform notes through the run's diagnostics.
+class PlatformReports {
+  public:
+    PlatformReports(Platform& platform, Diagnostics& diagnostics) : platform_(platform) {
+        platform_.reportThrough(&diagnostics);
+    }
+    ~PlatformReports() { platform_.reportThrough(nullptr); }
+    PlatformReports(const PlatformReports&) = delete;
+    PlatformReports& operator=(const PlatformReports&) = delete;
+
+  private:
+    Platform& platform_;
+};
+
+// What reading the makefile came to.
+struct Read {
+    // A status that ends the run at once: the makefile or the intermediate
+    // file could not be opened, or pass 1 or pass 2 failed.
+    Made made;
+    // With -p: the makefile has been listed, and nothing is made.
+    bool listed = false;
+    // The targets to make: those named, else the makefile's first.
+    std::vector<std::string> targets;
+};
+
+Read endsAtOnce(int status) {
+    Read read;
+    read.made = {status, true};
+    return read;
+}
+
+// Pass 1 into the intermediate file, then its listing (-p) or pass 2 into the rules.
+Read readMakefile(const Options& options, RunMode mode, Platform& platform, MacroTable& macros,
+                  RuleTable& rules, Diagnostics& diagnostics) {
+    std::string makefileName = options.makefileName;
+    File makefile = openMakefile(makefileName);
+    if (!makefile) {
+        return endsAtOnce(diagnostics.error(message::kUnableToOpenFile, makefileName.c_str()));
+    }
+    // A run that only looks, or lists, writes nothing where it looks, not even
+    // there: it works in a read-only directory.
+    TemporaryFile records =
+        onlyLooks(mode) || options.print
+            ? platform.createPrivateTemporaryFile(TemporaryFile::Content::Binary)
+            : platform.createTemporaryFile(TemporaryFile::Content::Binary);
+    if (!records.created()) {
+        return endsAtOnce(
+            diagnostics.error(message::kUnableToCreateIntermediate, records.name().c_str()));
+    }
+    IntermediateFile intermediate(records.stream());
+    int status = 0;
+    {
+        ConditionEvaluator evaluator;
+        Preprocessor preprocessor(macros, evaluator, diagnostics);
+        status = preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate);
+    }
+    if (!intermediate.finish()) {
+        records.release();
+        return endsAtOnce(
+            diagnostics.error(message::kUnableToWriteIntermediate, records.name().c_str()));
+    }
+    makefile.reset();
+
+    if (options.print && !writesResultAlone(mode)) {
+        intermediate.list(stdout);
+        records.release();
+        Read read;
+        read.made.status = status;
+        read.listed = true;
+        return read;
+    }
+    RuleParser parser(rules, diagnostics);
+    // Pass 2 reads the records even after pass 1 failed; its own error wins.
+    const int parsed = parser.parseRules(intermediate);
+    if (parsed != 0) {
+        status = parsed;
+    }
+    records.release();
+    if (status != 0) {
+        return endsAtOnce(status);
+    }
+    Read read;
+    read.targets = options.targets;
+    if (read.targets.empty() && parser.defaultTarget()) {
+        read.targets.push_back(*parser.defaultTarget());
+    }
+    return read;
+}
+
 // The run, up to its status; runTarvo adds what --strict asks.
 int runOnce(const Options& options, const std::vector<std::string>& environment, Platform& platform,
             const RunLimits& limits, Diagnostics& diagnostics) {
@@ -367,17 +418,16 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
         std::fputs(options.help ? kUsageText : versionText().c_str(), stdout);
         return 0;
     }
-    // The graph, or the database, is all that the run writes on standard output.
-    const bool onlyLooks = options.graph || options.compilationDatabase;
-    if (!onlyLooks) {
+    const RunMode mode = runModeOf(options);
+    if (!writesResultAlone(mode)) {
         std::fputs("TARVO version 1.0\n\n", stdout);
     }
     int status = 0;
-    if (endsBeforeMakefile(options, status)) {
+    if (endsBeforeMakefile(options, diagnostics, status)) {
         return status;
     }
-    // A dry run or a graph leaves every file as it is, other runs' leftovers too.
-    const bool sweeps = !options.keepTemporaries && !options.dryRun && !onlyLooks;
+    // A run that only looks leaves every file as it is, other runs' leftovers too.
+    const bool sweeps = !options.keepTemporaries && !onlyLooks(mode);
     // Registered for this call only: the platform may be gone once it returns.
     const InterruptCleanup cleanup([&platform, sweeps] {
         if (sweeps) {
@@ -389,70 +439,28 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
     if (limits.expansionBytes != 0) {
         macros.setExpansionLimit(limits.expansionBytes);
     }
-    ConditionEvaluator evaluator;
-    RuleTable rules;
     defineMacros(macros, options, environment);
-
-    std::string makefileName = options.makefileName;
-    File makefile = openMakefile(makefileName);
-    if (!makefile) {
-        return reportError(message::kUnableToOpenFile, makefileName.c_str());
+    RuleTable rules;
+    const Read read = readMakefile(options, mode, platform, macros, rules, diagnostics);
+    if (read.made.endsAtOnce) {
+        return read.made.status;
     }
-
-    // A run that only looks (a listing, a database or a graph too) writes
-    // nothing where it looks, not even there: it works in a read-only directory.
-    TemporaryFile records =
-        options.dryRun || onlyLooks || options.print
-            ? platform.createPrivateTemporaryFile(TemporaryFile::Content::Binary)
-            : platform.createTemporaryFile(TemporaryFile::Content::Binary);
-    if (!records.created()) {
-        return reportError(message::kUnableToCreateIntermediate, records.name().c_str());
-    }
-    IntermediateFile intermediate(records.stream());
-    {
-        Preprocessor preprocessor(macros, evaluator, diagnostics);
-        status = preprocessor.preprocessMakefile(makefile.get(), makefileName, intermediate);
-    }
-    if (!intermediate.finish()) {
-        records.release();
-        return reportError(message::kUnableToWriteIntermediate, records.name().c_str());
-    }
-    makefile.reset();
-
-    if (options.print && !onlyLooks) {
-        intermediate.list(stdout);
-        records.release();
-    } else {
-        RuleParser parser(rules, diagnostics);
-        // Pass 2 reads the records even after pass 1 failed; its own error wins.
-        const int parsed = parser.parseRules(intermediate);
-        if (parsed != 0) {
-            status = parsed;
-        }
-        records.release();
-        if (status != 0) {
-            return status;
-        }
-        std::vector<std::string> targets = options.targets;
-        if (targets.empty() && parser.defaultTarget()) {
-            targets.push_back(*parser.defaultTarget());
-        }
+    Made made = read.made;
+    if (!read.listed) {
         const MakefileSettings settings = settingsOf(macros);
-        const Made made =
-            options.compilationDatabase
-                ? writeCompilationDatabase(targets, rules, platform, settings.dependencyFiles)
-                : makeTargets(targets, rules, platform, options, environment, settings,
-                              diagnostics);
-        status = made.status;
+        made = mode == RunMode::CompilationDatabase
+                   ? writeCompilationDatabase(read.targets, rules, platform, options, settings,
+                                              diagnostics)
+                   : makeTargets(mode, read.targets, rules, platform, options, environment,
+                                 settings, diagnostics);
         if (made.endsAtOnce) {
-            return status;
+            return made.status;
         }
     }
-
     if (sweeps) {
         platform.sweepTemporaries();
     }
-    return status;
+    return made.status;
 }
 
 } // namespace
@@ -465,10 +473,11 @@ int runTarvo(const std::vector<std::string>& arguments, const std::vector<std::s
     options.dryRun = options.dryRun || inherited.dryRun;
     options.keepGoing = options.keepGoing || inherited.keepGoing;
     Diagnostics diagnostics;
+    const PlatformReports reports(platform, diagnostics);
     const int status = runOnce(options, environment, platform, limits, diagnostics);
     if (options.strict && diagnostics.warnings() > 0 && status == 0) {
-        note("%d warning%s, and --strict makes them fail the run", diagnostics.warnings(),
-             diagnostics.warnings() == 1 ? "" : "s");
+        diagnostics.note("%d warning%s, and --strict makes them fail the run",
+                         diagnostics.warnings(), diagnostics.warnings() == 1 ? "" : "s");
         return 1;
     }
     return status;

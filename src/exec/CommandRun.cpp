@@ -6,8 +6,8 @@
 #include "platform/Interrupts.h"
 #include "platform/OutputSpool.h"
 #include "platform/Platform.h"
+#include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
-#include "text/Note.h"
 #include "text/Words.h"
 
 #include <cstdint>
@@ -59,7 +59,7 @@ std::string windowsStatus(int status) {
 // A line that the system would refuse, or cmd cut or run as nothing, is not
 // started. It is measured as it would start, rebuilt, which makes it at most
 // one byte longer.
-bool fitsCommandLimits(const Job& job, const std::string& line) {
+bool fitsCommandLimits(const Job& job, const std::string& line, Diagnostics& diagnostics) {
     if (line.size() < fittingCommandLength()) {
         return true;
     }
@@ -67,18 +67,19 @@ bool fitsCommandLimits(const Job& job, const std::string& line) {
     if (!exceeded) {
         return true;
     }
-    reportError(exceeded->interpreter ? message::kTooLongForInterpreter
-                                      : message::kTooLongForSystem,
-                job.target.c_str(), static_cast<unsigned long>(exceeded->length),
-                static_cast<unsigned long>(exceeded->limit));
+    diagnostics.error(exceeded->interpreter ? message::kTooLongForInterpreter
+                                            : message::kTooLongForSystem,
+                      job.target.c_str(), static_cast<unsigned long>(exceeded->length),
+                      static_cast<unsigned long>(exceeded->limit));
     return false;
 }
 
 // Writes the inline file of the command; false after an error, which has been
 // reported.
-bool writeInlineFile(TemporaryFile& file, const Job& job, const JobCommand& command) {
+bool writeInlineFile(TemporaryFile& file, const Job& job, const JobCommand& command,
+                     Diagnostics& diagnostics) {
     if (!file.created()) {
-        reportError(message::kUnableToCreateInline, file.name().c_str());
+        diagnostics.error(message::kUnableToCreateInline, file.name().c_str());
         return false;
     }
     for (const std::string& line : command.inlineLines) {
@@ -89,11 +90,11 @@ bool writeInlineFile(TemporaryFile& file, const Job& job, const JobCommand& comm
         // The rule's lines ended before the terminator: the command would see
         // the rest of the makefile as its file, so it is not run.
         file.closeStream();
-        reportError(message::kInlineNotTerminated, job.target.c_str(), command.line.c_str());
+        diagnostics.error(message::kInlineNotTerminated, job.target.c_str(), command.line.c_str());
         return false;
     }
     if (!file.closeStream()) {
-        reportError(message::kUnableToWriteInline, file.name().c_str());
+        diagnostics.error(message::kUnableToWriteInline, file.name().c_str());
         return false;
     }
     return true;
@@ -128,9 +129,9 @@ RebuiltCommand rebuildCommand(std::string_view pending) {
     return command;
 }
 
-void explainJob(const Job& job) {
+void explainJob(const Job& job, Diagnostics& diagnostics) {
     if (!job.reason.empty()) {
-        note("%s", job.reason.c_str());
+        diagnostics.note("%s", job.reason.c_str());
     }
 }
 
@@ -147,10 +148,10 @@ void echoInlineLines(const std::vector<std::string>& lines) {
     }
 }
 
-void CommandRun::showBlock(const Job& job, bool first, OutputSpool& output,
-                           OutputSpool& errors) const {
+void CommandRun::showBlock(const Job& job, bool first, OutputSpool& output, OutputSpool& errors,
+                           Diagnostics& diagnostics) const {
     if (first) {
-        explainJob(job);
+        explainJob(job, diagnostics);
     }
     if (command_.echo) {
         echoCommand(command_.text);
@@ -168,10 +169,11 @@ CommandRunner::CommandRunner(Platform& platform, bool keepTemporaries)
 
 CommandRunner::~CommandRunner() = default;
 
-std::optional<CommandRun> CommandRunner::prepare(const Job& job, const JobCommand& command) {
+std::optional<CommandRun> CommandRunner::prepare(const Job& job, const JobCommand& command,
+                                                 Diagnostics& diagnostics) {
     CommandRun ready;
     if (!command.opensInlineFile()) {
-        if (!fitsCommandLimits(job, command.line)) {
+        if (!fitsCommandLimits(job, command.line, diagnostics)) {
             return std::nullopt;
         }
         ready.command_ = rebuildCommand(command.line);
@@ -181,11 +183,11 @@ std::optional<CommandRun> CommandRunner::prepare(const Job& job, const JobComman
     if (keepTemporaries_ && ready.inlineFile_.created()) {
         ready.inlineFile_.keep();
     }
-    if (!writeInlineFile(ready.inlineFile_, job, command)) {
+    if (!writeInlineFile(ready.inlineFile_, job, command, diagnostics)) {
         return std::nullopt;
     }
     const std::string line = command.line.substr(0, command.inlineAt) + ready.inlineFile_.name();
-    if (!fitsCommandLimits(job, line)) {
+    if (!fitsCommandLimits(job, line, diagnostics)) {
         return std::nullopt;
     }
     ready.command_ = rebuildCommand(line);
@@ -208,14 +210,14 @@ void CommandRunner::start(CommandRun& command, const Job& job, CommandObserver* 
 }
 
 int CommandRunner::end(CommandRun& command, const Job& job, std::uint32_t exitCode,
-                       CommandObserver* observer) {
+                       CommandObserver* observer, Diagnostics& diagnostics) {
     const int status = command.stopsOnError() ? static_cast<int>(exitCode) : 0;
     // An interrupted command fails as a rule; the interrupt is what the run
     // ends by, and its target goes instead.
     if (status != 0 && !interruptPending()) {
-        note("%s: command failed with status %d%s", job.target.c_str(), status,
-             windowsStatus(status).c_str());
-        setBackFailed(job);
+        diagnostics.note("%s: command failed with status %d%s", job.target.c_str(), status,
+                         windowsStatus(status).c_str());
+        setBackFailed(job, diagnostics);
     }
     if (observer != nullptr) {
         observer->ended(command.id_, job.target, command.text(), status);
@@ -227,18 +229,19 @@ int CommandRunner::end(CommandRun& command, const Job& job, std::uint32_t exitCo
     return status;
 }
 
-void CommandRunner::removePartlyMade(const Job& job) {
+void CommandRunner::removePartlyMade(const Job& job, Diagnostics& diagnostics) {
     if (!isMadeFile(platform_, job) || platform_.fileTime(job.target) == job.targetTime) {
         return;
     }
     if (platform_.removeFile(job.target)) {
-        note("%s: removed, since its commands were interrupted", job.target.c_str());
+        diagnostics.note("%s: removed, since its commands were interrupted", job.target.c_str());
     } else {
-        note("%s: could not be removed, though its commands were interrupted", job.target.c_str());
+        diagnostics.note("%s: could not be removed, though its commands were interrupted",
+                         job.target.c_str());
     }
 }
 
-void CommandRunner::setBackFailed(const Job& job) {
+void CommandRunner::setBackFailed(const Job& job, Diagnostics& diagnostics) {
     if (!isMadeFile(platform_, job)) {
         return;
     }
@@ -248,8 +251,9 @@ void CommandRunner::setBackFailed(const Job& job) {
     }
     const FileTime before = job.targetTime != 0 ? job.targetTime : kOldestFileTime;
     if (platform_.setFileTime(job.target, before)) {
-        note("%s: its time is set back, since its commands failed", job.target.c_str());
+        diagnostics.note("%s: its time is set back, since its commands failed", job.target.c_str());
     } else {
-        note("%s: its time could not be set back after its commands failed", job.target.c_str());
+        diagnostics.note("%s: its time could not be set back after its commands failed",
+                         job.target.c_str());
     }
 }

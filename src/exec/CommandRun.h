@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+class Diagnostics;
 class CommandObserver;
 class OutputSpool;
 class Platform;
@@ -29,7 +30,7 @@ RebuiltCommand rebuildCommand(std::string_view pending);
 // same whichever executor runs it, a dry run's included.
 //
 // Says why the job's target is out of date, when that is to be explained.
-void explainJob(const Job& job);
+void explainJob(const Job& job, Diagnostics& diagnostics);
 // A command line as it is started.
 void echoCommand(std::string_view text);
 // The lines of an inline file, indented below its command as a dry run shows them.
@@ -51,7 +52,8 @@ class CommandRun {
     // the output of commands running side by side never mixes: the job's
     // explanation before its first command, the echo, and what the command
     // wrote, each to the stream it was written to.
-    void showBlock(const Job& job, bool first, OutputSpool& output, OutputSpool& errors) const;
+    void showBlock(const Job& job, bool first, OutputSpool& output, OutputSpool& errors,
+                   Diagnostics& diagnostics) const;
 
   private:
     friend class CommandRunner;
@@ -77,7 +79,8 @@ class CommandRunner {
     // the file is written first under a fresh temporary name, which takes the
     // place of the "<<" and what follows it. A line longer than where it starts
     // accepts is refused. Nothing after an error, which has been reported.
-    std::optional<CommandRun> prepare(const Job& job, const JobCommand& command);
+    std::optional<CommandRun> prepare(const Job& job, const JobCommand& command,
+                                      Diagnostics& diagnostics);
     // Runs the command and waits for it; what it writes goes straight out.
     // Returns its exit code.
     std::uint32_t run(CommandRun& command, const Job& job, CommandObserver* observer);
@@ -90,14 +93,15 @@ class CommandRunner {
     // inline file goes, and the temporary files are swept, unless they are
     // kept. Returns the command's status: its exit code, 0 when a failure is
     // ignored.
-    int end(CommandRun& command, const Job& job, std::uint32_t exitCode, CommandObserver* observer);
+    int end(CommandRun& command, const Job& job, std::uint32_t exitCode, CommandObserver* observer,
+            Diagnostics& diagnostics);
     // After an interrupt, once the job's commands have begun: removes the
     // target when its commands have changed the file (its time differs from
     // the one read for the decision), so that a half-made target never passes
     // for up to date, and says on standard error whether it went. A target
     // the commands did not touch stays, and so does a directory; a symbolic
     // link is removed itself.
-    void removePartlyMade(const Job& job);
+    void removePartlyMade(const Job& job, Diagnostics& diagnostics);
 
   private:
     // After a command of the job failed: a target whose file its commands
@@ -106,7 +110,7 @@ class CommandRunner {
     // standard error says so. The file itself stays for what it holds, such as
     // a test's log. A directory is left as it is; a symbolic link gets the
     // time itself, never the file it points to.
-    void setBackFailed(const Job& job);
+    void setBackFailed(const Job& job, Diagnostics& diagnostics);
 
     Platform& platform_;
     const bool keepTemporaries_;

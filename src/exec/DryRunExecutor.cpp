@@ -14,15 +14,15 @@ void DryRunExecutor::run(const Job& job) {
     if (status_ != 0 || quiet_) {
         return;
     }
-    explainJob(job);
+    explainJob(job, diagnostics());
     for (const JobCommand& command : job.commands) {
         if (!command.opensInlineFile()) {
             echoCommand(rebuildCommand(command.line).text);
             continue;
         }
         if (!command.inlineTerminated) {
-            status_ = reportError(message::kInlineNotTerminated, job.target.c_str(),
-                                  command.line.c_str());
+            status_ = diagnostics().error(message::kInlineNotTerminated, job.target.c_str(),
+                                          command.line.c_str());
             return;
         }
         // The name a real run would take now; each of its commands sweeps the

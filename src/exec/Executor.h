@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exec/Job.h"
+#include "text/Diagnostics.h"
 
 class CommandObserver;
 class JobOutcomes;
@@ -37,10 +38,19 @@ class Executor {
     // After a failure, goes on with every job that does not wait for a failed
     // one, and records the outcomes; status() stays the first failure's.
     void keepGoing(JobOutcomes& outcomes) { outcomes_ = &outcomes; }
+    // Says the tool's errors and the notes of the jobs through the run's
+    // diagnostics; until told so, through a plain one of its own.
+    void reportThrough(Diagnostics& diagnostics) { diagnostics_ = &diagnostics; }
 
   protected:
     virtual int status() const = 0;
 
+    Diagnostics& diagnostics() const { return *diagnostics_; }
+
     CommandObserver* observer_ = nullptr;
     JobOutcomes* outcomes_ = nullptr;
+
+  private:
+    Diagnostics plain_;
+    Diagnostics* diagnostics_ = &plain_;
 };

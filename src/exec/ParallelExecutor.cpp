@@ -88,7 +88,7 @@ void ParallelExecutor::cut(JobId id) {
     }
     entry.cut = true;
     if (entry.next > 0) {
-        commands_.removePartlyMade(entry.job);
+        commands_.removePartlyMade(entry.job, diagnostics());
     }
 }
 
@@ -96,7 +96,7 @@ void ParallelExecutor::startCommand(JobId id) {
     Entry& entry = jobs_[id];
     const bool first = entry.next == 0;
     std::optional<CommandRun> command =
-        commands_.prepare(entry.job, entry.job.commands[entry.next++]);
+        commands_.prepare(entry.job, entry.job.commands[entry.next++], diagnostics());
     if (!command) {
         fail(id, 1);
         return;
@@ -165,8 +165,9 @@ void ParallelExecutor::ended(EndedProcess process) {
     if (observer_ != nullptr) {
         observer_->writing();
     }
-    running.command.showBlock(job, running.first, process.output, process.errors);
-    const int status = commands_.end(running.command, job, process.exitCode, observer_);
+    running.command.showBlock(job, running.first, process.output, process.errors, diagnostics());
+    const int status =
+        commands_.end(running.command, job, process.exitCode, observer_, diagnostics());
     if (status != 0) {
         fail(running.job, status);
     }

@@ -2,7 +2,7 @@
 
 #include "exec/CommandObserver.h"
 #include "platform/ConsoleLine.h"
-#include "text/Note.h"
+#include "text/TransientLine.h"
 
 #include <cstddef>
 #include <cstdint>

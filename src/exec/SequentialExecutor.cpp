@@ -22,7 +22,7 @@ bool SequentialExecutor::run(const Job& job) {
         if (observer_ != nullptr) {
             observer_->writing();
         }
-        explainJob(job);
+        explainJob(job, diagnostics());
     }
     // Once a command has begun, the target may be half made until the last has ended.
     bool begun = false;
@@ -30,7 +30,7 @@ bool SequentialExecutor::run(const Job& job) {
         if (observer_ != nullptr) {
             observer_->writing();
         }
-        std::optional<CommandRun> command = commands_.prepare(job, line);
+        std::optional<CommandRun> command = commands_.prepare(job, line, diagnostics());
         if (!command) {
             fail(1);
             return false;
@@ -43,7 +43,7 @@ bool SequentialExecutor::run(const Job& job) {
         stopIfInterrupted(job, begun);
         begun = true;
         const std::uint32_t exitCode = commands_.run(*command, job, observer_);
-        const int status = commands_.end(*command, job, exitCode, observer_);
+        const int status = commands_.end(*command, job, exitCode, observer_, diagnostics());
         stopIfInterrupted(job, begun);
         if (status != 0) {
             fail(status);
@@ -61,7 +61,7 @@ void SequentialExecutor::stopIfInterrupted(const Job& job, bool begun) {
         return;
     }
     if (begun) {
-        commands_.removePartlyMade(job);
+        commands_.removePartlyMade(job, diagnostics());
     }
     endIfInterrupted();
 }

@@ -3,7 +3,7 @@
 #include "exec/RunClock.h"
 #include "platform/File.h"
 #include "platform/FileLock.h"
-#include "text/Note.h"
+#include "text/Diagnostics.h"
 
 #include <cinttypes>
 #include <cstdlib>
@@ -103,17 +103,18 @@ void TimeLog::save() {
     lines_.clear();
     const File file(std::fopen(path_.c_str(), "ab"));
     if (!file) {
-        note("cannot append to the record of times %s", path_.c_str());
+        diagnostics_.note("cannot append to the record of times %s", path_.c_str());
         return;
     }
     const FileLock lock(file.get(), FileLock::Mode::Exclusive);
     std::fwrite(lines.data(), 1, lines.size(), file.get());
     if (std::fflush(file.get()) != 0) {
-        note("cannot append to the record of times %s", path_.c_str());
+        diagnostics_.note("cannot append to the record of times %s", path_.c_str());
     }
 }
 
-std::unordered_map<std::string, double> TimeLog::readDurations(const std::string& path) {
+std::unordered_map<std::string, double> TimeLog::readDurations(const std::string& path,
+                                                               Diagnostics& diagnostics) {
     std::unordered_map<std::string, Sum> sums;
     const File file(std::fopen(path.c_str(), "rb"));
     if (file) {
@@ -135,7 +136,7 @@ std::unordered_map<std::string, double> TimeLog::readDurations(const std::string
             std::int64_t duration = 0;
             // A line that does not end is damaged too: its run was cut short.
             if (c == EOF || !parseLine(line, target, duration)) {
-                note("%s, line %ld: damaged line skipped", path.c_str(), number);
+                diagnostics.note("%s, line %ld: damaged line skipped", path.c_str(), number);
             } else {
                 Sum& sum = sums[target];
                 sum.total += static_cast<double>(duration);

@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_map>
 
+class Diagnostics;
 class RunClock;
 
 // The record of times that TARVO_LOG names. Each command that ran adds one
@@ -16,7 +17,9 @@ class RunClock;
 // never write at once.
 class TimeLog : public CommandObserver {
   public:
-    TimeLog(std::string path, const RunClock& clock) : path_(std::move(path)), clock_(clock) {}
+    // A record that cannot be written is noted in `diagnostics`.
+    TimeLog(std::string path, const RunClock& clock, Diagnostics& diagnostics)
+        : path_(std::move(path)), clock_(clock), diagnostics_(diagnostics) {}
 
     void writing() override {}
     void started(std::uint64_t id, const std::string& target, const std::string& text,
@@ -29,7 +32,8 @@ class TimeLog : public CommandObserver {
 
     // The mean duration of one command of each target in the record, in
     // milliseconds. Damaged lines are skipped with a note each.
-    static std::unordered_map<std::string, double> readDurations(const std::string& path);
+    static std::unordered_map<std::string, double> readDurations(const std::string& path,
+                                                                 Diagnostics& diagnostics);
 
     // The hash of a command as the record keeps it: FNV-1a, 64 bits.
     static std::uint64_t hashOf(const std::string& text);
@@ -37,6 +41,7 @@ class TimeLog : public CommandObserver {
   private:
     std::string path_;
     const RunClock& clock_;
+    Diagnostics& diagnostics_;
     std::map<std::uint64_t, std::int64_t> starts_; // by command id, in milliseconds
     std::string lines_;
 };

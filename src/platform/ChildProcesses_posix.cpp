@@ -4,7 +4,7 @@
 #include "platform/ProcessLaunch_posix.h"
 #include "platform/RefusedCommand.h"
 #include "platform/SignalBlock_posix.h"
-#include "text/Note.h"
+#include "text/Diagnostics.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -167,13 +167,14 @@ bool ChildProcesses::makeRoom() {
     if (running_.empty()) {
         return false;
     }
-    if (!saidShort_) {
+    if (!saidShort_ && diagnostics_ != nullptr) {
         saidShort_ = true;
         struct rlimit limit;
         getrlimit(RLIMIT_NOFILE, &limit);
-        note("the descriptor limit (ulimit -n %llu) allows %zu commands at once: the others wait "
-             "for one to end",
-             static_cast<unsigned long long>(limit.rlim_cur), running_.size());
+        diagnostics_->note(
+            "the descriptor limit (ulimit -n %llu) allows %zu commands at once: the others wait "
+            "for one to end",
+            static_cast<unsigned long long>(limit.rlim_cur), running_.size());
     }
     ended_.push_back(waitForChild(-1, -1).value());
     return true;

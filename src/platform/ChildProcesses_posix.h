@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class Diagnostics;
+
 // Processes that run side by side, each in a process group of its own, with
 // standard input from /dev/null and standard output and error collected
 // through pipes, which are read as they fill so that no child blocks on them.
@@ -20,6 +22,8 @@ class ChildProcesses {
     ChildProcesses& operator=(const ChildProcesses&) = delete;
     ~ChildProcesses();
 
+    // Where a start that must wait for descriptors is noted; null: nowhere.
+    void reportThrough(Diagnostics* diagnostics) { diagnostics_ = diagnostics; }
     std::uint64_t start(const std::string& commandLine, FoundPrograms& programs);
     EndedProcess wait() { return *waitOr(-1, -1); }
     // Waits as wait() does, but returns nothing once the descriptor `wake`
@@ -53,4 +57,5 @@ class ChildProcesses {
     std::deque<EndedProcess> ended_; // those that could not be started
     std::uint64_t nextId_ = 1;
     bool saidShort_ = false; // that the descriptors allow fewer at once
+    Diagnostics* diagnostics_ = nullptr;
 };

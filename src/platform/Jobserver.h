@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+class Diagnostics;
 // A pool of job slots shared with other build tools through the environment:
 // every process that runs under it has one slot for free and takes a token
 // for each further command it runs at once, giving it back when that command
@@ -38,9 +39,9 @@ struct CreatedJobserver {
 // Creates a jobserver of jobs - 1 tokens, or of as many as the system holds
 // when that is fewer (with a note); nothing, with a note, when the system
 // refuses.
-CreatedJobserver createJobserver(unsigned jobs, JobserverStyle style);
+CreatedJobserver createJobserver(unsigned jobs, JobserverStyle style, Diagnostics& diagnostics);
 
 // Opens the jobserver that an --jobserver-auth (or --jobserver-fds) word of
 // MAKEFLAGS names; null when it names none, and null with a note when the one
 // it names cannot be opened.
-std::unique_ptr<Jobserver> openJobserver(const std::string& makeflags);
+std::unique_ptr<Jobserver> openJobserver(const std::string& makeflags, Diagnostics& diagnostics);

@@ -2,7 +2,7 @@
 
 #include "platform/Interrupts.h"
 #include "platform/JobserverAuth.h"
-#include "text/Note.h"
+#include "text/Diagnostics.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -133,7 +133,7 @@ std::string temporaryDirectory() {
 // Puts up to `tokens` tokens into the pipe through a non-blocking end; a pipe
 // too small for them is grown as far as the system lets it. Returns how many
 // went in.
-unsigned fill(int fd, unsigned tokens) {
+unsigned fill(int fd, unsigned tokens, Diagnostics& diagnostics) {
 #ifdef F_SETPIPE_SZ
     const int size = fcntl(fd, F_GETPIPE_SZ);
     if (size >= 0 && tokens > static_cast<unsigned>(size)) {
@@ -155,9 +155,10 @@ unsigned fill(int fd, unsigned tokens) {
         }
     }
     if (done < tokens) {
-        note("-j%u: the jobserver holds %u tokens, as many as the system lets a pipe hold; "
-             "at most %u commands run at once",
-             tokens + 1, done, done + 1);
+        diagnostics.note(
+            "-j%u: the jobserver holds %u tokens, as many as the system lets a pipe hold; "
+            "at most %u commands run at once",
+            tokens + 1, done, done + 1);
     }
     return done;
 }
@@ -166,7 +167,7 @@ std::string jobsFlag(unsigned tokens) {
     return "-j" + std::to_string(tokens + 1);
 }
 
-CreatedJobserver createFifo(unsigned jobs) {
+CreatedJobserver createFifo(unsigned jobs, Diagnostics& diagnostics) {
     const std::string directory = temporaryDirectory();
     std::string path;
     for (int attempt = 0;; ++attempt) {
@@ -176,34 +177,35 @@ CreatedJobserver createFifo(unsigned jobs) {
             break;
         }
         if (errno != EEXIST || attempt == 99) {
-            note("no jobserver: cannot create %s: %s", path.c_str(), std::strerror(errno));
+            diagnostics.note("no jobserver: cannot create %s: %s", path.c_str(),
+                             std::strerror(errno));
             return {};
         }
     }
     const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        note("no jobserver: cannot open %s: %s", path.c_str(), std::strerror(errno));
+        diagnostics.note("no jobserver: cannot open %s: %s", path.c_str(), std::strerror(errno));
         unlink(path.c_str());
         return {};
     }
     // Gone with the run, also when an interrupt ends it.
     addFileToRemoveOnInterrupt(path, fd);
-    const unsigned tokens = fill(fd, jobs - 1);
+    const unsigned tokens = fill(fd, jobs - 1, diagnostics);
     return {std::make_unique<PipeJobserver>(fd, fd, path),
             jobsFlag(tokens) + " --jobserver-auth=fifo:" + path};
 }
 
-CreatedJobserver createPipe(unsigned jobs) {
+CreatedJobserver createPipe(unsigned jobs, Diagnostics& diagnostics) {
     int fds[2];
     if (pipe(fds) != 0) {
-        note("no jobserver: cannot create a pipe: %s", std::strerror(errno));
+        diagnostics.note("no jobserver: cannot create a pipe: %s", std::strerror(errno));
         return {};
     }
     const int readFd = nonBlocking(fds[0], O_RDONLY);
     const int writeFd = nonBlocking(fds[1], O_WRONLY);
     auto jobserver = std::make_unique<PipeJobserver>(readFd, writeFd, std::string());
     jobserver->inherit(fds[0], fds[1]);
-    fill(writeFd, jobs - 1);
+    fill(writeFd, jobs - 1, diagnostics);
     // Both spellings, and -j without a number: GNU make before 4.2 reads only
     // --jobserver-fds, and takes a number after -j for a -j of its own, for
     // which it leaves the jobserver.
@@ -230,11 +232,12 @@ std::string unusable(int readFd, int writeFd) {
 
 } // namespace
 
-CreatedJobserver createJobserver(unsigned jobs, JobserverStyle style) {
-    return style == JobserverStyle::Fifo ? createFifo(jobs) : createPipe(jobs);
+CreatedJobserver createJobserver(unsigned jobs, JobserverStyle style, Diagnostics& diagnostics) {
+    return style == JobserverStyle::Fifo ? createFifo(jobs, diagnostics)
+                                         : createPipe(jobs, diagnostics);
 }
 
-std::unique_ptr<Jobserver> openJobserver(const std::string& makeflags) {
+std::unique_ptr<Jobserver> openJobserver(const std::string& makeflags, Diagnostics& diagnostics) {
     const JobserverAuth auth = jobserverAuthIn(makeflags);
     switch (auth.kind) {
     case JobserverAuth::Kind::None:
@@ -242,8 +245,8 @@ std::unique_ptr<Jobserver> openJobserver(const std::string& makeflags) {
     case JobserverAuth::Kind::Fifo: {
         const int fd = open(auth.name.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0 || !isPipe(fd)) {
-            note("jobserver %s ignored: %s", auth.name.c_str(),
-                 fd < 0 ? std::strerror(errno) : "not a named pipe");
+            diagnostics.note("jobserver %s ignored: %s", auth.name.c_str(),
+                             fd < 0 ? std::strerror(errno) : "not a named pipe");
             if (fd >= 0) {
                 close(fd);
             }
@@ -254,14 +257,14 @@ std::unique_ptr<Jobserver> openJobserver(const std::string& makeflags) {
     case JobserverAuth::Kind::Pipe: {
         const std::string why = unusable(auth.readFd, auth.writeFd);
         if (!why.empty()) {
-            note("jobserver %d,%d ignored: %s", auth.readFd, auth.writeFd, why.c_str());
+            diagnostics.note("jobserver %d,%d ignored: %s", auth.readFd, auth.writeFd, why.c_str());
             return nullptr;
         }
         return std::make_unique<PipeJobserver>(nonBlocking(auth.readFd, O_RDONLY),
                                                nonBlocking(auth.writeFd, O_WRONLY), std::string());
     }
     case JobserverAuth::Kind::Semaphore:
-        note("jobserver %s ignored: not a named pipe", auth.name.c_str());
+        diagnostics.note("jobserver %s ignored: not a named pipe", auth.name.c_str());
         return nullptr;
     }
     return nullptr;

@@ -2,7 +2,7 @@
 
 #include "platform/JobserverAuth.h"
 #include "platform/UniqueHandle_win32.h"
-#include "text/Note.h"
+#include "text/Diagnostics.h"
 
 #include <windows.h>
 
@@ -43,7 +43,7 @@ class SemaphoreJobserver : public Jobserver {
 
 } // namespace
 
-CreatedJobserver createJobserver(unsigned jobs, JobserverStyle) {
+CreatedJobserver createJobserver(unsigned jobs, JobserverStyle, Diagnostics& diagnostics) {
     const LONG tokens = static_cast<LONG>(jobs - 1);
     std::string name;
     UniqueHandle semaphore;
@@ -56,26 +56,27 @@ CreatedJobserver createJobserver(unsigned jobs, JobserverStyle) {
         }
     }
     if (!semaphore.valid()) {
-        note("no jobserver: cannot create a semaphore (error %lu)", GetLastError());
+        diagnostics.note("no jobserver: cannot create a semaphore (error %lu)", GetLastError());
         return {};
     }
     return {std::make_unique<SemaphoreJobserver>(std::move(semaphore)),
             "-j" + std::to_string(jobs) + " --jobserver-auth=" + name};
 }
 
-std::unique_ptr<Jobserver> openJobserver(const std::string& makeflags) {
+std::unique_ptr<Jobserver> openJobserver(const std::string& makeflags, Diagnostics& diagnostics) {
     const JobserverAuth auth = jobserverAuthIn(makeflags);
     if (auth.kind == JobserverAuth::Kind::None) {
         return nullptr;
     }
     if (auth.kind != JobserverAuth::Kind::Semaphore) {
-        note("jobserver %s ignored: not a semaphore", auth.name.c_str());
+        diagnostics.note("jobserver %s ignored: not a semaphore", auth.name.c_str());
         return nullptr;
     }
     UniqueHandle semaphore(
         OpenSemaphoreA(SEMAPHORE_MODIFY_STATE | SYNCHRONIZE, FALSE, auth.name.c_str()));
     if (!semaphore.valid()) {
-        note("jobserver %s ignored: cannot open it (error %lu)", auth.name.c_str(), GetLastError());
+        diagnostics.note("jobserver %s ignored: cannot open it (error %lu)", auth.name.c_str(),
+                         GetLastError());
         return nullptr;
     }
     return std::make_unique<SemaphoreJobserver>(std::move(semaphore));

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+class Diagnostics;
 class FoundPrograms;
 
 // A process started by startProcess that has ended, with what it wrote.
@@ -85,6 +86,10 @@ class Platform {
     // Removes every entry of the current directory matching "tarvo*.$$$",
     // except the files that a live run holds.
     virtual void sweepTemporaries() = 0;
+    // Where the platform notes what it does differently from what was asked
+    // (fewer commands at once, say): the run's diagnostics while it lasts,
+    // null once it has ended. Without them it notes nothing.
+    virtual void reportThrough(Diagnostics* diagnostics) { static_cast<void>(diagnostics); }
 };
 
 // The platform the tool runs on.

@@ -1,5 +1,6 @@
 #include "platform/RefusedCommand.h"
 
+#include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 
 namespace {
@@ -12,5 +13,5 @@ std::string refusedCommandMessage(const std::string& commandLine, const std::str
     const std::string quoted = commandLine.size() > kQuotedBytes
                                    ? commandLine.substr(0, kQuotedBytes) + "..."
                                    : commandLine;
-    return errorText(message::kUnableToRun, quoted.c_str(), reason.c_str());
+    return Diagnostics::errorText(message::kUnableToRun, quoted.c_str(), reason.c_str());
 }

@@ -24,6 +24,7 @@ class SystemPlatform : public Platform {
     TemporaryFile createPrivateTemporaryFile(TemporaryFile::Content content) override;
     std::string freeTemporaryName() override;
     void sweepTemporaries() override;
+    void reportThrough(Diagnostics* diagnostics) override;
 
   private:
     // What each platform object keeps for itself: its children, and on POSIX

@@ -150,6 +150,10 @@ SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
 
 SystemPlatform::~SystemPlatform() = default;
 
+void SystemPlatform::reportThrough(Diagnostics* diagnostics) {
+    parts_->children.reportThrough(diagnostics);
+}
+
 std::uint64_t SystemPlatform::startProcess(const std::string& commandLine,
                                            FoundPrograms& programs) {
     return parts_->children.start(commandLine, programs);

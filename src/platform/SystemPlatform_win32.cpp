@@ -69,6 +69,9 @@ SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
 
 SystemPlatform::~SystemPlatform() = default;
 
+// Nothing here is noted: a start that the system refuses is the command's output.
+void SystemPlatform::reportThrough(Diagnostics*) {}
+
 // CreateProcess searches for the program itself, as it always has (see
 // FoundPrograms): nothing is found ahead of it.
 std::uint64_t SystemPlatform::startProcess(const std::string& commandLine, FoundPrograms&) {

@@ -7,6 +7,7 @@
 #include "preprocess/MacroTable.h"
 #include "text/Blanks.h"
 #include "text/Delimiters.h"
+#include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 
 #include <string_view>
@@ -43,8 +44,8 @@ std::string firstIncludeToken(const std::string& argument) {
 } // namespace
 
 bool Preprocessor::reportInvalidDirective(const std::string& name) {
-    status_ =
-        reportError(message::kInvalidDirective, fileName_.c_str(), lineNumber(), name.c_str());
+    status_ = diagnostics_.error(message::kInvalidDirective, fileName_.c_str(), lineNumber(),
+                                 name.c_str());
     return false;
 }
 
@@ -120,7 +121,7 @@ bool Preprocessor::processDirective(const std::string& line, IntermediateFile& i
         }
     } else if (sameName(name, "error")) {
         if (c.state == Conditions::kTaking) {
-            status_ = reportError(message::kErrorDirective, argument.c_str());
+            status_ = diagnostics_.error(message::kErrorDirective, argument.c_str());
         }
     } else if (sameName(name, "include")) {
         if (c.state == Conditions::kTaking) {
@@ -150,13 +151,13 @@ void Preprocessor::includeFile(const std::string& argument, IntermediateFile& in
 
     if (includeDepth_ >= kMaxIncludeDepth) {
         // A file that includes itself would otherwise nest without end.
-        status_ = reportError(message::kIncludeTooDeep, fileName_.c_str(), lineNumber(),
-                              path.c_str(), kMaxIncludeDepth);
+        status_ = diagnostics_.error(message::kIncludeTooDeep, fileName_.c_str(), lineNumber(),
+                                     path.c_str(), kMaxIncludeDepth);
         return;
     }
     const File file = openForReading(path);
     if (!file) {
-        status_ = reportError(message::kUnableToOpenInclude, path.c_str());
+        status_ = diagnostics_.error(message::kUnableToOpenInclude, path.c_str());
         return;
     }
     // The include file's reader counts its own lines from 0; the including

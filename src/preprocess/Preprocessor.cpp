@@ -74,9 +74,9 @@ void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermedia
         }
         ExpansionFailure failure;
         if (!macros_.expandMacros(*line, &failure)) {
-            status_ = reportError(failure.tooLarge ? message::kMacroWithoutBound
-                                                   : message::kMacroRefersToItself,
-                                  fileName_.c_str(), lineNumber(), failure.macroName.c_str());
+            status_ = diagnostics_.error(
+                failure.tooLarge ? message::kMacroWithoutBound : message::kMacroRefersToItself,
+                fileName_.c_str(), lineNumber(), failure.macroName.c_str());
             break;
         }
         if (!macros_.cutEnvironmentUses().empty() && (takingLines_ || isDirectiveLine(*line))) {

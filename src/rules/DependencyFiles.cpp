@@ -2,9 +2,10 @@
 
 #include "platform/Platform.h"
 #include "rules/DependencyFile.h"
-#include "text/Note.h"
+#include "text/Diagnostics.h"
 
-const std::vector<std::string>& DependencyFiles::namesIn(const std::string& path, Platform& files) {
+const std::vector<std::string>& DependencyFiles::namesIn(const std::string& path, Platform& files,
+                                                         Diagnostics& diagnostics) {
     static const std::vector<std::string> kNone;
     const FileTime time = files.fileTime(path);
     if (time == 0) {
@@ -20,11 +21,11 @@ const std::vector<std::string>& DependencyFiles::namesIn(const std::string& path
     if (file.read(path)) {
         known.names = file.names();
         for (const std::string& reason : file.passedOver()) {
-            note("warning: %s: %s", path.c_str(), reason.c_str());
+            diagnostics.warn("warning: %s: %s", path.c_str(), reason.c_str());
         }
     } else {
         known.names.clear();
-        note("warning: %s: %s", path.c_str(), file.failure().c_str());
+        diagnostics.warn("warning: %s: %s", path.c_str(), file.failure().c_str());
     }
     return known.names;
 }

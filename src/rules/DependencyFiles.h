@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+class Diagnostics;
 class Platform;
 
 // The dependency files that compilers write for the targets (TARVO_DEPFILE):
@@ -18,9 +19,10 @@ class DependencyFiles {
 
     const std::string& nameTemplate() const { return template_; }
     // The names that the file at `path` lists: none when it is missing, and
-    // none, with a warning on standard error, when it is malformed. A name
-    // that this run's file names cannot spell is passed over with a warning.
-    const std::vector<std::string>& namesIn(const std::string& path, Platform& files);
+    // none, with a warning, when it is malformed. A name that this run's file
+    // names cannot spell is passed over with a warning.
+    const std::vector<std::string>& namesIn(const std::string& path, Platform& files,
+                                            Diagnostics& diagnostics);
 
   private:
     struct Known {

@@ -34,8 +34,8 @@ int RuleParser::parseRules(const IntermediateFile& file) {
             parseExplicitRule(*line, records);
         } else if (!line->empty()) {
             habits_.checkRuleLine(*line, records.fileName(), records.lineText());
-            return reportError(message::kSyntaxError, records.fileName().c_str(),
-                               records.lineText().c_str());
+            return diagnostics_.error(message::kSyntaxError, records.fileName().c_str(),
+                                      records.lineText().c_str());
         }
     }
     return 0;

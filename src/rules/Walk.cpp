@@ -277,7 +277,7 @@ std::string Walk::dependencyFileOf(const Rule& rule, const std::string& target) 
 }
 
 const std::vector<std::string>& Walk::namesListedIn(const std::string& path) {
-    return dependencyFiles_->namesIn(path, files_);
+    return dependencyFiles_->namesIn(path, files_, diagnostics_);
 }
 
 FileTime Walk::listedTime(const std::string& name) {
@@ -405,8 +405,8 @@ void Walk::stop(int status) {
 
 bool Walk::enter(Target& target, const Rule& rule, const std::string& name) {
     if (chain_.size() >= kMaxDepth) {
-        stop(reportError(message::kDependenciesTooDeep, static_cast<int>(kMaxDepth),
-                         chain_.front().second->c_str(), name.c_str()));
+        stop(diagnostics_.error(message::kDependenciesTooDeep, static_cast<int>(kMaxDepth),
+                                chain_.front().second->c_str(), name.c_str()));
         return false;
     }
     // The chain ignores letter case, also where decisions are remembered by
@@ -437,7 +437,7 @@ bool Walk::enter(Target& target, const Rule& rule, const std::string& name) {
         cycle += " -> ";
     }
     cycle += name;
-    stop(reportError(message::kDependencyCycle, cycle.c_str()));
+    stop(diagnostics_.error(message::kDependencyCycle, cycle.c_str()));
     return false;
 }
 

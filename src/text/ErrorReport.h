@@ -1,11 +1,7 @@
 #pragma once
 
-#include "text/PrintfFormat.h"
-
-#include <string>
-
-// The tool's own errors. Each is one message on standard output that begins
-// "Error (tarvo):", and each gives the run the status 1.
+// The texts of the tool's own errors, which Diagnostics::error prints on
+// standard output after "Error (tarvo):"; each gives the run the status 1.
 //
 // The texts below follow "Error (tarvo):". Those that users and their scripts
 // have always seen keep their exact bytes, and two of their quirks are
@@ -52,10 +48,3 @@ inline constexpr char kTooLongForSystem[] =
     " The command of %s is %lu characters long; Windows accepts %lu. Use an inline file (<<).\n";
 
 } // namespace message
-
-// The same message as text, for output that is collected before it is shown.
-std::string errorText(const char* format, ...) PRINTF_FORMAT(1, 2);
-
-// Prints "Error (tarvo):" and the message made from one of the texts above
-// and its arguments, as printf does. Returns 1, the status of such an error.
-int reportError(const char* format, ...) PRINTF_FORMAT(1, 2);

@@ -101,6 +101,35 @@ TEST(DependencyFiles, FormsOfTheFile) {
     }
 }
 
+// A malformed dependency file is a warning like any other: --strict fails the
+// run on it, and the look ahead of the progress line does not say it again.
+TEST(DependencyFiles, AMalformedFileIsOneWarning) {
+    Sandbox box;
+    box.write("tarvo", "TARVO_DEPFILE = $*.d\n\n.c.o:\n\ttouch $*.o\n");
+    box.write("x.c", "");
+    box.write("x.o", "");
+    box.write("x.d", "this is no rule\n");
+    box.setTime("x.c", kBaseTime);
+    box.setTime("x.o", kBaseTime + 60);
+    const std::string warning =
+        "tarvo: warning: x.d: line 1: not a rule: no ':' after the targets\n";
+
+    const e2e::Result strict = box.runKeepingErrors({"--strict", "x.o"});
+    EXPECT_EQ(strict.output, kBanner);
+    EXPECT_EQ(strict.errors, warning + "tarvo: x.o is up to date\n"
+                                       "tarvo: 1 warning, and --strict makes them fail the run\n");
+    EXPECT_EQ(strict.status, 1);
+
+    const e2e::Result drawn = box.runKeepingErrors({"--progress=yes", "x.o"});
+    EXPECT_EQ(drawn.status, 0);
+    std::size_t said = 0;
+    for (std::size_t at = drawn.errors.find(warning); at != std::string::npos;
+         at = drawn.errors.find(warning, at + 1)) {
+        ++said;
+    }
+    EXPECT_EQ(said, 1u) << drawn.errors;
+}
+
 TEST(DependencyFiles, WhatIsNoFileOrTooLargeIsPassedOver) {
     const struct {
         const char* name;

@@ -6,6 +6,8 @@
 #include "support/CapturedOutput.h"
 #include "support/FakePlatform.h"
 
+#include "text/Diagnostics.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -68,14 +70,16 @@ TEST_P(Ends, StatusNoteAndTime) {
     };
     const Job job = jobOf(c.line, c.timeBefore);
     CommandRunner runner(platform, false);
+    Diagnostics diagnostics;
     RecordingObserver observer;
     int status = -1;
     std::string errors;
     {
         const CapturedOutput captured(stderr);
-        std::optional<CommandRun> command = runner.prepare(job, job.commands[0]);
+        std::optional<CommandRun> command = runner.prepare(job, job.commands[0], diagnostics);
         ASSERT_TRUE(command);
-        status = runner.end(*command, job, runner.run(*command, job, &observer), &observer);
+        status =
+            runner.end(*command, job, runner.run(*command, job, &observer), &observer, diagnostics);
         errors = captured.text();
     }
     EXPECT_EQ(status, c.status);
@@ -153,7 +157,8 @@ TEST(CommandRun, SaysWhetherAPartlyMadeTargetWasRemoved) {
         std::string errors;
         {
             const CapturedOutput captured(stderr);
-            CommandRunner(platform, false).removePartlyMade(job);
+            Diagnostics diagnostics;
+            CommandRunner(platform, false).removePartlyMade(job, diagnostics);
             errors = captured.text();
         }
         EXPECT_EQ(platform.times.count("out.o"), removable ? 0u : 1u);
