@@ -8,7 +8,6 @@ class ListItem {
     explicit ListItem(std::string text) : text_(std::move(text)) {}
     ListItem(const ListItem&) = delete;
     ListItem& operator=(const ListItem&) = delete;
-    virtual ~ListItem() = default;
 
     ListItem* next() const { return next_; }
     const std::string& text() const { return text_; }
@@ -17,16 +16,6 @@ class ListItem {
     friend class LinkedList;
     ListItem* next_ = nullptr;
     std::string text_;
-};
-
-class CommandItem : public ListItem {
-  public:
-    using ListItem::ListItem;
-};
-
-class DependencyItem : public ListItem {
-  public:
-    using ListItem::ListItem;
 };
 
 // Singly linked list that only grows at its tail. It takes ownership of the

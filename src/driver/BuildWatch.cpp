@@ -3,9 +3,9 @@
 #include "driver/CommandLine.h"
 #include "driver/WalkForMode.h"
 #include "exec/Executor.h"
-#include "exec/ProgressLine.h"
-#include "exec/TimeLog.h"
-#include "exec/TraceWriter.h"
+#include "exec/watchers/ProgressLine.h"
+#include "exec/watchers/TimeLog.h"
+#include "exec/watchers/TraceWriter.h"
 #include "platform/ConsoleLine.h"
 #include "platform/File.h"
 #include "platform/FileTimeCache.h"
@@ -79,12 +79,6 @@ void BuildWatch::plan(const std::vector<std::string>& targets, RuleTable& rules,
 void BuildWatch::attach(Executor& executor) {
     if (!observers_.empty()) {
         executor.observe(observers_);
-    }
-}
-
-void BuildWatch::clearLine() {
-    if (progress_) {
-        progress_->writing();
     }
 }
 

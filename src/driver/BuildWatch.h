@@ -41,8 +41,6 @@ class BuildWatch {
     void plan(const std::vector<std::string>& targets, RuleTable& rules, FileTimeCache& files,
               const WalkSettings& settings);
     void attach(Executor& executor);
-    // Clears the progress line, so that what follows stands where it did.
-    void clearLine();
     // Clears the line for good, appends to the record and ends the trace.
     void finish();
 

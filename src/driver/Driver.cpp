@@ -420,6 +420,8 @@ int runOnce(const Options& options, const std::vector<std::string>& environment,
     }
     const RunMode mode = runModeOf(options);
     if (!writesResultAlone(mode)) {
+        // The banner's "1.0" is part of the fixed text that makefiles and
+        // scripts see; the release is what --version says.
         std::fputs("TARVO version 1.0\n\n", stdout);
     }
     int status = 0;

@@ -14,11 +14,11 @@ int Rule::compareNode(const TreeNode& other) const {
 }
 
 void Rule::addCommand(const std::string& text) {
-    commands.append(new CommandItem(text));
+    commands.append(new ListItem(text));
 }
 
 void TargetRule::addDependency(std::string dependency) {
-    dependencies.append(new DependencyItem(std::move(dependency)));
+    dependencies.append(new ListItem(std::move(dependency)));
 }
 
 Job Rule::jobFor(const std::string& target) const {

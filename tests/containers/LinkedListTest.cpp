@@ -23,9 +23,9 @@ TEST(LinkedList, NewListIsEmpty) {
 
 TEST(LinkedList, KeepsTheOrderOfAppending) {
     LinkedList list;
-    ListItem* a = list.append(new DependencyItem("a"));
-    ListItem* b = list.append(new DependencyItem("b"));
-    ListItem* c = list.append(new DependencyItem("c"));
+    ListItem* a = list.append(new ListItem("a"));
+    ListItem* b = list.append(new ListItem("b"));
+    ListItem* c = list.append(new ListItem("c"));
     EXPECT_EQ(texts(list), (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_EQ(list.head(), a);
     EXPECT_EQ(a->next(), b);
@@ -34,16 +34,16 @@ TEST(LinkedList, KeepsTheOrderOfAppending) {
 
 TEST(LinkedList, DuplicatesAndEmptyTextsAreItemsOfTheirOwn) {
     LinkedList list;
-    list.append(new CommandItem("x"));
-    list.append(new CommandItem(""));
-    list.append(new CommandItem("x"));
+    list.append(new ListItem("x"));
+    list.append(new ListItem(""));
+    list.append(new ListItem("x"));
     EXPECT_EQ(texts(list), (std::vector<std::string>{"x", "", "x"}));
 }
 
 TEST(LinkedList, ItemOwnsACopyOfItsText) {
     LinkedList list;
     std::string buffer = "first";
-    list.append(new CommandItem(buffer));
+    list.append(new ListItem(buffer));
     buffer.assign("overwritten");
     EXPECT_EQ(list.head()->text(), "first");
 }

@@ -470,7 +470,7 @@ TEST(InterruptBetweenCommands, RemovesTheHalfMadeTargetAndKeepsTheRecord) {
 // half-made file: an interrupt or a failure leaves a directory as it is and
 // says nothing of it, and a link is removed, or has its time set back, as the
 // link itself, never the file it points to (here a source).
-TEST(PartlyMade, DirectoriesAndLinksAreHandledAsWhatTheyAre) {
+TEST(HalfMadeTargets, DirectoriesAndLinksAreHandledAsWhatTheyAre) {
     struct Case {
         const char* name;
         const char* target;
