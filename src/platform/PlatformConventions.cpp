@@ -11,6 +11,10 @@ bool temporaryNamesMatchCase() {
     return false;
 }
 
+bool textEndsAtControlZ() {
+    return true;
+}
+
 const char* directorySeparator() {
     return "\\";
 }
@@ -28,6 +32,10 @@ std::string environmentReference(const std::string& name) {
 
 bool temporaryNamesMatchCase() {
     return true;
+}
+
+bool textEndsAtControlZ() {
+    return false;
 }
 
 const char* directorySeparator() {

@@ -9,6 +9,10 @@
 // user's file; Windows ignores letter case in names.
 bool temporaryNamesMatchCase();
 
+// Whether a text file ends at its first Ctrl-Z, as Windows reads text (copy
+// a+b c writes one at the end); other systems know no such mark.
+bool textEndsAtControlZ();
+
 // The separator between the directories of a path that the tool builds itself.
 const char* directorySeparator();
 

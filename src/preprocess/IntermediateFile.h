@@ -25,18 +25,25 @@ class IntermediateFile {
     // Yields the records from the first, in order.
     class Records {
       public:
-        explicit Records(const IntermediateFile& file)
-            : reader_(file.stream_, file.namesWithComma_) {}
+        explicit Records(const IntermediateFile& file);
 
         // The next record's text, or nullptr after the last; it may be changed
         // in place and lives until the next call.
-        std::string* next() { return reader_.readLogicalLine(false); }
-        const std::string& fileName() const { return reader_.recordFile(); }
+        std::string* next();
+        const std::string& fileName() const { return fileName_; }
         // The line number as the record spells it.
-        const std::string& lineText() const { return reader_.recordLine(); }
+        const std::string& lineText() const { return lineText_; }
 
       private:
+        // Where the file name of the record ends: at its first comma, unless
+        // it begins with a name with a comma followed by ",", a line number
+        // and "|" (the longest such name wins).
+        std::size_t endOfName(const std::string& record) const;
+
         LineReader reader_;
+        std::vector<std::string> namesWithComma_; // longest first
+        std::string fileName_;
+        std::string lineText_;
     };
 
   private:

@@ -1,6 +1,7 @@
 #include "preprocess/LineReader.h"
 
 #include "platform/NarrowText.h"
+#include "platform/PlatformConventions.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,62 +10,17 @@
 namespace {
 
 constexpr std::size_t kChunkSize = 1 << 16;
-// Windows reads a text file up to its first Ctrl-Z (copy a+b c writes one at
-// the end); other systems know no such mark.
-#ifdef _WIN32
-constexpr bool kTextEndsAtControlZ = true;
-#else
-constexpr bool kTextEndsAtControlZ = false;
-#endif
 constexpr char kControlZ = '\x1a';
 constexpr char kByteOrderMark[] = "\xef\xbb\xbf";
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Whether the text from `start` is the name followed by ",", a line number and "|".
-bool isTaggedWith(const std::string& text, std::size_t start, const std::string& name) {
-    if (text.compare(start, name.size(), name) != 0) {
-        return false;
-    }
-    std::size_t i = start + name.size();
-    if (i >= text.size() || text[i] != ',') {
-        return false;
-    }
-    ++i;
-    if (i < text.size() && text[i] == '-') {
-        ++i;
-    }
-    const std::size_t digits = i;
-    while (i < text.size() && isDigit(text[i])) {
-        ++i;
-    }
-    return i > digits && i < text.size() && text[i] == '|';
-}
-
 } // namespace
 
-LineReader::LineReader(std::FILE* file, std::vector<std::string> namesWithComma)
-    : file_(file), namesWithComma_(std::move(namesWithComma)), chunk_(kChunkSize) {
-    std::stable_sort(
-        namesWithComma_.begin(), namesWithComma_.end(),
-        [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-}
-
-std::size_t LineReader::endOfRecordName(std::size_t start) const {
-    for (const std::string& name : namesWithComma_) {
-        if (isTaggedWith(line_, start, name)) {
-            return start + name.size();
-        }
-    }
-    return line_.find(',', start);
-}
+LineReader::LineReader(std::FILE* file) : file_(file), chunk_(kChunkSize) {}
 
 bool LineReader::fillChunk() {
     chunkPosition_ = 0;
     chunkEnd_ = textEnded_ ? 0 : std::fread(chunk_.data(), 1, chunk_.size(), file_);
-    if (kTextEndsAtControlZ && plain_) {
+    if (plain_ && textEndsAtControlZ()) {
         if (const void* end = std::memchr(chunk_.data(), kControlZ, chunkEnd_)) {
             chunkEnd_ = static_cast<std::size_t>(static_cast<const char*>(end) - chunk_.data());
             textEnded_ = true;
@@ -112,8 +68,30 @@ bool LineReader::readPhysicalLine() {
     }
 }
 
-std::string* LineReader::readLogicalLine(bool plain) {
-    plain_ = plain;
+void LineReader::trimEnd(std::size_t start) {
+    std::size_t end = line_.size();
+    while (end > start && (line_[end - 1] == '\r' || line_[end - 1] == '\n')) {
+        --end;
+    }
+    while (end > start && (line_[end - 1] == ' ' || line_[end - 1] == '\t')) {
+        --end;
+    }
+    line_.resize(end);
+}
+
+std::string* LineReader::readRawLine() {
+    plain_ = false;
+    line_.clear();
+    if (!readPhysicalLine()) {
+        return nullptr;
+    }
+    trimEnd(0);
+    ++lineNumber_;
+    return &line_;
+}
+
+std::string* LineReader::readLogicalLine() {
+    plain_ = true;
     line_.clear();
     std::size_t append = 0;
     for (;;) {
@@ -122,36 +100,13 @@ std::string* LineReader::readLogicalLine(bool plain) {
         }
         // Editors on Windows begin UTF-8 files with a byte-order mark; it is
         // no part of the first line, and says how to read the others.
-        if (plain && atStart_ && line_.compare(0, 3, kByteOrderMark) == 0) {
+        if (atStart_ && line_.compare(0, 3, kByteOrderMark) == 0) {
             line_.erase(0, 3);
             utf8_ = true;
         }
         atStart_ = false;
-        if (!plain) {
-            // The tag ends at the first "|" after the comma that ends the name.
-            const std::size_t comma = endOfRecordName(append);
-            if (comma != std::string::npos) {
-                recordFile_.assign(line_, append, comma - append);
-                const std::size_t bar = line_.find('|', comma + 1);
-                if (bar != std::string::npos) {
-                    recordLine_.assign(line_, comma + 1, bar - comma - 1);
-                    line_.erase(append, bar + 1 - append);
-                } else {
-                    recordLine_.assign(line_, comma + 1, std::string::npos);
-                    line_.resize(append);
-                }
-            }
-        }
-        std::size_t end = line_.size();
-        while (end > append && (line_[end - 1] == '\r' || line_[end - 1] == '\n')) {
-            --end;
-        }
-        while (end > append && (line_[end - 1] == ' ' || line_[end - 1] == '\t')) {
-            --end;
-        }
-        line_.resize(end);
-        // Records are read back exactly as written: only makefile lines continue.
-        if (plain && !line_.empty() && line_.back() == '\\') {
+        trimEnd(append);
+        if (!line_.empty() && line_.back() == '\\') {
             line_.pop_back();
             append = line_.size();
             continue;

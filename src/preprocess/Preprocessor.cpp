@@ -55,7 +55,7 @@ void Preprocessor::preprocessFile(std::FILE* input, IntermediateFile& intermedia
     const LineReader* const outer = reader_;
     reader_ = &reader;
     while (status_ == 0) {
-        std::string* line = reader.readLogicalLine(true);
+        std::string* line = reader.readLogicalLine();
         if (line == nullptr) {
             break;
         }

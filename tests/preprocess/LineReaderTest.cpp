@@ -19,11 +19,11 @@ std::ostream& operator<<(std::ostream& out, const Line& line) {
     return out << line.number << ":[" << line.text << "]";
 }
 
-std::vector<Line> readAll(const std::string& content, bool plain) {
+std::vector<Line> readAll(const std::string& content) {
     TempFile file(content);
     LineReader reader(file.get());
     std::vector<Line> lines;
-    while (const std::string* line = reader.readLogicalLine(plain)) {
+    while (const std::string* line = reader.readLogicalLine()) {
         lines.push_back({*line, reader.lineNumber()});
     }
     return lines;
@@ -38,7 +38,7 @@ struct PlainCase {
 class PlainLines : public ::testing::TestWithParam<PlainCase> {};
 
 TEST_P(PlainLines, JoinsAndTrims) {
-    EXPECT_EQ(readAll(GetParam().input, true), GetParam().expected);
+    EXPECT_EQ(readAll(GetParam().input), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LineReader, LongLinesAreReadWhole) {
     const std::string big(300000, 'q');
-    const std::vector<Line> lines = readAll(big + "\\\n" + big + "\nz\n", true);
+    const std::vector<Line> lines = readAll(big + "\\\n" + big + "\nz\n");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].text, big + big);
     EXPECT_EQ(lines[1].text, "z");
@@ -78,65 +78,11 @@ TEST(LineReader, ZeroBytesInLongLines) {
     std::string input = big + std::string("\0", 1) + big + "\n";
     input += "x" + big + big + std::string("\0", 1) + "y\n";
     input += "ok\n";
-    const std::vector<Line> lines = readAll(input, true);
+    const std::vector<Line> lines = readAll(input);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].text, big);
     EXPECT_EQ(lines[1].text, "x" + big + big);
     EXPECT_EQ(lines[2].text, "ok");
-}
-
-TEST(LineReader, RecordsSplitTheirTags) {
-    TempFile file("make,12|app: x\ninc\\d.mak,3|\ta\\\nmk,4|  \nodd,name,5|t|u\n");
-    LineReader reader(file.get());
-
-    ASSERT_NE(reader.readLogicalLine(false), nullptr);
-    const std::string* line = reader.readLogicalLine(false);
-    // A record ending in a backslash is read back as written, never joined.
-    ASSERT_NE(line, nullptr);
-    EXPECT_EQ(*line, "\ta\\");
-    EXPECT_EQ(reader.recordFile(), "inc\\d.mak");
-    EXPECT_EQ(reader.recordLine(), "3");
-
-    line = reader.readLogicalLine(false);
-    ASSERT_NE(line, nullptr);
-    EXPECT_EQ(*line, "");
-    EXPECT_EQ(reader.recordLine(), "4");
-
-    // A comma in the file name: the name stops at it, the rest is the line text.
-    line = reader.readLogicalLine(false);
-    ASSERT_NE(line, nullptr);
-    EXPECT_EQ(*line, "t|u");
-    EXPECT_EQ(reader.recordFile(), "odd");
-    EXPECT_EQ(reader.recordLine(), "name,5");
-    EXPECT_EQ(reader.readLogicalLine(false), nullptr);
-}
-
-TEST(LineReader, RecordsOfNamesWithComma) {
-    struct Case {
-        const char* record;
-        const char* fileName;
-        const char* lineText;
-        const char* text;
-    };
-    const Case cases[] = {
-        {"v2,0|x/r.mak,3|a,b|c", "v2,0|x/r.mak", "3", "a,b|c"},
-        // Both names fit; the longer one is taken.
-        {"a,1,2|b,3|x", "a,1,2|b", "3", "x"},
-        {"a,1,2|c", "a,1", "2", "c"},
-        {"a,1,-4|", "a,1", "-4", ""},
-        // No known name followed by a line number: the first comma ends the name.
-        {"a,1,|x", "a", "1,", "x"},
-        {"plain,7|t", "plain", "7", "t"},
-    };
-    for (const Case& c : cases) {
-        TempFile file(std::string(c.record) + "\n");
-        LineReader reader(file.get(), {"a,1", "v2,0|x/r.mak", "a,1,2|b"});
-        const std::string* line = reader.readLogicalLine(false);
-        ASSERT_NE(line, nullptr) << c.record;
-        EXPECT_EQ(*line, c.text) << c.record;
-        EXPECT_EQ(reader.recordFile(), c.fileName) << c.record;
-        EXPECT_EQ(reader.recordLine(), c.lineText) << c.record;
-    }
 }
 
 TEST(LineReader, LineClasses) {
