@@ -9,7 +9,7 @@ layers=(containers text platform preprocess exec rules driver)
 status=0
 for ((i = 0; i < ${#layers[@]} - 1; i++)); do
     above=$(IFS='|'; echo "${layers[*]:i+1}")
-    if grep -nE "#include \"($above)/" "src/${layers[i]}"/*; then
+    if grep -rnE "#include \"($above)/" "src/${layers[i]}"; then
         echo "layers: src/${layers[i]}/ includes a layer above its own" >&2
         status=1
     fi

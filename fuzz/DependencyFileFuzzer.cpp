@@ -4,7 +4,7 @@
 // failure has a one-line reason and no names; a success lists each name once,
 // none empty and none with a zero byte; and names written back as one rule,
 // escaped, read back the same.
-#include "rules/DependencyFile.h"
+#include "rules/depfiles/DependencyFile.h"
 
 #include <cstddef>
 #include <cstdint>

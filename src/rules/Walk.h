@@ -5,7 +5,7 @@
 #include "platform/FileTime.h"
 #include "platform/FileTimeCache.h"
 #include "rules/Decision.h"
-#include "rules/DependencyFiles.h"
+#include "rules/depfiles/DependencyFiles.h"
 #include "rules/WalkPolicy.h"
 
 #include <cstddef>

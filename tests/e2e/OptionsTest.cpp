@@ -1,5 +1,5 @@
 #include "e2e/E2eHarness.h"
-#include "rules/JsonReader.h"
+#include "rules/depfiles/JsonReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "rules/DependencyNames.h"
+#include "rules/depfiles/DependencyNames.h"
 
 void DependencyNames::add(std::string_view name) {
     if (seen_->find(name) != nullptr) {

@@ -1,4 +1,4 @@
-#include "exec/ProgressLine.h"
+#include "exec/watchers/ProgressLine.h"
 
 #include "exec/RunClock.h"
 #include "platform/Interrupts.h"

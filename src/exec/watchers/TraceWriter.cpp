@@ -1,4 +1,4 @@
-#include "exec/TraceWriter.h"
+#include "exec/watchers/TraceWriter.h"
 
 #include "exec/RunClock.h"
 #include "text/JsonText.h"

@@ -1,4 +1,4 @@
-#include "rules/JsonReader.h"
+#include "rules/depfiles/JsonReader.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "rules/DependencyFile.h"
+#include "rules/depfiles/DependencyFile.h"
 #include "support/TempDirectory.h"
 
 #include <gtest/gtest.h>

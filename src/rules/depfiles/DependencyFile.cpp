@@ -1,9 +1,9 @@
-#include "rules/DependencyFile.h"
+#include "rules/depfiles/DependencyFile.h"
 #include "platform/File.h"
 #include "platform/NarrowText.h"
-#include "rules/JsonReader.h"
+#include "rules/depfiles/JsonReader.h"
 #include "rules/JsonValue.h"
-#include "rules/MakeDependencyParser.h"
+#include "rules/depfiles/MakeDependencyParser.h"
 #include "text/Blanks.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
-#include "rules/DependencyFiles.h"
+#include "rules/depfiles/DependencyFiles.h"
 
 #include "platform/Platform.h"
-#include "rules/DependencyFile.h"
+#include "rules/depfiles/DependencyFile.h"
 #include "text/Diagnostics.h"
 
 const std::vector<std::string>& DependencyFiles::namesIn(const std::string& path, Platform& files,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rules/DependencyNames.h"
+#include "rules/depfiles/DependencyNames.h"
 
 #include <cstddef>
 #include <string>

@@ -1,5 +1,5 @@
-#include "rules/MakeDependencyParser.h"
-#include "rules/DependencyNames.h"
+#include "rules/depfiles/MakeDependencyParser.h"
+#include "rules/depfiles/DependencyNames.h"
 #include "text/Blanks.h"
 
 #include <array>

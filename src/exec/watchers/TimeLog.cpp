@@ -1,4 +1,4 @@
-#include "exec/TimeLog.h"
+#include "exec/watchers/TimeLog.h"
 
 #include "exec/RunClock.h"
 #include "platform/File.h"
