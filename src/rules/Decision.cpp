@@ -41,6 +41,10 @@ Decision decide(const Evidence& evidence) {
                          newer->name, newer->time, evidence.targetTime);
     }
     for (const Evidence::Listed& listed : evidence.listed) {
+        if (listed.time == 0) {
+            return outOfDate(Decision::Cause::ListedMissing, listed.name, 0, evidence.targetTime,
+                             evidence.listedBy);
+        }
         if (isNewer(listed.time, evidence.targetTime)) {
             return outOfDate(Decision::Cause::DependencyNewer, listed.name, listed.time,
                              evidence.targetTime, evidence.listedBy);
@@ -78,6 +82,12 @@ std::string explanation(const std::string& target, const Decision& decision) {
         break;
     case Decision::Cause::NoDependencies:
         text += "the rule has no dependencies";
+        break;
+    case Decision::Cause::ListedMissing:
+        text += decision.name;
+        text += ", which ";
+        text += decision.listedIn;
+        text += " lists, does not exist";
         break;
     }
     return text;

@@ -56,7 +56,7 @@ struct Evidence {
     // In the order of the makefile, .WAIT marks included.
     std::vector<Dependency> dependencies;
     // The dependency file, where it was read, and the names it lists up to the
-    // first that is newer than the target.
+    // first that is newer than the target or gone.
     std::string_view listedBy;
     std::vector<Listed> listed;
 };
@@ -71,6 +71,9 @@ struct Decision {
         DependencyNewer,
         SourceNewer,
         NoDependencies,
+        // A name that the dependency file lists is gone: the next compile
+        // says so, where the old target would hide it until a clean build.
+        ListedMissing,
     };
 
     bool outOfDate = false;

@@ -212,7 +212,7 @@ void Walk::gatherListed(const Rule& rule, const std::string& name, Frame& frame)
         checkListedName(name, listed);
         const FileTime time = listedTime(listed);
         evidence.listed.push_back({listed, time});
-        if (isNewer(time, evidence.targetTime)) {
+        if (time == 0 || isNewer(time, evidence.targetTime)) {
             return;
         }
     }

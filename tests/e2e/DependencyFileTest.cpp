@@ -76,6 +76,9 @@ TEST(DependencyFiles, FormsOfTheFile) {
         {"EscapedBlanksOnSeveralLines", "x.o: x.c \\\n  my\\ header.h \\\n  other.h\n",
          "touch x.o \n", ""},
         {"OlderNamesOnly", "x.o: x.c other.h\n", "", "tarvo: x.o is up to date\n"},
+        // A header gone since the last compile: the compiler says so now, not
+        // after a clean build.
+        {"ListedNameGone", "x.o: x.c gone.h other.h\n", "touch x.o \n", ""},
         {"Malformed", "this is no rule\n", "",
          "tarvo: warning: x.d: line 1: not a rule: no ':' after the targets\n"
          "tarvo: x.o is up to date\n"},
