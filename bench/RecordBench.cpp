@@ -90,6 +90,7 @@ class MemoryPlatform : public Platform {
         return FileDigest{fileStamp(path), ContentHash::of(path),
                           kWritten + 3600 * kFileTimeUnitsPerSecond};
     }
+    EntryKind entryKind(const std::string&) override { return EntryKind::File; }
     bool removeFile(const std::string&) override { std::abort(); }
     bool setFileTime(const std::string&, FileTime) override { std::abort(); }
     TemporaryFile createTemporaryFile(TemporaryFile::Content) override { std::abort(); }
