@@ -62,14 +62,19 @@ def main():
     pairs = sorted(includes, key=lambda p: (LAYERS.index(p[0]), -LAYERS.index(p[1])))
     lane_x = LEFT + BOX_W + 20
     step = (WIDTH - lane_x - 30) / max(len(pairs), 1)
+    # Each arrow leaves its box and reaches the other at a height of its own.
+    leaving = {layer: [p for p in pairs if p[0] == layer] for layer in LAYERS}
+    reaching = {layer: [p for p in pairs if p[1] == layer] for layer in LAYERS}
     for n, (upper, lower) in enumerate(pairs):
         x = lane_x + n * step
-        y1 = top[upper] + BOX_H / 2
-        y2 = top[lower] + BOX_H / 2
-        out.append('<path d="M%d,%d H%.0f V%d H%d" fill="none" stroke="#555" '
+        out_of = leaving[upper]
+        into = reaching[lower]
+        y1 = top[upper] + (out_of.index((upper, lower)) + 1) * BOX_H / (len(out_of) + 1)
+        y2 = top[lower] + (into.index((upper, lower)) + 1) * BOX_H / (len(into) + 1)
+        out.append('<path d="M%d,%.0f H%.0f V%.0f H%d" fill="none" stroke="#555" '
                    'stroke-width="1" marker-end="url(#a)"/>'
                    % (LEFT + BOX_W, y1, x, y2, LEFT + BOX_W + 2))
-        out.append('<text x="%.0f" y="%d" font-size="9" fill="#555">%d</text>'
+        out.append('<text x="%.0f" y="%.0f" font-size="9" fill="#555">%d</text>'
                    % (x + 2, (y1 + y2) / 2, includes[(upper, lower)]))
     out.append('<text x="%d" y="%d" font-size="11" fill="#555">An arrow: files of the upper '
                'layer include the lower one (the number of includes). None points up.</text>'
