@@ -81,6 +81,12 @@ class InheritedHandleList {
     DWORD error_ = 0;
 };
 
+bool isMomentaryShortage(DWORD error) {
+    return error == ERROR_INTERNAL_ERROR || error == ERROR_NOT_ENOUGH_MEMORY ||
+           error == ERROR_OUTOFMEMORY || error == ERROR_NO_SYSTEM_RESOURCES ||
+           error == ERROR_COMMITMENT_LIMIT;
+}
+
 DWORD createProcess(const std::string& commandLine, const StandardHandles& handles,
                     const InheritedHandleList& inherited, DWORD flags,
                     PROCESS_INFORMATION& process) {
@@ -101,14 +107,23 @@ DWORD createProcess(const std::string& commandLine, const StandardHandles& handl
     } else {
         startup.StartupInfo.cb = sizeof startup.StartupInfo;
     }
-    ZeroMemory(&process, sizeof process);
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, inherits ? TRUE : FALSE,
-                        NORMAL_PRIORITY_CLASS | flags, nullptr, nullptr, &startup.StartupInfo,
-                        &process)) {
+    // Many starts at once can run short of system resources for a moment
+    // (wine's server answers "internal error" then): a command is not failed
+    // for that while a few short waits let the others get going.
+    constexpr int kAttempts = 20;
+    for (int attempt = 1;; ++attempt) {
+        ZeroMemory(&process, sizeof process);
+        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, inherits ? TRUE : FALSE,
+                           NORMAL_PRIORITY_CLASS | flags, nullptr, nullptr, &startup.StartupInfo,
+                           &process)) {
+            return 0;
+        }
         const DWORD error = GetLastError();
-        return error != 0 ? error : ERROR_INVALID_FUNCTION;
+        if (attempt == kAttempts || !isMomentaryShortage(error)) {
+            return error != 0 ? error : ERROR_INVALID_FUNCTION;
+        }
+        Sleep(static_cast<DWORD>(10 * attempt));
     }
-    return 0;
 }
 
 } // namespace
