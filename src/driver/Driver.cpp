@@ -9,6 +9,7 @@
 #include "driver/RunMode.h"
 #include "driver/Usage.h"
 #include "driver/WalkForMode.h"
+#include "exec/BuildRecord.h"
 #include "exec/Executor.h"
 #include "exec/JobOutcomes.h"
 #include "platform/File.h"
@@ -89,6 +90,8 @@ struct MakefileSettings {
     bool orderByDependenciesOnly = false;
     // The record of times, as TARVO_LOG names it; empty: none is kept.
     std::string logPath;
+    // The build record, as TARVO_RECORD names it; empty: none is kept.
+    std::string recordPath;
 };
 
 struct Made {
@@ -212,7 +215,17 @@ Made makeTargets(RunMode mode, const std::vector<std::string>& targets, RuleTabl
     // Made before the executor, which holds its tokens until it goes.
     const std::unique_ptr<Jobserver> jobserver =
         builds ? jobserverFor(options, makeflagsIn(environment), diagnostics) : nullptr;
-    const WalkSettings settings = walkSettingsOf(options, makefile, jobserver.get());
+    // Read by every run that decides; written only by a build.
+    std::unique_ptr<BuildRecord> record;
+    if (!makefile.recordPath.empty()) {
+        record = std::make_unique<BuildRecord>(makefile.recordPath, builds);
+        const std::string said = record->load();
+        if (!said.empty()) {
+            diagnostics.warn("%s", said.c_str());
+        }
+    }
+    WalkSettings settings = walkSettingsOf(options, makefile, jobserver.get());
+    settings.record = record.get();
     WalkForMode walking(mode, settings, rules, files, diagnostics);
     Walk& walk = walking.walk();
     DotGraph graph;
@@ -231,6 +244,13 @@ Made makeTargets(RunMode mode, const std::vector<std::string>& targets, RuleTabl
     const int status = missing == nullptr && !walk.stopped() ? walk.finish() : walk.status();
     // Every command has ended: what follows stands below the build's output.
     watch.finish();
+    if (record && builds) {
+        // The build's own status stands.
+        const std::string failed = record->save();
+        if (!failed.empty()) {
+            diagnostics.warn("%s", failed.c_str());
+        }
+    }
     if (missing != nullptr) {
         return {diagnostics.error(message::kNoRule, missing->c_str()), true};
     }
@@ -312,6 +332,9 @@ MakefileSettings settingsOf(const MacroTable& macros) {
     MakefileSettings settings;
     if (macros.isDefined("TARVO_DEPFILE")) {
         settings.dependencyFiles = macros.valueOf("TARVO_DEPFILE");
+    }
+    if (macros.isDefined("TARVO_RECORD")) {
+        settings.recordPath = macros.valueOf("TARVO_RECORD");
     }
     if (macros.isDefined("TARVO_LOG")) {
         settings.logPath = macros.valueOf("TARVO_LOG");

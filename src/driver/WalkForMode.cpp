@@ -104,6 +104,9 @@ WalkForMode::WalkForMode(RunMode mode, const WalkSettings& settings, RuleTable& 
     if (!settings.dependencyFiles.empty()) {
         walk_.readDependencyFiles(settings.dependencyFiles);
     }
+    if (settings.record != nullptr && mode != RunMode::CompilationDatabase) {
+        walk_.keepRecord(*settings.record, mode == RunMode::Build);
+    }
 }
 
 WalkForMode::~WalkForMode() = default;

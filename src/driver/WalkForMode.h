@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class BuildRecord;
 class Diagnostics;
 class Executor;
 class FileTimeCache;
@@ -30,6 +31,8 @@ struct WalkSettings {
     std::string dependencyFiles;
     // The jobserver the run shares, if any.
     Jobserver* jobserver = nullptr;
+    // The build record, if one is kept.
+    BuildRecord* record = nullptr;
 };
 
 // The walk of one run mode, with the policy and the executor made for it:

@@ -799,6 +799,21 @@ std::string BuildRecord::writeWhole(const BuildRecord& source) {
     return std::string();
 }
 
+BuildRecord::Digest BuildRecord::commandDigest(const Job& job) {
+    // Each piece with its length, so that no two texts run together alike.
+    ContentHash hash;
+    for (const JobCommand& command : job.commands) {
+        hash.addNumber(command.line.size());
+        hash.add(command.line);
+        hash.addNumber(command.inlineLines.size());
+        for (const std::string& line : command.inlineLines) {
+            hash.addNumber(line.size());
+            hash.add(line);
+        }
+    }
+    return hash.value();
+}
+
 void InputsDigest::add(std::string_view name, std::optional<BuildRecord::Digest> content) {
     hash_.addNumber(name.size());
     hash_.add(name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "containers/ContentHash.h"
+#include "exec/Job.h"
 #include "platform/File.h"
 #include "platform/FileStamp.h"
 
@@ -78,6 +79,9 @@ class BuildRecord {
     std::size_t lineCount() const { return lines_; }
 
     static Digest commandDigest(std::string_view text) { return ContentHash::of(text); }
+    // Of the whole text of a job: every command line as it runs, with the
+    // lines of its inline file.
+    static Digest commandDigest(const Job& job);
 
   private:
     static constexpr std::uint32_t kNone = 0xffffffffU;

@@ -36,4 +36,8 @@ struct Job {
     // Called once every command has run and none failed so that the build
     // stops; empty when nothing is to be checked then.
     std::function<void()> whenMade;
+    // Asked once the jobs in `after` have ended, before the first command
+    // starts: false when the target need not be made after all (under the
+    // build record, what it is made from came out as it was). Empty: it is.
+    std::function<bool()> stillNeeded;
 };

@@ -72,6 +72,10 @@ void ParallelExecutor::continueJob(JobId id) {
     if (entry.failed || entry.cut) {
         return;
     }
+    if (entry.next == 0 && entry.job.stillNeeded && !interrupted_ && !entry.job.stillNeeded()) {
+        entry.next = entry.job.commands.size();
+        entry.job.whenMade = nullptr;
+    }
     if (entry.next == entry.job.commands.size()) {
         endJob(id);
     } else if (interrupted_) {

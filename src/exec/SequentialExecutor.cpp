@@ -18,6 +18,9 @@ Submitted SequentialExecutor::submit(Job job) {
 }
 
 bool SequentialExecutor::run(const Job& job) {
+    if (job.stillNeeded && !job.stillNeeded()) {
+        return true;
+    }
     if (!job.reason.empty()) {
         if (observer_ != nullptr) {
             observer_->writing();

@@ -28,6 +28,9 @@ std::optional<EndedProcess> FileTimeCache::waitForProcessOr(std::intptr_t wake, 
 }
 
 FileTime FileTimeCache::fileTime(const std::string& path) {
+    if (stampsAlways_ && path.find_first_of("*?") == std::string::npos) {
+        return fileStamp(path).time;
+    }
     Known& known = times_[path];
     if (known.generation != generation_) {
         known.time = system_.fileTime(path);

@@ -31,6 +31,10 @@ class FileTimeCache : public Platform {
     std::string freeTemporaryName() override;
     void sweepTemporaries() override;
 
+    // Takes a stamp wherever a time is asked for, for a run that wants the
+    // stamps of most files it looks at: one query of each instead of two.
+    void takeStamps() { stampsAlways_ = true; }
+
     // Changes whenever files may have changed.
     std::uint64_t generation() const { return generation_; }
 
@@ -48,4 +52,5 @@ class FileTimeCache : public Platform {
     Platform& system_;
     NameTable<Known> times_;
     std::uint64_t generation_ = 1;
+    bool stampsAlways_ = false;
 };

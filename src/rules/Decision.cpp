@@ -15,6 +15,34 @@ Decision outOfDate(Decision::Cause cause, std::string_view name = std::string_vi
     return decision;
 }
 
+// Content and command decide, times do not: a touched file changes nothing,
+// an older one with other content does.
+Decision decideByRecord(const Evidence& evidence, const Evidence::Recorded& recorded) {
+    if (recorded.commandChanged) {
+        return outOfDate(Decision::Cause::CommandChanged);
+    }
+    switch (recorded.inputs) {
+    case Evidence::Recorded::Inputs::Same:
+        return Decision();
+    case Evidence::Recorded::Inputs::Differ:
+        return outOfDate(Decision::Cause::ContentChanged, recorded.changed);
+    case Evidence::Recorded::Inputs::Pending:
+        break;
+    }
+    for (const Evidence::Dependency& dependency : evidence.dependencies) {
+        if (dependency.made) {
+            Decision decision = outOfDate(evidence.fromSource ? Decision::Cause::SourceMade
+                                                              : Decision::Cause::DependencyMade,
+                                          dependency.name);
+            decision.untilSameContent = true;
+            return decision;
+        }
+    }
+    // Pending without a made dependency: nothing to wait for, so the content
+    // cannot be known; made as times alone would have it.
+    return outOfDate(Decision::Cause::ContentChanged);
+}
+
 } // namespace
 
 Decision decide(const Evidence& evidence) {
@@ -22,6 +50,9 @@ Decision decide(const Evidence& evidence) {
     // whatever the times say.
     if (evidence.dependencies.empty() && !evidence.fromSource) {
         return outOfDate(Decision::Cause::NoDependencies);
+    }
+    if (evidence.recorded) {
+        return decideByRecord(evidence, *evidence.recorded);
     }
     // A made dependency settles it before any time does.
     const Evidence::Dependency* newer = nullptr;
@@ -82,6 +113,18 @@ std::string explanation(const std::string& target, const Decision& decision) {
         break;
     case Decision::Cause::NoDependencies:
         text += "the rule has no dependencies";
+        break;
+    case Decision::Cause::CommandChanged:
+        text += "its command changed";
+        break;
+    case Decision::Cause::ContentChanged:
+        if (decision.name.empty()) {
+            text += "what it is made from changed";
+            break;
+        }
+        text += "the content of ";
+        text += decision.name;
+        text += " changed";
         break;
     case Decision::Cause::ListedMissing:
         text += decision.name;

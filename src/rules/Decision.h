@@ -2,6 +2,7 @@
 
 #include "platform/FileTime.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,7 +41,24 @@ struct Evidence {
         FileTime time = 0;
     };
 
+    // What the build record says of a target that it knows and that exists:
+    // the record decides by content and command, not by times.
+    struct Recorded {
+        bool commandChanged = false;
+        enum class Inputs {
+            Same,
+            Differ,
+            // A dependency is made in this run: its content is known only
+            // once its job has ended.
+            Pending,
+        };
+        Inputs inputs = Inputs::Same;
+        // A dependency whose content is not what the record held, where one is.
+        std::string_view changed;
+    };
+
     void clear() {
+        recorded.reset();
         fromSource = false;
         targetTime = 0;
         dependencies.clear();
@@ -59,6 +77,8 @@ struct Evidence {
     // first that is newer than the target or gone.
     std::string_view listedBy;
     std::vector<Listed> listed;
+    // Where a build record is kept and knows the target.
+    std::optional<Recorded> recorded;
 };
 
 // Whether the target is out of date, and why: the first cause that the
@@ -74,6 +94,10 @@ struct Decision {
         // A name that the dependency file lists is gone: the next compile
         // says so, where the old target would hide it until a clean build.
         ListedMissing,
+        // The build record's: the command differs from the one that made the
+        // target, or what it is made from has other content.
+        CommandChanged,
+        ContentChanged,
     };
 
     bool outOfDate = false;
@@ -85,6 +109,9 @@ struct Decision {
     FileTime targetTime = 0;
     // The dependency file that listed the name, if one did.
     std::string_view listedIn;
+    // Out of date only because a dependency is made: under the build record,
+    // the target need not be made when each comes out with the content it had.
+    bool untilSameContent = false;
 };
 
 // The decision over the evidence. It looks at nothing else.

@@ -82,10 +82,14 @@ bool Walk::decideWith(Rule& rule, const std::string& name) {
         report(rule, name, decision);
     }
     if (decision.outOfDate) {
-        record.job = runCommands(rule, name, decision, frame.after);
+        record.job = runCommands(rule, name, decision, &frame);
         if (record.job && policy_.eachTargetOnce) {
             jobsMaking_[name] = *record.job;
         }
+    } else if (record_ != nullptr && recordWrites_ && !frame.evidence.recorded &&
+               !record_->target(name) && files_.fileStamp(name).exists()) {
+        // Times call it up to date: turning the record on rebuilds nothing.
+        recordMade(rule, name, BuildRecord::commandDigest(rule.jobFor(name)));
     }
     remember(record, generation, decision.outOfDate);
     return decision.outOfDate;
@@ -178,7 +182,109 @@ bool Walk::gather(Rule& rule, const std::string& name, const std::string& source
     if (times && dependencyFiles_ != nullptr && needsListed(evidence)) {
         gatherListed(rule, name, frame);
     }
+    if (record_ != nullptr && !policy_.allOutOfDate) {
+        gatherRecorded(rule, name, source, frame);
+    }
     return true;
+}
+
+void Walk::gatherRecorded(const Rule& rule, const std::string& name, const std::string& source,
+                          Frame& frame) {
+    const std::optional<BuildRecord::Made> made = record_->target(name);
+    if (!made || !files_.fileStamp(name).exists()) {
+        return;
+    }
+    Evidence::Recorded recorded;
+    recorded.commandChanged = BuildRecord::commandDigest(rule.jobFor(name)) != made->command;
+    if (!recorded.commandChanged) {
+        if (!needsTimes(frame.evidence)) {
+            recorded.inputs = Evidence::Recorded::Inputs::Pending;
+        } else if (inputsOf(rule, name, source, &recorded.changed) != made->inputs) {
+            recorded.inputs = Evidence::Recorded::Inputs::Differ;
+        }
+    }
+    frame.evidence.recorded = recorded;
+}
+
+BuildRecord::Digest Walk::inputsOf(const Rule& rule, const std::string& name,
+                                   const std::string& source, std::string_view* changed) {
+    InputsDigest inputs;
+    const auto add = [&](const std::string& dependency) {
+        const std::optional<BuildRecord::Content> content =
+            record_->contentOf(dependency, files_.fileStamp(dependency), files_);
+        inputs.add(dependency,
+                   content ? std::optional<BuildRecord::Digest>(content->digest) : std::nullopt);
+        if (changed != nullptr && changed->empty() && (!content || content->changed)) {
+            *changed = dependency;
+        }
+    };
+    if (rule.kind == Rule::Kind::Inference) {
+        add(source);
+    } else {
+        for (const ListItem* item = static_cast<const TargetRule&>(rule).dependencies.head();
+             item != nullptr; item = item->next()) {
+            if (!TargetRule::isWaitMark(item->text())) {
+                add(item->text());
+            }
+        }
+    }
+    if (dependencyFiles_ != nullptr) {
+        for (const std::string& listed : namesListedIn(dependencyFileOf(rule, name))) {
+            add(listed);
+        }
+    }
+    return inputs.value();
+}
+
+void Walk::recordMade(const Rule& rule, const std::string& name, BuildRecord::Digest command) {
+    const FileStamp stamp = files_.fileStamp(name);
+    // A target that its commands leave without a file is decided by times.
+    if (!stamp.exists()) {
+        return;
+    }
+    const std::optional<BuildRecord::Content> content = record_->contentOf(name, stamp, files_);
+    const std::string source = rule.sourceOf(name);
+    record_->update(name, command, inputsOf(rule, name, source, nullptr),
+                    content ? std::optional<BuildRecord::Digest>(content->digest) : std::nullopt);
+}
+
+void Walk::recordWhenMade(const Rule& rule, const Decision& decision, const Evidence& evidence,
+                          Job& job) {
+    const BuildRecord::Digest command = BuildRecord::commandDigest(job);
+    job.whenMade = [this, &rule, name = job.target, command, check = std::move(job.whenMade)] {
+        if (check) {
+            check();
+        }
+        recordMade(rule, name, command);
+    };
+    if (!decision.untilSameContent) {
+        return;
+    }
+    std::vector<std::string> made;
+    for (const Evidence::Dependency& dependency : evidence.dependencies) {
+        if (dependency.made) {
+            made.emplace_back(dependency.name);
+        }
+    }
+    job.stillNeeded = [this, &rule, name = job.target, made = std::move(made)] {
+        // A dependency made for its effects, with no file, makes its
+        // dependents as it always has.
+        for (const std::string& dependency : made) {
+            if (!files_.fileStamp(dependency).exists()) {
+                return true;
+            }
+        }
+        const std::optional<BuildRecord::Made> known = record_->target(name);
+        const std::string source = rule.sourceOf(name);
+        if (!known || inputsOf(rule, name, source, nullptr) != known->inputs) {
+            return true;
+        }
+        if (policy_.explain) {
+            diagnostics_.note("%s: %s was made again with the same content", name.c_str(),
+                              made.front().c_str());
+        }
+        return false;
+    };
 }
 
 void Walk::makeDependencies(const TargetRule& rule, const std::string& name, Frame& frame) {
@@ -345,18 +451,23 @@ void Walk::dependsOn(const std::string& target, const std::string& dependency,
 }
 
 std::optional<JobId> Walk::runCommands(const Rule& rule, const std::string& target,
-                                       const Decision& decision, const std::vector<JobId>& after) {
+                                       const Decision& decision, const Frame* frame) {
     if (status() != 0 && !policy_.keepGoing) {
         return std::nullopt;
     }
     Job job = rule.jobFor(target);
-    job.after = after;
+    if (frame != nullptr) {
+        job.after = frame->after;
+    }
     job.targetTime = files_.fileTime(target);
     if (policy_.explain && decision.outOfDate) {
         job.reason = explanation(target, decision);
     }
     if (rule.kind == Rule::Kind::Inference) {
         watchOutput(job);
+    }
+    if (record_ != nullptr && recordWrites_ && frame != nullptr) {
+        recordWhenMade(rule, decision, frame->evidence, job);
     }
     handedOver_ = true;
     const Submitted submitted = executor_.submit(std::move(job));

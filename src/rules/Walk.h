@@ -1,12 +1,13 @@
 #pragma once
 
 #include "containers/NameTable.h"
+#include "exec/BuildRecord.h"
 #include "exec/Job.h"
 #include "platform/FileTime.h"
 #include "platform/FileTimeCache.h"
 #include "rules/Decision.h"
-#include "rules/depfiles/DependencyFiles.h"
 #include "rules/WalkPolicy.h"
+#include "rules/depfiles/DependencyFiles.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +53,14 @@ class Walk {
     void readDependencyFiles(std::string nameTemplate) {
         dependencyFiles_ = std::make_unique<DependencyFiles>(std::move(nameTemplate));
     }
+    // Decides by the build record where it knows a target. `writes`: records
+    // each target when its commands have ended, and each that times call up
+    // to date and that it does not know yet.
+    void keepRecord(BuildRecord& record, bool writes) {
+        record_ = &record;
+        recordWrites_ = writes;
+        files_.takeStamps();
+    }
     // Tells the observer of the walk as it goes.
     void observe(WalkObserver& observer) { observer_ = &observer; }
 
@@ -80,7 +89,7 @@ class Walk {
     // Hands the job of the target to the executor, unless the build has
     // failed (or the walk keeps going); returns its id, if one was submitted.
     std::optional<JobId> runCommands(const Rule& rule, const std::string& target) {
-        return runCommands(rule, target, Decision(), {});
+        return runCommands(rule, target, Decision(), nullptr);
     }
 
     // The status of the build: 0, the exit code of a failed command, or 1 after
@@ -164,6 +173,20 @@ class Walk {
     // inference rule) and looks at what else the decision needs; false when
     // the run stopped meanwhile.
     bool gather(Rule& rule, const std::string& name, const std::string& source, Frame& frame);
+    // What the record says of the target, where it knows it and it exists.
+    void gatherRecorded(const Rule& rule, const std::string& name, const std::string& source,
+                        Frame& frame);
+    // The digest of what the target is made from, as the files are now;
+    // `changed`, if given, views the first name whose content differs from
+    // what the record held when the run began.
+    BuildRecord::Digest inputsOf(const Rule& rule, const std::string& name,
+                                 const std::string& source, std::string_view* changed);
+    // Records the target as it is now, made by the command.
+    void recordMade(const Rule& rule, const std::string& name, BuildRecord::Digest command);
+    // Has the job record its target when made and, where the decision waits
+    // for content, ask first whether it is still needed.
+    void recordWhenMade(const Rule& rule, const Decision& decision, const Evidence& evidence,
+                        Job& job);
     void makeDependencies(const TargetRule& rule, const std::string& name, Frame& frame);
     // The names that the target's dependency file lists, up to the first one
     // newer than the target; those after it are neither waited for nor checked.
@@ -200,7 +223,7 @@ class Walk {
     // Says which sources were looked for, when the target does not exist.
     void reportNoSource(InferenceRule& rule, const std::string& target, FileTime targetTime);
     std::optional<JobId> runCommands(const Rule& rule, const std::string& target,
-                                     const Decision& decision, const std::vector<JobId>& after);
+                                     const Decision& decision, const Frame* frame);
     // A command that writes its output elsewhere (cc -c src/main.c writes
     // ./main.o) otherwise surfaces only as a failure of a later step.
     void watchOutput(Job& job);
@@ -251,6 +274,8 @@ class Walk {
     bool handedOver_ = false;
     WalkObserver* observer_ = nullptr;
     std::unique_ptr<DependencyFiles> dependencyFiles_;
+    BuildRecord* record_ = nullptr;
+    bool recordWrites_ = false;
     // For each name that a dependency file lists and a rule makes: whether
     // the check has spoken, and which names depend on it.
     struct ListedCheck {
