@@ -30,6 +30,9 @@ struct DecisionCase {
     // What the decision says, as --explain words it for the target "t"; empty
     // where it is up to date.
     std::string explained;
+    // What the build record says: none kept or the target unknown (null),
+    // "command" changed, inputs "same", "differ" or "differ:NAME", "pending".
+    const char* recorded = nullptr;
 };
 
 void PrintTo(const DecisionCase& c, std::ostream* out) {
@@ -59,6 +62,19 @@ Evidence evidenceOf(const DecisionCase& c) {
     for (const Listed& listed : c.listed) {
         evidence.listed.push_back({listed.name, listed.time});
     }
+    if (c.recorded != nullptr) {
+        using Inputs = Evidence::Recorded::Inputs;
+        const std::string_view said = c.recorded;
+        Evidence::Recorded recorded;
+        recorded.commandChanged = said == "command";
+        recorded.inputs = said == "pending"               ? Inputs::Pending
+                          : said.substr(0, 6) == "differ" ? Inputs::Differ
+                                                          : Inputs::Same;
+        if (said.size() > 7) {
+            recorded.changed = said.substr(7);
+        }
+        evidence.recorded = recorded;
+    }
     return evidence;
 }
 
@@ -75,6 +91,9 @@ TEST_P(Decide, OutOfDateAndWhy) {
     const Decision decision = decide(evidenceOf(c));
     EXPECT_EQ(decision.outOfDate, !c.explained.empty());
     EXPECT_EQ(decision.outOfDate ? explanation("t", decision) : std::string(), c.explained);
+    // Only a decision that waits for made dependencies may yet be cut off.
+    EXPECT_EQ(decision.untilSameContent,
+              c.recorded != nullptr && std::string_view(c.recorded) == "pending");
 }
 
 const DecisionCase kCases[] = {
@@ -161,6 +180,47 @@ const DecisionCase kCases[] = {
      {{"d", 11}},
      {{"h", 12}},
      newer("dependency", "d", 11, 10)},
+    // With the build record, content and command decide and times do not.
+    {"RecordSameContentNewerTime", false, 10, {{"d", 11}}, {{"h", 12}}, "", "same"},
+    {"RecordOtherContentOlderTime",
+     false,
+     10,
+     {{"d", 5}},
+     {},
+     "t: the content of d changed",
+     "differ:d"},
+    {"RecordOtherContentUnnamed",
+     false,
+     10,
+     {{"d", 5}},
+     {},
+     "t: what it is made from changed",
+     "differ"},
+    {"RecordListedNameGone",
+     false,
+     10,
+     {{"d", 5}},
+     {{"gone.h", 0}},
+     "t: the content of gone.h changed",
+     "differ:gone.h"},
+    {"RecordCommandChanged", false, 10, {{"d", 5}}, {}, "t: its command changed", "command"},
+    {"RecordCommandBeforeMade", false, 10, {{"+d", 0}}, {}, "t: its command changed", "command"},
+    {"RecordWaitsForMade",
+     false,
+     10,
+     {{"d", 0}, {"+m", 0}},
+     {},
+     "t: dependency m has just been made",
+     "pending"},
+    {"RecordWaitsForMadeSource",
+     true,
+     10,
+     {{"+p.c", 0}},
+     {},
+     "t: source p.c has just been made",
+     "pending"},
+    // Made for its effects, whatever any record says.
+    {"RecordNoDependencies", false, 10, {}, {}, "t: the rule has no dependencies", "same"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Decision, Decide, ::testing::ValuesIn(kCases),
