@@ -134,6 +134,9 @@ variable is a macro too, its value cut at the first blank, tab or "=".
                     a line of times to; the progress line's time left uses it
   TARVO_ORDER       set to "dependencies" in the makefile: only dependencies
                     and .WAIT order the jobs, not steps without dependencies
+  TARVO_RECORD      a file in which tarvo keeps, for each target it made, its
+                    command and the content it was made from: a changed
+                    command or content rebuilds, a new time alone does not
 
 Exit status: 0 on success; the exit code of a command that failed; 1 for an
 error of tarvo's own ("Error (tarvo): ..." on standard output). A run ended
