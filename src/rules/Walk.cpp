@@ -9,6 +9,21 @@
 #include "text/Diagnostics.h"
 #include "text/ErrorReport.h"
 
+namespace {
+
+// A wildcard's time is its first match's, and its content that of no file:
+// such a target is left to times.
+bool namesByWildcard(const Evidence& evidence) {
+    for (const Evidence::Dependency& dependency : evidence.dependencies) {
+        if (dependency.name.find_first_of("*?") != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 Walk::Outcome Walk::make(const std::string& target) {
     Rule* rule = rules_.lookup(target);
     if (rule == nullptr) {
@@ -87,7 +102,8 @@ bool Walk::decideWith(Rule& rule, const std::string& name) {
             jobsMaking_[name] = *record.job;
         }
     } else if (record_ != nullptr && recordWrites_ && !frame.evidence.recorded &&
-               !record_->target(name) && files_.fileStamp(name).exists()) {
+               !record_->target(name) && !namesByWildcard(frame.evidence) &&
+               files_.fileStamp(name).exists()) {
         // Times call it up to date: turning the record on rebuilds nothing.
         recordMade(rule, name, BuildRecord::commandDigest(rule.jobFor(name)));
     }
@@ -191,7 +207,7 @@ bool Walk::gather(Rule& rule, const std::string& name, const std::string& source
 void Walk::gatherRecorded(const Rule& rule, const std::string& name, const std::string& source,
                           Frame& frame) {
     const std::optional<BuildRecord::Made> made = record_->target(name);
-    if (!made || !files_.fileStamp(name).exists()) {
+    if (!made || namesByWildcard(frame.evidence) || !files_.fileStamp(name).exists()) {
         return;
     }
     Evidence::Recorded recorded;
@@ -466,7 +482,8 @@ std::optional<JobId> Walk::runCommands(const Rule& rule, const std::string& targ
     if (rule.kind == Rule::Kind::Inference) {
         watchOutput(job);
     }
-    if (record_ != nullptr && recordWrites_ && frame != nullptr) {
+    if (record_ != nullptr && recordWrites_ && frame != nullptr &&
+        !namesByWildcard(frame->evidence)) {
         recordWhenMade(rule, decision, frame->evidence, job);
     }
     handedOver_ = true;
