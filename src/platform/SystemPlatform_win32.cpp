@@ -48,12 +48,23 @@ std::uint64_t halves(DWORD high, DWORD low) {
     return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
-FileStamp stampOf(const BY_HANDLE_FILE_INFORMATION& info) {
+// The time of the file's last change of any kind. copy and xcopy keep the
+// last-write time, and a copy of the same size over the file keeps its index:
+// this time still moves.
+std::uint64_t changeTimeOf(HANDLE file) {
+    FILE_BASIC_INFO basic;
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(basic.ChangeTime.QuadPart);
+}
+
+FileStamp stampOf(const BY_HANDLE_FILE_INFORMATION& info, HANDLE file) {
     const FileTime time =
         fileTimeFromHalves(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
     return {time, fileVersion(halves(info.nFileSizeHigh, info.nFileSizeLow), time,
                               info.dwVolumeSerialNumber,
-                              halves(info.nFileIndexHigh, info.nFileIndexLow), 0)};
+                              halves(info.nFileIndexHigh, info.nFileIndexLow), changeTimeOf(file))};
 }
 
 // Others may go on reading, writing, renaming or deleting the file meanwhile.
@@ -132,7 +143,7 @@ FileStamp SystemPlatform::fileStamp(const std::string& path) {
     if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) {
         return FileStamp();
     }
-    return stampOf(info);
+    return stampOf(info, file.get());
 }
 
 std::optional<FileDigest> SystemPlatform::fileDigest(const std::string& path) {
@@ -144,6 +155,7 @@ std::optional<FileDigest> SystemPlatform::fileDigest(const std::string& path) {
         (before.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return std::nullopt;
     }
+    const FileStamp stamp = stampOf(before, file.get());
     ContentHash hash;
     unsigned char chunk[65536];
     for (;;) {
@@ -157,10 +169,11 @@ std::optional<FileDigest> SystemPlatform::fileDigest(const std::string& path) {
         hash.add(chunk, got);
     }
     FileDigest digest;
-    digest.stamp = stampOf(before);
+    digest.stamp = stamp;
     digest.digest = hash.value();
     BY_HANDLE_FILE_INFORMATION after;
-    if (!GetFileInformationByHandle(file.get(), &after) || stampOf(after) != digest.stamp) {
+    if (!GetFileInformationByHandle(file.get(), &after) ||
+        stampOf(after, file.get()) != digest.stamp) {
         digest.stamp.version = 0;
     }
     FILETIME now;
