@@ -129,6 +129,56 @@ TEST_F(Commands, FileTimesAndWildcardsDecide) {
     EXPECT_EQ(run("new.txt old.txt").output, crlf(kBanner + "new \n"));
 }
 
+// The last-write time in 100-ns units since 1601, or 0 when the file has none.
+unsigned long long writeTicksOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return 0;
+    }
+    return (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
+TEST_F(Commands, TheBuildRecordDecidesByContentWhereTimesMislead) {
+    write("tarvo", "a.obj: a.c\n\ttype a.c > a.obj\n");
+    write("a.c", "int a = 1;\r\n");
+    // Of the same size, so that only its time tells the replaced file apart.
+    write("old.c", "int a = 2;\r\n");
+    setWriteTicks("a.c", kTicks2020);
+    setWriteTicks("old.c", kTicks2020 - 3600 * kTicksPerSecond);
+    const std::string made = crlf(kBanner + "type a.c > a.obj \n");
+    const std::string upToDate = crlf("tarvo: a.obj is up to date\n");
+    const RunResult first = run("TARVO_RECORD=.rec");
+    EXPECT_EQ(first.output, made) << first.errors;
+    EXPECT_EQ(first.status, 0u);
+    EXPECT_EQ(read(".rec").rfind("tarvo build record 1\n", 0), 0u);
+    setWriteTicks("a.obj", kTicks2020 + 60 * kTicksPerSecond);
+    EXPECT_EQ(run("TARVO_RECORD=.rec").output, crlf(kBanner));
+
+    // copy keeps the last-write time of what it copies: the source goes back in time.
+    const RunResult copied = runCommandLine("cmd /c copy old.c a.c >nul");
+    ASSERT_EQ(copied.status, 0u) << copied.output;
+    ASSERT_EQ(read("a.c"), "int a = 2;\r\n");
+    EXPECT_EQ(writeTicksOf(path("a.c")), kTicks2020 - 3600 * kTicksPerSecond);
+    // Times alone find the object newer; the record finds other content.
+    const RunResult byTimes = run("");
+    EXPECT_EQ(byTimes.output, crlf(kBanner));
+    EXPECT_EQ(byTimes.errors, upToDate);
+    const RunResult replaced = run("TARVO_RECORD=.rec");
+    EXPECT_EQ(replaced.output, made) << replaced.errors;
+    EXPECT_EQ(replaced.errors, "");
+    EXPECT_EQ(replaced.status, 0u);
+    EXPECT_EQ(read("a.obj"), "int a = 2;\r\n");
+
+    // A new time on the same content: the record makes nothing, times make it again.
+    setWriteTicks("a.obj", kTicks2020 + 60 * kTicksPerSecond);
+    setWriteTicks("a.c", kTicks2020 + 120 * kTicksPerSecond);
+    const RunResult touched = run("TARVO_RECORD=.rec");
+    EXPECT_EQ(touched.output, crlf(kBanner)) << touched.errors;
+    EXPECT_EQ(touched.errors, upToDate);
+    EXPECT_EQ(run("").output, made);
+}
+
 TEST_F(Commands, BackslashPathsAndTheSpecialMacros) {
     makeDirectory("obj");
     write("obj\\main.c", "int main;\n");
