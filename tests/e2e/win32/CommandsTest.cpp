@@ -177,6 +177,12 @@ TEST_F(Commands, TheBuildRecordDecidesByContentWhereTimesMislead) {
     EXPECT_EQ(touched.output, crlf(kBanner)) << touched.errors;
     EXPECT_EQ(touched.errors, upToDate);
     EXPECT_EQ(run("").output, made);
+
+    // Copied over with the same size and the same time: its change time tells.
+    write("same.c", "int a = 3;\r\n");
+    setWriteTicks("same.c", kTicks2020 + 120 * kTicksPerSecond);
+    ASSERT_EQ(runCommandLine("cmd /c copy same.c a.c >nul").status, 0u);
+    EXPECT_EQ(run("TARVO_RECORD=.rec").output, made);
 }
 
 TEST_F(Commands, BackslashPathsAndTheSpecialMacros) {
