@@ -138,13 +138,15 @@ class Bench:
         measure(self, "flat %d full" % n, cases, lambda c, i: c.clean(), built)
         measure(self, "flat %d no-op" % n, cases, lambda c, i: None, nothing_ran)
 
-        # A new time for every source, later than any before, its content kept.
-        stamp = [int(time.time()) + 10]
+        # A new time for every source, later than any before, its content kept: the time now,
+        # which is later than every object the runs before made (a fixed start plus one a round
+        # fell behind the objects' times once the rounds took longer than the start's lead).
+        stamp = [0]
 
         def touch(copy, round_number):
-            stamp[0] += 1
+            stamp[0] = max(stamp[0] + 1, time.time_ns())
             for name in gen.flat_sources(n):
-                os.utime(os.path.join(copy.dir, name), (stamp[0], stamp[0]))
+                os.utime(os.path.join(copy.dir, name), ns=(stamp[0], stamp[0]))
 
         measure(self, "flat %d touch" % n, cases, touch, exit_zero)
         reader = run.build_helper(self.work, "readsources")
