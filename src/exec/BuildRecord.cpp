@@ -1,4 +1,5 @@
 #include "exec/BuildRecord.h"
+#include "containers/ContentHash.h"
 
 #include "platform/FileLock.h"
 #include "platform/Platform.h"
@@ -679,8 +680,9 @@ std::string BuildRecord::save() {
         }
     }
     // A record found damaged is replaced even when the run made nothing, and
-    // one whose lines are mostly superseded is written anew.
-    if (failure_.empty() && (rewrite_ || lines_ > 2 * (fileCount() + targetCount()) + 1000)) {
+    // one with a fifth of its lines superseded is written anew: a compact one
+    // holds a line for each file.
+    if (failure_.empty() && (rewrite_ || lines_ > fileCount() + fileCount() / 4 + 1000)) {
         compact();
     }
     return failure_;
@@ -797,21 +799,6 @@ std::string BuildRecord::writeWhole(const BuildRecord& source) {
     lines_ = count;
     rewrite_ = false;
     return std::string();
-}
-
-BuildRecord::Digest BuildRecord::commandDigest(const Job& job) {
-    // Each piece with its length, so that no two texts run together alike.
-    ContentHash hash;
-    for (const JobCommand& command : job.commands) {
-        hash.addNumber(command.line.size());
-        hash.add(command.line);
-        hash.addNumber(command.inlineLines.size());
-        for (const std::string& line : command.inlineLines) {
-            hash.addNumber(line.size());
-            hash.add(line);
-        }
-    }
-    return hash.value();
 }
 
 void InputsDigest::add(std::string_view name, std::optional<BuildRecord::Digest> content) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "containers/ContentHash.h"
-#include "exec/Job.h"
 #include "platform/File.h"
 #include "platform/FileStamp.h"
 
@@ -28,7 +27,7 @@ class BuildRecord {
 
     // What the record knows of a target.
     struct Made {
-        Digest command = 0;            // of the whole text of its job (commandDigest)
+        Digest command = 0;            // of the text of its job (Rule::commandDigest)
         Digest inputs = 0;             // of its dependencies (InputsDigest)
         std::optional<Digest> content; // of the target after its commands; none: no file
     };
@@ -79,9 +78,6 @@ class BuildRecord {
     std::size_t lineCount() const { return lines_; }
 
     static Digest commandDigest(std::string_view text) { return ContentHash::of(text); }
-    // Of the whole text of a job: every command line as it runs, with the
-    // lines of its inline file.
-    static Digest commandDigest(const Job& job);
 
   private:
     static constexpr std::uint32_t kNone = 0xffffffffU;

@@ -27,9 +27,23 @@ std::optional<EndedProcess> FileTimeCache::waitForProcessOr(std::intptr_t wake, 
     return ended;
 }
 
+namespace {
+
+// Asked of every name looked at: one pass, no call per character.
+bool hasWildcard(const std::string& path) {
+    for (const char c : path) {
+        if (c == '*' || c == '?') {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 FileTime FileTimeCache::fileTime(const std::string& path) {
-    if (stampsAlways_ && path.find_first_of("*?") == std::string::npos) {
-        return fileStamp(path).time;
+    if (stampsAlways_ && !hasWildcard(path)) {
+        return stampOf(path).time;
     }
     Known& known = times_[path];
     if (known.generation != generation_) {
@@ -43,9 +57,13 @@ FileTime FileTimeCache::fileTime(const std::string& path) {
 FileStamp FileTimeCache::fileStamp(const std::string& path) {
     // A time may come from the first match of a wildcard, which a stamp never
     // does: such names keep their time to themselves.
-    if (path.find_first_of("*?") != std::string::npos) {
+    if (hasWildcard(path)) {
         return system_.fileStamp(path);
     }
+    return stampOf(path);
+}
+
+FileStamp FileTimeCache::stampOf(const std::string& path) {
     Known& known = times_[path];
     if (known.generation != generation_ || (known.time != 0 && known.version == 0)) {
         const FileStamp stamp = system_.fileStamp(path);

@@ -40,6 +40,7 @@ class FileTimeCache : public Platform {
 
   private:
     void invalidate() { ++generation_; }
+    FileStamp stampOf(const std::string& path);
 
     // A time is valid only in the generation it was read in; older ones are
     // read again in place, so emptying the cache costs nothing.

@@ -1,5 +1,7 @@
 #include "platform/SystemPlatform.h"
 
+#include "containers/ContentHash.h"
+
 #include "platform/ChildProcesses_posix.h"
 #include "platform/FileTime.h"
 #include "platform/Interrupts.h"

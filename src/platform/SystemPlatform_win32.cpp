@@ -1,5 +1,7 @@
 #include "platform/SystemPlatform.h"
 
+#include "containers/ContentHash.h"
+
 #include "platform/ChildProcesses_win32.h"
 #include "platform/FileTime.h"
 #include "platform/InheritedStandardHandles_win32.h"

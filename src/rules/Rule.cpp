@@ -1,5 +1,6 @@
 #include "rules/Rule.h"
 
+#include "containers/ContentHash.h"
 #include "containers/NameCompare.h"
 #include "exec/Job.h"
 #include "text/CommandMacros.h"
@@ -15,6 +16,37 @@ int Rule::compareNode(const TreeNode& other) const {
 
 void Rule::addCommand(const std::string& text) {
     commands.append(new ListItem(text));
+}
+
+std::uint64_t Rule::commandDigest(const std::string& target) const {
+    if (!linesDigest_) {
+        ContentHash lines;
+        LinesDigest digest;
+        for (const ListItem* item = commands.head(); item != nullptr; item = item->next()) {
+            lines.addNumber(item->text().size());
+            lines.add(item->text());
+            digest.namesDependencies =
+                digest.namesDependencies || item->text().find("$@") != std::string::npos;
+        }
+        digest.digest = lines.value();
+        linesDigest_ = digest;
+    }
+    // Each piece with its length, so that no two run together alike.
+    ContentHash hash;
+    hash.addNumber(linesDigest_->digest);
+    hash.addNumber(target.size());
+    hash.add(target);
+    if (kind == Kind::Inference) {
+        const std::string& extension = static_cast<const InferenceRule&>(*this).sourceExtension;
+        hash.addNumber(extension.size());
+        hash.add(extension);
+    } else if (linesDigest_->namesDependencies) {
+        forEachDependency(target, [&hash](const std::string& dependency) {
+            hash.addNumber(dependency.size());
+            hash.add(dependency);
+        });
+    }
+    return hash.value();
 }
 
 void TargetRule::addDependency(std::string dependency) {

@@ -42,6 +42,10 @@ class Rule : public TreeNode {
     // The command lines that make the target, with their special macros
     // replaced and their inline files gathered.
     Job jobFor(const std::string& target) const;
+    // A digest of the text that jobFor gives the target, taken without
+    // building it: the command lines as written, with all that their special
+    // macros are replaced by. The same text gives the same digest.
+    std::uint64_t commandDigest(const std::string& target) const;
 
     void addCommand(const std::string& text);
 
@@ -50,6 +54,13 @@ class Rule : public TreeNode {
 
   private:
     std::shared_ptr<LinkedList> commandList_;
+    // Of the command lines as written, and whether one names the
+    // dependencies ($@); taken at the first ask, once the rule is read.
+    struct LinesDigest {
+        std::uint64_t digest = 0;
+        bool namesDependencies = false;
+    };
+    mutable std::optional<LinesDigest> linesDigest_;
 
   public:
     LinkedList& commands;

@@ -105,7 +105,7 @@ bool Walk::decideWith(Rule& rule, const std::string& name) {
                !record_->target(name) && !namesByWildcard(frame.evidence) &&
                files_.fileStamp(name).exists()) {
         // Times call it up to date: turning the record on rebuilds nothing.
-        recordMade(rule, name, BuildRecord::commandDigest(rule.jobFor(name)));
+        recordMade(rule, name, rule.commandDigest(name));
     }
     remember(record, generation, decision.outOfDate);
     return decision.outOfDate;
@@ -211,7 +211,7 @@ void Walk::gatherRecorded(const Rule& rule, const std::string& name, const std::
         return;
     }
     Evidence::Recorded recorded;
-    recorded.commandChanged = BuildRecord::commandDigest(rule.jobFor(name)) != made->command;
+    recorded.commandChanged = rule.commandDigest(name) != made->command;
     if (!recorded.commandChanged) {
         if (!needsTimes(frame.evidence)) {
             recorded.inputs = Evidence::Recorded::Inputs::Pending;
@@ -266,7 +266,7 @@ void Walk::recordMade(const Rule& rule, const std::string& name, BuildRecord::Di
 
 void Walk::recordWhenMade(const Rule& rule, const Decision& decision, const Evidence& evidence,
                           Job& job) {
-    const BuildRecord::Digest command = BuildRecord::commandDigest(job);
+    const BuildRecord::Digest command = rule.commandDigest(job.target);
     job.whenMade = [this, &rule, name = job.target, command, check = std::move(job.whenMade)] {
         if (check) {
             check();

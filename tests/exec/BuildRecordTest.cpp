@@ -1,4 +1,5 @@
 #include "exec/BuildRecord.h"
+#include "containers/ContentHash.h"
 #include "support/FakePlatform.h"
 #include "support/TempDirectory.h"
 

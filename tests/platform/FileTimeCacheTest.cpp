@@ -1,4 +1,5 @@
 #include "platform/FileTimeCache.h"
+#include "containers/ContentHash.h"
 #include "platform/FoundPrograms.h"
 #include "support/FakePlatform.h"
 #include "support/TempDirectory.h"

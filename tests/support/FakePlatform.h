@@ -1,5 +1,6 @@
 #pragma once
 
+#include "containers/ContentHash.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
