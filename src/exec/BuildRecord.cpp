@@ -680,9 +680,8 @@ std::string BuildRecord::save() {
         }
     }
     // A record found damaged is replaced even when the run made nothing, and
-    // one with a fifth of its lines superseded is written anew: a compact one
-    // holds a line for each file.
-    if (failure_.empty() && (rewrite_ || lines_ > fileCount() + fileCount() / 4 + 1000)) {
+    // one whose lines are mostly superseded is written anew.
+    if (failure_.empty() && (rewrite_ || lines_ > 2 * (fileCount() + targetCount()) + 1000)) {
         compact();
     }
     return failure_;
