@@ -185,8 +185,35 @@ std::string_view BuildRecord::nameOf(std::uint32_t file) const {
     return std::string_view(names_).substr(begin, nameEnds_[file] - begin);
 }
 
+namespace {
+
+// Where a name goes in the table, asked for every file a run looks at: eight
+// bytes a step, each step a multiply and a shift. Not kept anywhere, so it
+// may differ between machines.
+std::uint64_t slotHash(std::string_view name) {
+    std::uint64_t hash = 0x9e3779b97f4a7c15ULL ^ name.size();
+    const char* p = name.data();
+    std::size_t left = name.size();
+    for (; left >= 8; p += 8, left -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        hash = (hash ^ word) * 0xff51afd7ed558ccdULL;
+        hash ^= hash >> 32;
+    }
+    if (left > 0) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, left);
+        hash = (hash ^ word) * 0xc4ceb9fe1a85ec53ULL;
+        hash ^= hash >> 29;
+    }
+    hash *= 0x9e3779b97f4a7c15ULL;
+    return hash ^ (hash >> 32);
+}
+
+} // namespace
+
 std::uint32_t BuildRecord::find(std::string_view name) const {
-    return slots_.empty() ? kNone : slots_[slotOf(name, ContentHash::of(name))] - 1;
+    return slots_.empty() ? kNone : slots_[slotOf(name, slotHash(name))] - 1;
 }
 
 // The slot holding the name, or the empty one where it would go.
@@ -214,7 +241,7 @@ void BuildRecord::sizeSlots(std::size_t files) {
     std::vector<std::uint32_t> slots(size, 0);
     const std::size_t mask = slots.size() - 1;
     for (std::uint32_t file = 0; file < digests_.size(); ++file) {
-        std::size_t i = ContentHash::of(nameOf(file)) & mask;
+        std::size_t i = slotHash(nameOf(file)) & mask;
         while (slots[i] != 0) {
             i = (i + 1) & mask;
         }
@@ -225,7 +252,7 @@ void BuildRecord::sizeSlots(std::size_t files) {
 
 // kNone only when the names outgrow what an index can reach (4 GiB).
 std::uint32_t BuildRecord::findOrAdd(std::string_view name) {
-    const std::uint64_t hash = ContentHash::of(name);
+    const std::uint64_t hash = slotHash(name);
     std::size_t free = 0;
     if (!slots_.empty()) {
         free = slotOf(name, hash);
@@ -318,8 +345,9 @@ std::optional<BuildRecord::Made> BuildRecord::target(std::string_view name) cons
     return Made{commands_[target], inputs_[target], madeContent(file)};
 }
 
-std::optional<BuildRecord::Content>
-BuildRecord::contentOf(const std::string& name, const FileStamp& now, Platform& platform) {
+std::optional<BuildRecord::Content> BuildRecord::contentOf(std::string_view name,
+                                                           const FileStamp& now, Platform& platform,
+                                                           bool justMade) {
     if (!now.exists()) {
         return std::nullopt;
     }
@@ -328,7 +356,7 @@ BuildRecord::contentOf(const std::string& name, const FileStamp& now, Platform& 
         versions_[file] == now.version) {
         return Content{digests_[file], (flags_[file] & kChanged) != 0};
     }
-    const std::optional<FileDigest> read = platform.fileDigest(name);
+    const std::optional<FileDigest> read = platform.fileDigest(std::string(name));
     if (!read) {
         return std::nullopt;
     }
@@ -345,7 +373,8 @@ BuildRecord::contentOf(const std::string& name, const FileStamp& now, Platform& 
     setDigest(file, read->digest);
     versions_[file] = read->stamp.version;
     const FileTime written = read->stamp.time;
-    const bool settled = read->readAt >= written && read->readAt - written >= kSettling;
+    const bool settled =
+        justMade || (read->readAt >= written && read->readAt - written >= kSettling);
     flags = static_cast<std::uint8_t>((flags & ~kUnsettled) | kDirty | (settled ? 0 : kUnsettled));
     return Content{read->digest, (flags & kChanged) != 0};
 }
@@ -801,10 +830,35 @@ std::string BuildRecord::writeWhole(const BuildRecord& source) {
 }
 
 void InputsDigest::add(std::string_view name, std::optional<BuildRecord::Digest> content) {
-    hash_.addNumber(name.size());
-    hash_.add(name);
-    hash_.addNumber(content ? 1 : 0);
-    if (content) {
-        hash_.addNumber(*content);
+    // Gathered in a buffer and hashed a buffer at a time: most names are
+    // short, and the hash pays for each piece it is given.
+    const std::size_t need = 17 + name.size();
+    if (used_ + need > sizeof buffer_) {
+        hash_.add(buffer_, used_);
+        used_ = 0;
     }
+    const std::uint64_t fields[2] = {name.size(), content ? *content : 0};
+    const auto putNumber = [this](std::uint64_t number) {
+        for (int i = 0; i < 8; ++i) {
+            buffer_[used_++] = static_cast<unsigned char>((number >> (8 * i)) & 0xff);
+        }
+    };
+    if (need > sizeof buffer_) {
+        putNumber(fields[0]);
+        hash_.add(buffer_, used_);
+        used_ = 0;
+        hash_.add(name);
+    } else {
+        putNumber(fields[0]);
+        std::memcpy(buffer_ + used_, name.data(), name.size());
+        used_ += name.size();
+    }
+    buffer_[used_++] = content ? 1 : 0;
+    putNumber(fields[1]);
+}
+
+BuildRecord::Digest InputsDigest::value() const {
+    ContentHash hash = hash_;
+    hash.add(buffer_, used_);
+    return hash.value();
 }

@@ -57,8 +57,10 @@ class BuildRecord {
     // Nothing when there is no file or it cannot be read. A file written in
     // the last seconds is trusted unread within the run only: a later write in
     // the same unit of file time would leave its stamp as it is.
-    std::optional<Content> contentOf(const std::string& name, const FileStamp& now,
-                                     Platform& platform);
+    // `justMade`: the commands that wrote the file have just ended, so that
+    // nothing else writes it; its version is kept across runs at once.
+    std::optional<Content> contentOf(std::string_view name, const FileStamp& now,
+                                     Platform& platform, bool justMade = false);
 
     // Records a target whose commands have all ended, written out at once.
     // `content` is what contentOf gives for it after the commands.
@@ -144,8 +146,12 @@ class BuildRecord {
 class InputsDigest {
   public:
     void add(std::string_view name, std::optional<BuildRecord::Digest> content);
-    BuildRecord::Digest value() const { return hash_.value(); }
+    BuildRecord::Digest value() const;
 
   private:
+    // Each dependency: its name's length, the name, whether it has content,
+    // and the content's digest, eight bytes a number, low byte first.
     ContentHash hash_;
+    unsigned char buffer_[1024];
+    std::size_t used_ = 0;
 };

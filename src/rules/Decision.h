@@ -2,6 +2,7 @@
 
 #include "platform/FileTime.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,9 @@ struct Evidence {
         // 0 where there is no file, and where the time was not looked at: only
         // while no dependency was made, or where the name has no rule.
         FileTime time = 0;
+        // The version of the file where its time was looked at for the build
+        // record; 0 otherwise.
+        std::uint64_t version = 0;
 
         // A name that there is no way to have: no file and no rule.
         bool missing() const { return !waitMark && !hasRule && time == 0; }
@@ -61,6 +65,7 @@ struct Evidence {
         recorded.reset();
         fromSource = false;
         targetTime = 0;
+        targetVersion = 0;
         dependencies.clear();
         listedBy = std::string_view();
         listed.clear();
@@ -71,6 +76,7 @@ struct Evidence {
     bool fromSource = false;
     // 0 where there is no file, and where it was not looked at.
     FileTime targetTime = 0;
+    std::uint64_t targetVersion = 0; // as a dependency's version
     // In the order of the makefile, .WAIT marks included.
     std::vector<Dependency> dependencies;
     // The dependency file, where it was read, and the names it lists up to the

@@ -19,6 +19,9 @@ void Rule::addCommand(const std::string& text) {
 }
 
 std::uint64_t Rule::commandDigest(const std::string& target) const {
+    // The target's own name is the same whenever its digest is compared with
+    // the one recorded for it: what else the special macros are replaced by
+    // is all that a digest must take beside the lines.
     if (!linesDigest_) {
         ContentHash lines;
         LinesDigest digest;
@@ -28,24 +31,23 @@ std::uint64_t Rule::commandDigest(const std::string& target) const {
             digest.namesDependencies =
                 digest.namesDependencies || item->text().find("$@") != std::string::npos;
         }
+        if (kind == Kind::Inference) {
+            const std::string& extension = static_cast<const InferenceRule&>(*this).sourceExtension;
+            lines.addNumber(extension.size());
+            lines.add(extension);
+        }
         digest.digest = lines.value();
         linesDigest_ = digest;
     }
-    // Each piece with its length, so that no two run together alike.
+    if (kind == Kind::Inference || !linesDigest_->namesDependencies) {
+        return linesDigest_->digest;
+    }
     ContentHash hash;
     hash.addNumber(linesDigest_->digest);
-    hash.addNumber(target.size());
-    hash.add(target);
-    if (kind == Kind::Inference) {
-        const std::string& extension = static_cast<const InferenceRule&>(*this).sourceExtension;
-        hash.addNumber(extension.size());
-        hash.add(extension);
-    } else if (linesDigest_->namesDependencies) {
-        forEachDependency(target, [&hash](const std::string& dependency) {
-            hash.addNumber(dependency.size());
-            hash.add(dependency);
-        });
-    }
+    forEachDependency(target, [&hash](const std::string& dependency) {
+        hash.addNumber(dependency.size());
+        hash.add(dependency);
+    });
     return hash.value();
 }
 

@@ -13,9 +13,19 @@ namespace {
 
 // A wildcard's time is its first match's, and its content that of no file:
 // such a target is left to times.
+// Asked of every name looked at: one pass, no call per character.
+bool hasWildcard(std::string_view name) {
+    for (const char c : name) {
+        if (c == '*' || c == '?') {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool namesByWildcard(const Evidence& evidence) {
     for (const Evidence::Dependency& dependency : evidence.dependencies) {
-        if (dependency.name.find_first_of("*?") != std::string_view::npos) {
+        if (hasWildcard(dependency.name)) {
             return true;
         }
     }
@@ -105,7 +115,7 @@ bool Walk::decideWith(Rule& rule, const std::string& name) {
                !record_->target(name) && !namesByWildcard(frame.evidence) &&
                files_.fileStamp(name).exists()) {
         // Times call it up to date: turning the record on rebuilds nothing.
-        recordMade(rule, name, rule.commandDigest(name));
+        recordMade(rule, name, rule.commandDigest(name), false);
     }
     remember(record, generation, decision.outOfDate);
     return decision.outOfDate;
@@ -170,14 +180,14 @@ bool Walk::gather(Rule& rule, const std::string& name, const std::string& source
     }
     const bool times = needsTimes(evidence);
     if (times) {
-        evidence.targetTime = files_.fileTime(name);
+        look(name, evidence.targetTime, evidence.targetVersion);
     }
     // A name without a rule is looked at whatever the decision, to say before
     // any command runs that it cannot be had.
     if (evidence.fromSource) {
         Evidence::Dependency& dependency = evidence.dependencies.front();
         if (times) {
-            dependency.time = files_.fileTime(source);
+            look(source, dependency.time, dependency.version);
         }
         if (dependency.missing()) {
             reportNoSource(static_cast<InferenceRule&>(rule), name, evidence.targetTime);
@@ -187,7 +197,7 @@ bool Walk::gather(Rule& rule, const std::string& name, const std::string& source
         const ListItem* item = static_cast<const TargetRule&>(rule).dependencies.head();
         for (Evidence::Dependency& dependency : evidence.dependencies) {
             if (!dependency.waitMark && (times || !dependency.hasRule)) {
-                dependency.time = files_.fileTime(item->text());
+                look(item->text(), dependency.time, dependency.version);
                 if (dependency.missing()) {
                     reportMissing(item->text(), name);
                 }
@@ -204,18 +214,31 @@ bool Walk::gather(Rule& rule, const std::string& name, const std::string& source
     return true;
 }
 
+void Walk::look(const std::string& name, FileTime& time, std::uint64_t& version) {
+    if (record_ == nullptr || hasWildcard(name)) {
+        time = files_.fileTime(name);
+        return;
+    }
+    const FileStamp stamp = files_.fileStamp(name);
+    time = stamp.time;
+    version = stamp.version;
+}
+
 void Walk::gatherRecorded(const Rule& rule, const std::string& name, const std::string& source,
                           Frame& frame) {
     const std::optional<BuildRecord::Made> made = record_->target(name);
-    if (!made || namesByWildcard(frame.evidence) || !files_.fileStamp(name).exists()) {
+    const bool times = needsTimes(frame.evidence);
+    if (!made || namesByWildcard(frame.evidence) ||
+        (times ? frame.evidence.targetTime == 0 : !files_.fileStamp(name).exists())) {
         return;
     }
     Evidence::Recorded recorded;
     recorded.commandChanged = rule.commandDigest(name) != made->command;
     if (!recorded.commandChanged) {
-        if (!needsTimes(frame.evidence)) {
+        if (!times) {
             recorded.inputs = Evidence::Recorded::Inputs::Pending;
-        } else if (inputsOf(rule, name, source, &recorded.changed) != made->inputs) {
+        } else if (inputsOf(rule, name, source, &recorded.changed, &frame.evidence) !=
+                   made->inputs) {
             recorded.inputs = Evidence::Recorded::Inputs::Differ;
         }
     }
@@ -223,18 +246,29 @@ void Walk::gatherRecorded(const Rule& rule, const std::string& name, const std::
 }
 
 BuildRecord::Digest Walk::inputsOf(const Rule& rule, const std::string& name,
-                                   const std::string& source, std::string_view* changed) {
+                                   const std::string& source, std::string_view* changed,
+                                   const Evidence* evidence) {
     InputsDigest inputs;
-    const auto add = [&](const std::string& dependency) {
+    const auto addStamped = [&](std::string_view dependency, const FileStamp& stamp) {
         const std::optional<BuildRecord::Content> content =
-            record_->contentOf(dependency, files_.fileStamp(dependency), files_);
+            record_->contentOf(dependency, stamp, files_);
         inputs.add(dependency,
                    content ? std::optional<BuildRecord::Digest>(content->digest) : std::nullopt);
         if (changed != nullptr && changed->empty() && (!content || content->changed)) {
             *changed = dependency;
         }
     };
-    if (rule.kind == Rule::Kind::Inference) {
+    const auto add = [&](const std::string& dependency) {
+        addStamped(dependency, files_.fileStamp(dependency));
+    };
+    if (evidence != nullptr) {
+        // Every time was looked at, with its stamp.
+        for (const Evidence::Dependency& dependency : evidence->dependencies) {
+            if (!dependency.waitMark) {
+                addStamped(dependency.name, FileStamp{dependency.time, dependency.version});
+            }
+        }
+    } else if (rule.kind == Rule::Kind::Inference) {
         add(source);
     } else {
         for (const ListItem* item = static_cast<const TargetRule&>(rule).dependencies.head();
@@ -252,13 +286,15 @@ BuildRecord::Digest Walk::inputsOf(const Rule& rule, const std::string& name,
     return inputs.value();
 }
 
-void Walk::recordMade(const Rule& rule, const std::string& name, BuildRecord::Digest command) {
+void Walk::recordMade(const Rule& rule, const std::string& name, BuildRecord::Digest command,
+                      bool justMade) {
     const FileStamp stamp = files_.fileStamp(name);
     // A target that its commands leave without a file is decided by times.
     if (!stamp.exists()) {
         return;
     }
-    const std::optional<BuildRecord::Content> content = record_->contentOf(name, stamp, files_);
+    const std::optional<BuildRecord::Content> content =
+        record_->contentOf(name, stamp, files_, justMade);
     const std::string source = rule.sourceOf(name);
     record_->update(name, command, inputsOf(rule, name, source, nullptr),
                     content ? std::optional<BuildRecord::Digest>(content->digest) : std::nullopt);
@@ -271,7 +307,7 @@ void Walk::recordWhenMade(const Rule& rule, const Decision& decision, const Evid
         if (check) {
             check();
         }
-        recordMade(rule, name, command);
+        recordMade(rule, name, command, true);
     };
     if (!decision.untilSameContent) {
         return;

@@ -179,10 +179,17 @@ class Walk {
     // The digest of what the target is made from, as the files are now;
     // `changed`, if given, views the first name whose content differs from
     // what the record held when the run began.
+    // `evidence`, where given, holds every dependency's time and stamp.
     BuildRecord::Digest inputsOf(const Rule& rule, const std::string& name,
-                                 const std::string& source, std::string_view* changed);
-    // Records the target as it is now, made by the command.
-    void recordMade(const Rule& rule, const std::string& name, BuildRecord::Digest command);
+                                 const std::string& source, std::string_view* changed,
+                                 const Evidence* evidence = nullptr);
+    // The time of the name, and the version of its stamp where the build
+    // record wants it.
+    void look(const std::string& name, FileTime& time, std::uint64_t& version);
+    // Records the target as it is now, made by the command; `justMade` when
+    // the job's commands have just ended.
+    void recordMade(const Rule& rule, const std::string& name, BuildRecord::Digest command,
+                    bool justMade);
     // Has the job record its target when made and, where the decision waits
     // for content, ask first whether it is still needed.
     void recordWhenMade(const Rule& rule, const Decision& decision, const Evidence& evidence,
