@@ -32,6 +32,10 @@ constexpr FileTime kSettling = 2 * kFileTimeUnitsPerSecond;
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
+// The record is read a piece at a time; a piece is on the stack for the
+// run's lifetime in memory, and a larger one reads no faster.
+constexpr std::size_t kChunk = 16384;
+
 void putHex(std::string& out, std::uint64_t value) {
     char text[16];
     for (int i = 15; i >= 0; --i) {
@@ -510,7 +514,7 @@ BuildRecord::Read BuildRecord::readFrom(std::FILE* file, std::string& detail) {
     std::string carry;
     std::string scratch;
     std::size_t number = 0;
-    char chunk[65536];
+    char chunk[kChunk];
     const auto take = [&](std::string_view line) {
         ++number;
         if (number > 1) {
@@ -578,26 +582,51 @@ std::string BuildRecord::load() {
         rewrite_ = true;
         return said(path_, std::string("cannot be read (") + std::strerror(errno) + ")");
     }
-    // Counted first, so that the tables are made to size once: each line
-    // holds one name, and a rewritten record each name once.
+    // Counted first, so that the tables are made to size once and never
+    // grow by doubling, which would hold up to twice their size for a moment:
+    // each line holds one name, and a rewritten record each name once.
     std::size_t lines = 0;
+    std::size_t targets = 0;
+    std::size_t nameBytes = 0;
     {
-        char chunk[65536];
-        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
-            for (const char* at = chunk;
-                 (at = static_cast<const char*>(std::memchr(at, '\n', chunk + got - at))) !=
-                 nullptr;
-                 ++at) {
-                ++lines;
+        const auto count = [&](std::string_view line) {
+            ++lines;
+            // Where the name begins: after "F v d ", or "T c i - v " or "T c i n v ".
+            std::size_t at = 36;
+            if (line.size() > 36 && line[0] == 'T') {
+                ++targets;
+                at = line[36] == '-' ? 55 : 70;
             }
+            nameBytes += line.size() > at ? line.size() - at : 0;
+        };
+        char chunk[kChunk];
+        std::string partial;
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
+            const char* begin = chunk;
+            const char* const end = chunk + got;
+            for (const char* at;
+                 (at = static_cast<const char*>(std::memchr(begin, '\n', end - begin))) != nullptr;
+                 begin = at + 1) {
+                if (partial.empty()) {
+                    count(std::string_view(begin, at - begin));
+                } else {
+                    partial.append(begin, at - begin);
+                    count(partial);
+                    partial.clear();
+                }
+            }
+            partial.append(begin, end - begin);
         }
         std::rewind(file.get());
     }
+    names_.reserve(nameBytes);
     nameEnds_.reserve(lines);
     digests_.reserve(lines);
     versions_.reserve(lines);
     flags_.reserve(lines);
     targetOf_.reserve(lines);
+    commands_.reserve(targets);
+    inputs_.reserve(targets);
     sizeSlots(lines);
     std::string detail;
     const Read state = readFrom(file.get(), detail);
@@ -605,16 +634,20 @@ std::string BuildRecord::load() {
         if (slots_.size() > 64 && fileCount() * 5 * 2 <= slots_.size() * 4) {
             sizeSlots(fileCount()); // most lines were superseded ones
         }
-        // Grown by doubling while read: up to half of it would lie unused
-        // for the run.
-        names_.shrink_to_fit();
-        nameEnds_.shrink_to_fit();
-        digests_.shrink_to_fit();
-        versions_.shrink_to_fit();
-        flags_.shrink_to_fit();
-        targetOf_.shrink_to_fit();
-        commands_.shrink_to_fit();
-        inputs_.shrink_to_fit();
+        // Sized by the lines: where most were superseded ones, much of it
+        // would lie unused for the run.
+        if (fileCount() * 2 < lines) {
+            names_.shrink_to_fit();
+            nameEnds_.shrink_to_fit();
+            digests_.shrink_to_fit();
+            versions_.shrink_to_fit();
+            flags_.shrink_to_fit();
+            targetOf_.shrink_to_fit();
+        }
+        if (targetCount() * 2 < targets) {
+            commands_.shrink_to_fit();
+            inputs_.shrink_to_fit();
+        }
         return std::string();
     }
     clear();
