@@ -3,10 +3,14 @@
 
 #include "platform/FileLock.h"
 #include "platform/Platform.h"
+#include "platform/PlatformConventions.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -698,28 +702,67 @@ void BuildRecord::append(const std::string& lines, std::size_t count) {
     }
 }
 
+namespace {
+
+// The size of the file at the path; -1 when there is none. One query of the
+// file system, where seeking a stream can take several.
+long sizeOf(const std::string& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? -1 : static_cast<long>(size);
+}
+
+// Whether the file's last byte is a line feed.
+bool endsWithLineFeed(const std::string& path) {
+    const File file(std::fopen(path.c_str(), "rb"));
+    return file && std::fseek(file.get(), -1, SEEK_END) == 0 && std::fgetc(file.get()) == '\n';
+}
+
+} // namespace
+
+long BuildRecord::lockGeneration() const {
+    return sizeOf(lockPath());
+}
+
 BuildRecord::Appended BuildRecord::appendLocked(const std::string& lines, std::size_t count) {
-    const File file(std::fopen(path_.c_str(), "a+b"));
-    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) {
-        fail(std::strerror(errno));
-        return Appended::Failed;
+    // Held open from one append to the next where the system allows, since
+    // opening it again for each target costs more than the line. Every
+    // rewrite leaves a byte in the lock file: the record held open is then no
+    // longer the one that the path names, whose size is then ours.
+    const long generation = lockGeneration();
+    if (appending_ && generation != appendingGeneration_) {
+        appending_ = File();
     }
+    if (!appending_) {
+        appending_ = File(std::fopen(path_.c_str(), "ab"));
+        if (!appending_) {
+            fail(std::strerror(errno));
+            return Appended::Failed;
+        }
+        appendingGeneration_ = generation;
+        appendedEnd_ = -1;
+    }
+    const long end = sizeOf(path_);
     std::string text;
-    if (std::ftell(file.get()) == 0) {
+    if (end <= 0) {
         text = std::string(kHeader) + "\n";
         lines_ = 1;
-    } else if (std::fseek(file.get(), -1, SEEK_END) != 0 || std::fgetc(file.get()) != '\n') {
+    } else if (end != appendedEnd_ && !endsWithLineFeed(path_)) {
         // Another run stopped while writing; appending would glue the lines.
         return Appended::CutShort;
     }
     text += lines;
-    if (std::fseek(file.get(), 0, SEEK_END) != 0 ||
-        std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
-        std::fflush(file.get()) != 0) {
+    if (std::fwrite(text.data(), 1, text.size(), appending_.get()) != text.size() ||
+        std::fflush(appending_.get()) != 0) {
         fail(std::strerror(errno));
+        appending_ = File();
         return Appended::Failed;
     }
+    appendedEnd_ = std::max(end, 0L) + static_cast<long>(text.size());
     lines_ += count;
+    if (!openFilesCanBeReplaced()) {
+        appending_ = File();
+    }
     return Appended::Done;
 }
 
@@ -852,10 +895,16 @@ std::string BuildRecord::writeWhole(const BuildRecord& source) {
         std::remove(temporary.c_str());
         return "cannot write " + temporary + ": " + std::strerror(error);
     }
+    // Not held open while it is replaced; and other runs learn of it.
+    appending_ = File();
     const std::string why = replaceFile(temporary, path_);
     if (!why.empty()) {
         std::remove(temporary.c_str());
         return "cannot rename " + temporary + ": " + why;
+    }
+    if (lock_) {
+        std::fputc('\n', lock_.get());
+        std::fflush(lock_.get());
     }
     lines_ = count;
     rewrite_ = false;

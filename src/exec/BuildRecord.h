@@ -114,9 +114,18 @@ class BuildRecord {
     bool openLock();
     void fail(const std::string& reason);
 
+    // The size of the lock file, which each rewrite of the record grows.
+    long lockGeneration() const;
+
     std::string path_;
     bool writes_;
     File lock_; // "PATH.lock", open for the run
+    // The record as appended to, held open between appends where the system
+    // allows; the lock file's size when it was opened, and where this run's
+    // last line ended.
+    File appending_;
+    long appendingGeneration_ = -1;
+    long appendedEnd_ = -1;
     // The lines on disk do not hold this run's records: a damaged record or
     // a line cut short must be rewritten, not appended to.
     bool rewrite_ = false;

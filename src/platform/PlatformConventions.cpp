@@ -15,6 +15,10 @@ bool textEndsAtControlZ() {
     return true;
 }
 
+bool openFilesCanBeReplaced() {
+    return false;
+}
+
 const char* directorySeparator() {
     return "\\";
 }
@@ -36,6 +40,10 @@ bool temporaryNamesMatchCase() {
 
 bool textEndsAtControlZ() {
     return false;
+}
+
+bool openFilesCanBeReplaced() {
+    return true;
 }
 
 const char* directorySeparator() {

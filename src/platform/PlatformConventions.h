@@ -13,6 +13,10 @@ bool temporaryNamesMatchCase();
 // a+b c writes one at the end); other systems know no such mark.
 bool textEndsAtControlZ();
 
+// Whether a file may be renamed over one that another program holds open.
+// Windows refuses, so there no file is held open that another run may replace.
+bool openFilesCanBeReplaced();
+
 // The separator between the directories of a path that the tool builds itself.
 const char* directorySeparator();
 

@@ -199,10 +199,15 @@ std::optional<FileDigest> SystemPlatform::fileDigest(const std::string& path) {
     }
     ContentHash hash;
     unsigned char chunk[65536];
-    for (;;) {
+    // Read up to the size it had: a file that grew meanwhile shows in its
+    // stamp afterwards, so the read that would find its end is spared.
+    std::uint64_t total = 0;
+    const auto size = static_cast<std::uint64_t>(before.st_size);
+    while (size == 0 || total < size) {
         const ssize_t got = read(file.get(), chunk, sizeof chunk);
         if (got > 0) {
             hash.add(chunk, static_cast<std::size_t>(got));
+            total += static_cast<std::uint64_t>(got);
         } else if (got == 0) {
             break;
         } else if (errno != EINTR) {
