@@ -359,11 +359,27 @@ std::optional<BuildRecord::Content> BuildRecord::contentOf(std::string_view name
     if (!now.exists()) {
         return std::nullopt;
     }
-    std::uint32_t file = find(name);
+    const std::uint32_t file = find(name);
     if (file != kNone && (flags_[file] & kKnown) != 0 && versions_[file] != 0 &&
         versions_[file] == now.version) {
         return Content{digests_[file], (flags_[file] & kChanged) != 0};
     }
+    return readContent(name, file, platform, justMade);
+}
+
+bool BuildRecord::knows(std::string_view name) const {
+    const std::uint32_t file = find(name);
+    return file != kNone && (flags_[file] & kKnown) != 0;
+}
+
+std::optional<BuildRecord::Content> BuildRecord::contentRead(std::string_view name,
+                                                             Platform& platform, bool justMade) {
+    return readContent(name, find(name), platform, justMade);
+}
+
+std::optional<BuildRecord::Content> BuildRecord::readContent(std::string_view name,
+                                                             std::uint32_t file, Platform& platform,
+                                                             bool justMade) {
     const std::optional<FileDigest> read = platform.fileDigest(std::string(name));
     if (!read) {
         return std::nullopt;

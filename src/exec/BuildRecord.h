@@ -61,6 +61,12 @@ class BuildRecord {
     // nothing else writes it; its version is kept across runs at once.
     std::optional<Content> contentOf(std::string_view name, const FileStamp& now,
                                      Platform& platform, bool justMade = false);
+    // The content, read now: for a file that the record does not know, or
+    // one just written, whose stamp would only say that it is to be read.
+    std::optional<Content> contentRead(std::string_view name, Platform& platform,
+                                       bool justMade = false);
+    // Whether the record holds a digest of the file.
+    bool knows(std::string_view name) const;
 
     // Records a target whose commands have all ended, written out at once.
     // `content` is what contentOf gives for it after the commands.
@@ -94,6 +100,8 @@ class BuildRecord {
     void setMade(std::uint32_t file, std::optional<Digest> content);
 
     std::optional<Digest> madeContent(std::uint32_t file) const;
+    std::optional<Content> readContent(std::string_view name, std::uint32_t file,
+                                       Platform& platform, bool justMade);
     void clear();
 
     enum class Read { Fine, Damaged, OtherVersion, Unreadable };

@@ -259,6 +259,17 @@ BuildRecord::Digest Walk::inputsOf(const Rule& rule, const std::string& name,
         }
     };
     const auto add = [&](const std::string& dependency) {
+        // A file that the record does not know is read whatever its stamp says.
+        if (!record_->knows(dependency)) {
+            const std::optional<BuildRecord::Content> content =
+                record_->contentRead(dependency, files_);
+            inputs.add(dependency, content ? std::optional<BuildRecord::Digest>(content->digest)
+                                           : std::nullopt);
+            if (changed != nullptr && changed->empty()) {
+                *changed = dependency;
+            }
+            return;
+        }
         addStamped(dependency, files_.fileStamp(dependency));
     };
     if (evidence != nullptr) {
@@ -288,13 +299,14 @@ BuildRecord::Digest Walk::inputsOf(const Rule& rule, const std::string& name,
 
 void Walk::recordMade(const Rule& rule, const std::string& name, BuildRecord::Digest command,
                       bool justMade) {
-    const FileStamp stamp = files_.fileStamp(name);
+    // Just written, it is read whatever its stamp says.
+    const std::optional<BuildRecord::Content> content =
+        justMade ? record_->contentRead(name, files_, true)
+                 : record_->contentOf(name, files_.fileStamp(name), files_);
     // A target that its commands leave without a file is decided by times.
-    if (!stamp.exists()) {
+    if (!content && !files_.fileStamp(name).exists()) {
         return;
     }
-    const std::optional<BuildRecord::Content> content =
-        record_->contentOf(name, stamp, files_, justMade);
     const std::string source = rule.sourceOf(name);
     record_->update(name, command, inputsOf(rule, name, source, nullptr),
                     content ? std::optional<BuildRecord::Digest>(content->digest) : std::nullopt);
