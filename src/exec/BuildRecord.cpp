@@ -801,8 +801,10 @@ std::string BuildRecord::save() {
         }
     }
     // A record found damaged is replaced even when the run made nothing, and
-    // one whose lines are mostly superseded is written anew.
-    if (failure_.empty() && (rewrite_ || lines_ > 2 * (fileCount() + targetCount()) + 1000)) {
+    // one with a third of its lines superseded is written anew (compact, it
+    // holds a line a file): each run loads every line, and a record that
+    // doubled would cost a no-op as much again as its decisions.
+    if (failure_.empty() && (rewrite_ || lines_ > fileCount() + fileCount() / 2 + 1000)) {
         compact();
     }
     return failure_;
