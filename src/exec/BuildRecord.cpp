@@ -801,10 +801,11 @@ std::string BuildRecord::save() {
         }
     }
     // A record found damaged is replaced even when the run made nothing, and
-    // one with a third of its lines superseded is written anew (compact, it
-    // holds a line a file): each run loads every line, and a record that
-    // doubled would cost a no-op as much again as its decisions.
-    if (failure_.empty() && (rewrite_ || lines_ > fileCount() + fileCount() / 2 + 1000)) {
+    // one with a fifth of its lines superseded is written anew (compact, it
+    // holds a line a file): each run loads every line, and a run that read
+    // every source again, after a touch, would otherwise leave the next
+    // no-ops half as many lines again to load.
+    if (failure_.empty() && (rewrite_ || lines_ > fileCount() + fileCount() / 4 + 1000)) {
         compact();
     }
     return failure_;
