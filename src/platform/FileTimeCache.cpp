@@ -1,5 +1,7 @@
 #include "platform/FileTimeCache.h"
 
+#include "platform/TempNames.h"
+
 std::uint32_t FileTimeCache::runProcess(const std::string& commandLine, FoundPrograms& programs) {
     invalidate();
     const std::uint32_t code = system_.runProcess(commandLine, programs);
@@ -26,20 +28,6 @@ std::optional<EndedProcess> FileTimeCache::waitForProcessOr(std::intptr_t wake, 
     }
     return ended;
 }
-
-namespace {
-
-// Asked of every name looked at: one pass, no call per character.
-bool hasWildcard(const std::string& path) {
-    for (const char c : path) {
-        if (c == '*' || c == '?') {
-            return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
 
 FileTime FileTimeCache::fileTime(const std::string& path) {
     if (stampsAlways_ && !hasWildcard(path)) {

@@ -28,15 +28,6 @@
 
 namespace {
 
-bool hasWildcard(const std::string& path) {
-    for (const char c : path) {
-        if (c == '*' || c == '?') {
-            return true;
-        }
-    }
-    return false;
-}
-
 FileTime fileTimeOf(const char* path) {
     struct stat info;
     if (stat(path, &info) != 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The tool's temporary files: "tarvo" + anything + ".$$$", letter case ignored
 // only where the platform's names ignore it (PlatformConventions.h).
@@ -19,6 +20,17 @@ bool findTemporaryName(const std::string& directory, std::string& name, Stops st
     }
     return false;
 }
+// Whether a name holds a * or ? wildcard. Asked of every name a run looks
+// at: one pass, no call per character.
+inline bool hasWildcard(std::string_view name) {
+    for (const char c : name) {
+        if (c == '*' || c == '?') {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Matches a name against a pattern of * and ? wildcards, letter case ignored
 // unless it is to match exactly.
 bool matchesWildcard(const char* pattern, const char* name, bool exactCase = false);

@@ -3,6 +3,7 @@
 #include "containers/NameCompare.h"
 #include "exec/Executor.h"
 #include "platform/Interrupts.h"
+#include "platform/TempNames.h"
 #include "rules/Rule.h"
 #include "rules/RuleTable.h"
 #include "rules/WalkObserver.h"
@@ -13,16 +14,6 @@ namespace {
 
 // A wildcard's time is its first match's, and its content that of no file:
 // such a target is left to times.
-// Asked of every name looked at: one pass, no call per character.
-bool hasWildcard(std::string_view name) {
-    for (const char c : name) {
-        if (c == '*' || c == '?') {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool namesByWildcard(const Evidence& evidence) {
     for (const Evidence::Dependency& dependency : evidence.dependencies) {
         if (hasWildcard(dependency.name)) {
